@@ -1,0 +1,36 @@
+# Two entry points: `make demo` runs the bundled example scenario, `make test`
+# runs every test. Both configure and build as needed.
+BUILD ?= build
+SAN_BUILD ?= build-sanitize
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+DEMO_DIR ?= $(BUILD)/demo
+EXAMPLE ?= examples/ditch
+RUN_ID ?= ditch
+
+.PHONY: all build demo test test-sanitize clean
+
+all: build
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
+	cp -r $(EXAMPLE)/. $(DEMO_DIR)/
+	cd $(DEMO_DIR) && ../korvan $(RUN_ID); status=$$?; \
+	  echo; echo "Results of run $(RUN_ID) in $(DEMO_DIR):"; \
+	  ls -1 $(RUN_ID).* korvan.ok 2>/dev/null | sed 's/^/  /'; exit $$status
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-sanitize:
+	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVAN_SANITIZE=ON
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(SAN_BUILD)

@@ -1,0 +1,102 @@
+// One run of the model. The run owns everything that lives for the run: the
+// console, the table of open files, the message routines, the input readers,
+// the clock and the modules. Nothing is global, so two runs can live side by
+// side in one process.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/platform.hpp"
+#include "driver/unit_table.hpp"
+
+namespace korvan {
+
+class Console;
+class Messages;
+class RunIdentity;
+class Records;
+class Numbers;
+class Dates;
+class SimClock;
+class RunOptions;
+
+// What a run takes from its surroundings.
+struct Environment {
+  std::filesystem::path workDir;   // the working directory of the run
+  std::vector<std::string> args;   // command-line arguments after the program name
+  std::ostream* console = nullptr; // standard output when null
+  bool terminal = false;           // the console is a terminal
+  std::function<platform::LocalTime()> now = platform::localTime;
+};
+
+// Exit status of the process after each kind of stop.
+inline constexpr int kExitNormal = 0;
+inline constexpr int kExitError = 1;      // "An error occurred - program stopped"
+inline constexpr int kExitEarlyStop = 2;  // bad run identifier or no input file
+inline constexpr int kExitInternal = 3;   // the run could not even end in order
+
+class Run {
+ public:
+  explicit Run(Environment env);
+  ~Run();
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+  // The whole run, from the command line to the stop text; returns the exit
+  // status of the process.
+  int execute();
+
+  // Start-up: run identifier, the run's files, screen mode, edition, banner
+  // and report headers. Throws EarlyStop or RunStop.
+  void setup();
+  // Termination: closes and deletes files, writes the success marker after a
+  // normal end, shows the stop text. Returns the exit status.
+  int terminate(int status);
+
+  const Environment& environment() const { return env_; }
+  const std::filesystem::path& workDir() const { return env_.workDir; }
+  std::string workDirText() const;
+
+  Console& console() { return *console_; }
+  UnitTable& units() { return units_; }
+  Messages& messages() { return *messages_; }
+  RunIdentity& identity() { return *identity_; }
+  Records& records() { return *records_; }
+  Numbers& numbers() { return *numbers_; }
+  Dates& dates() { return *dates_; }
+  SimClock& clock() { return *clock_; }
+  RunOptions& options() { return *options_; }
+
+  TextFile& log() { return units_.file(Unit::Log); }
+  TextFile& output() { return units_.file(Unit::Output); }
+  TextFile& summary() { return units_.file(Unit::Summary); }
+
+  // The lowest free unit from 26 to 100; a fatal error when all are open.
+  Unit freeFil();
+  // Deletes a file of the working directory if it exists.
+  void deleteFile(std::string_view name);
+
+ private:
+  void reportFileError(const FileError& e);
+  void reportInternalError(const std::string& what);
+
+  Environment env_;
+  std::unique_ptr<Console> console_;
+  UnitTable units_;
+  std::unique_ptr<Messages> messages_;
+  std::unique_ptr<RunIdentity> identity_;
+  std::unique_ptr<Records> records_;
+  std::unique_ptr<Numbers> numbers_;
+  std::unique_ptr<Dates> dates_;
+  std::unique_ptr<SimClock> clock_;
+  std::unique_ptr<RunOptions> options_;
+  bool terminated_ = false;
+};
+
+}  // namespace korvan

@@ -1,0 +1,58 @@
+#include "input/numbers.hpp"
+
+#include <string>
+
+#include "core/layout.hpp"
+#include "core/text.hpp"
+#include "driver/messages.hpp"
+#include "driver/run.hpp"
+#include "input/dates.hpp"
+#include "input/records.hpp"
+
+namespace korvan {
+
+double Numbers::rdFloat(std::string_view keyword, const FloatSpec& spec) {
+  Records& records = run_.records();
+  records.getRecord(keyword, 2, {.unitText = spec.unit});
+  // Per-compound keywords (name_compound) are listed without a separator line.
+  if (keyword.find('_') == std::string_view::npos) run_.log().writeLine(std::string(80, '-'));
+
+  double value = 0.0;
+  if (spec.isDate) {
+    value = run_.dates().rdDate(records.words().word(1), keyword);
+  } else {
+    const auto parsed = parseNumber(firstItem(records.line()));
+    if (!parsed) {
+      run_.messages().fatal("RdFloat", " Fatal while reading record " + std::string(keyword));
+    }
+    value = *parsed;
+  }
+
+  if (spec.unit.empty()) {
+    run_.log().writeLine(formatLayout("(a20,1x,g12.5)", {keyword, value}));
+  } else {
+    run_.log().writeLine(formatLayout("(a20,1x,a18,1x,g12.5)", {keyword, spec.unit, value}));
+  }
+  if (spec.min) checkForMinimum(keyword, value, *spec.min);
+  if (spec.max) checkForMaximum(keyword, value, *spec.max);
+  return value;
+}
+
+void Numbers::checkForMaximum(std::string_view keyword, double value, double maximum) {
+  if (value > maximum) {
+    run_.messages().fatal("CheckForMaximum", "FATAL: value > maximum",
+                          "The maximum value is: " + formatLayout("(f15.7)", {maximum}),
+                          "Variable name is: " + std::string(keyword));
+  }
+}
+
+void Numbers::checkForMinimum(std::string_view keyword, double value, double minimum) {
+  if (value < minimum) {
+    run_.messages().fatal("CheckForMinimum", "FATAL: value < minimum",
+                          "Input was: " + formatLayout("(g15.7)", {value}) +
+                              "; the mimimum value is: " + formatLayout("(g15.7)", {minimum}),
+                          "Variable name is: " + std::string(keyword));
+  }
+}
+
+}  // namespace korvan

@@ -1,0 +1,243 @@
+#include "input/records.hpp"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "core/layout.hpp"
+#include "core/text.hpp"
+#include "driver/messages.hpp"
+#include "driver/run.hpp"
+
+namespace korvan {
+
+namespace {
+
+constexpr std::string_view kWorkFile = "korvan.tmp";
+const std::string kDashes(80, '-');
+
+bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string unitNumberText(Unit unit, int width) {
+  return formatLayout("(i" + std::to_string(width) + ")", {std::int64_t{static_cast<int>(unit)}});
+}
+
+// The words of an option list, such as "OnLine OffLine Stationary".
+std::vector<std::string_view> optionWords(std::string_view list) {
+  std::vector<std::string_view> out;
+  std::size_t pos = 0;
+  while (pos < list.size()) {
+    const auto start = list.find_first_not_of(" \t", pos);
+    if (start == std::string_view::npos) break;
+    auto end = list.find_first_of(" \t", start);
+    if (end == std::string_view::npos) end = list.size();
+    out.push_back(list.substr(start, end - start));
+    pos = end;
+  }
+  return out;
+}
+
+}  // namespace
+
+const std::string& WordList::word(int position) const {
+  static const std::string kNone;
+  if (position < 1 || static_cast<std::size_t>(position) > words_.size()) return kNone;
+  return words_[static_cast<std::size_t>(position - 1)];
+}
+
+std::optional<double> parseNumber(std::string_view item) {
+  std::string text;
+  std::size_t i = 0;
+  const std::size_t n = item.size();
+  if (i < n && (item[i] == '+' || item[i] == '-')) text += item[i++];
+  std::size_t digits = 0;
+  while (i < n && isDigit(item[i])) text += item[i++], ++digits;
+  if (i < n && item[i] == '.') {
+    text += item[i++];
+    while (i < n && isDigit(item[i])) text += item[i++], ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  if (i < n) {
+    // The exponent: a letter with an optional sign, or a sign alone.
+    const char c = item[i];
+    if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == 'q' || c == 'Q') {
+      ++i;
+    } else if (c != '+' && c != '-') {
+      return std::nullopt;
+    }
+    text += 'e';
+    if (i < n && (item[i] == '+' || item[i] == '-')) text += item[i++];
+    std::size_t expDigits = 0;
+    while (i < n && isDigit(item[i])) text += item[i++], ++expDigits;
+    if (expDigits == 0 || i != n) return std::nullopt;
+  }
+  errno = 0;
+  const double value = std::strtod(text.c_str(), nullptr);
+  if (!std::isfinite(value) || (errno == ERANGE && std::fabs(value) > 1.0)) return std::nullopt;
+  return value;
+}
+
+std::string_view firstItem(std::string_view line) {
+  std::size_t start = 0;
+  while (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
+  std::size_t end = start;
+  while (end < line.size() && !isSeparator(line[end]) && line[end] != '/') ++end;
+  return line.substr(start, end - start);
+}
+
+std::optional<std::string> FreeFormatReader::nextItem() {
+  while (pos_ < line_.size() && isSeparator(line_[pos_])) ++pos_;
+  if (pos_ >= line_.size() || line_[pos_] == '/') {
+    pos_ = line_.size();
+    return std::nullopt;
+  }
+  const std::size_t start = pos_;
+  while (pos_ < line_.size() && !isSeparator(line_[pos_]) && line_[pos_] != '/') ++pos_;
+  return line_.substr(start, pos_ - start);
+}
+
+std::optional<double> FreeFormatReader::nextReal() {
+  const auto item = nextItem();
+  if (!item) return std::nullopt;
+  return parseNumber(*item);
+}
+
+void Records::splitWords(std::string_view line, int maxWords) {
+  if (isBlank(line) && line.find('\t') == std::string_view::npos) {
+    words_.setCount(0);
+    return;
+  }
+  std::string text(line);
+  for (char& c : text) {
+    if (c == '\t') c = ' ';
+  }
+  const std::string_view trimmed = trimRight(text);
+
+  int count = 0;
+  for (std::size_t i = 0; i < trimmed.size(); ++i) {
+    if (trimmed[i] != ' ' && (i == 0 || trimmed[i - 1] == ' ')) ++count;
+  }
+  words_.setCount(count);
+
+  const int n = std::min<int>(maxWords >= 0 ? maxWords : count, static_cast<int>(kMaxWords));
+  auto& slots = words_.slots();
+  slots.assign(static_cast<std::size_t>(std::max(n, 0)), std::string());
+
+  std::size_t slot = 0;
+  std::size_t i = 0;
+  while (slot < slots.size() && i < trimmed.size()) {
+    while (i < trimmed.size() && trimmed[i] == ' ') ++i;
+    const std::size_t start = i;
+    while (i < trimmed.size() && trimmed[i] != ' ') ++i;
+    if (i == start) break;
+    const std::string_view word = trimmed.substr(start, i - start);
+    if (word.size() > kMaxWordLength) {
+      Messages& messages = run_.messages();
+      messages.fatal(messages.record().routine, "Word too long in line: " + std::string(trimRight(line)),
+                     "Word is: " + std::string(word.substr(0, kMaxWordLength)),
+                     "Maximum length is: " + formatLayout("(i2)", {std::int64_t{kMaxWordLength}}));
+    }
+    slots[slot++] = std::string(word);
+  }
+}
+
+bool Records::getRecord(std::string_view keyword, int position, const RecordQuery& query) {
+  TextFile& file = run_.units().file(query.unit);
+  if (!query.noRewind) file.rewind();
+  const std::string_view key = trim(keyword);
+  std::string raw;
+  while (true) {
+    if (!file.readLine(raw)) {
+      if (!query.mustExist) return false;
+      run_.messages().fatal("GetRecord", "Cannot find record " + std::string(key) + " (column " +
+                                             formatLayout("(i2)", {std::int64_t{position}}) +
+                                             ", unit " + unitNumberText(query.unit, 3) + ")");
+    }
+    if (raw.size() > kMaxLineLength) raw.resize(kMaxLineLength);
+    if (isBlank(raw) || raw.front() == '*') continue;
+    if (key.empty() || raw.find(key) == std::string::npos) continue;
+    splitWords(raw);
+    if (words_.count() >= position && words_.word(position) == key) break;
+  }
+  line_ = raw;
+
+  if (!query.unitText.empty()) {
+    if (words_.count() > position) {
+      if (words_.word(position + 1) != query.unitText) {
+        run_.messages().fatal("GetRecord", "Dimension for " + std::string(key) + " should be " +
+                                               std::string(query.unitText));
+      }
+    } else {
+      run_.messages().fatal("GetRecord", "You have to specify a dimension for " +
+                                             std::string(key) + " Its value should be " +
+                                             std::string(query.unitText));
+    }
+  }
+  return true;
+}
+
+int Records::countRecord(std::string_view tableName, Unit unit) {
+  TextFile& file = run_.units().file(unit);
+  int count = 0;
+  for (std::string line;;) {
+    if (!file.readLine(line)) {
+      run_.messages().fatal("CountRecord",
+                            "FATAL while COUNTING records in " + std::string(trim(tableName)));
+    }
+    if (line.find("end_table") != std::string::npos) return count;
+    ++count;
+  }
+}
+
+std::string Records::readText(std::string_view keyword) {
+  getRecord(keyword, 2);
+  return words_.word(1);
+}
+
+int Records::rdOption(std::string_view keyword, std::string_view optionList, Unit unit,
+                      bool mustExist) {
+  if (!getRecord(keyword, 2, {.unit = unit, .mustExist = mustExist})) return -99;
+  const std::string value = words_.word(1);
+  const std::string key(trim(keyword));
+  run_.log().writeLine(kDashes);
+
+  const std::vector<std::string_view> options = optionWords(optionList);
+  for (std::size_t i = 0; i < options.size(); ++i) {
+    if (options[i] == value) {
+      run_.log().writeLine(
+          formatLayout("(a18,1x,a18)", {padTo(key, kMaxWordLength), padTo(value, kMaxWordLength)}));
+      return static_cast<int>(i + 1);
+    }
+  }
+  std::vector<LayoutValue> listed(options.begin(),
+                                  options.begin() + static_cast<long>(std::min<std::size_t>(options.size(), 50)));
+  run_.messages().fatal("RdOption",
+                        " Option in input file does not match possible options for " + key,
+                        " The following options are available:",
+                        Layout("(50(1x,a,:))").write(listed));
+}
+
+FreeFormatReader Records::remainderToWorkFile(int s) {
+  UnitTable& units = run_.units();
+  if (workUnit_) units.close(*workUnit_);
+  const Unit unit = run_.freeFil();
+  workUnit_ = unit;
+
+  std::string text;
+  for (int i = s + 1; i <= words_.count(); ++i) {
+    text += std::string(trim(words_.word(i)));
+    text += "   ";
+  }
+  text += "  ";
+  units.create(unit, kWorkFile).writeLine(text);
+  units.close(unit);
+  TextFile& file = units.open(unit, kWorkFile);
+  std::string line;
+  file.readLine(line);
+  return FreeFormatReader(line);
+}
+
+}  // namespace korvan

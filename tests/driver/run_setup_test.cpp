@@ -1,0 +1,178 @@
+#include "driver/run_setup.hpp"
+
+#include <gtest/gtest.h>
+
+#include "driver/messages.hpp"
+#include "driver/run.hpp"
+#include "driver/stop.hpp"
+#include "input/run_options.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::TestRun;
+
+EarlyStop earlyStopOf(const std::string& arg) {
+  try {
+    runIdFromArgument(arg);
+  } catch (const EarlyStop& stop) {
+    return stop;
+  }
+  ADD_FAILURE() << "no stop for " << arg;
+  return {};
+}
+
+TEST(RunIdentifier, DirectoryAndExtensionAreStripped) {
+  EXPECT_EQ(runIdFromArgument("ditch1"), "ditch1");
+  EXPECT_EQ(runIdFromArgument("C:\\runs\\ditch1.kvn"), "ditch1");
+  EXPECT_EQ(runIdFromArgument("runs/sub/ditch1.kvn"), "ditch1");
+  EXPECT_EQ(runIdFromArgument("a/b\\Ditch_2"), "Ditch_2");
+  EXPECT_EQ(runIdFromArgument(std::string(40, 'x')), std::string(32, 'x'));
+}
+
+TEST(RunIdentifier, ModelMessagesForBadArguments) {
+  const EarlyStop ext = earlyStopOf("ditch1.KVN");
+  EXPECT_EQ(ext.lines, std::vector<std::string>{" Extension of input file should be .kvn"});
+  EXPECT_EQ(ext.text, "");
+  // Everything from the first full stop must be the extension.
+  EXPECT_EQ(earlyStopOf("ditch.1.kvn").lines.size(), 1u);
+
+  const EarlyStop chars = earlyStopOf("ditch-1");
+  EXPECT_EQ(chars.lines, (std::vector<std::string>{
+                             " Invalid character in run name",
+                             " Only alphanumeric characters and underscore allowed"}));
+
+  for (const char* empty : {"", "runs/", ".kvn", "C:\\runs\\"}) {
+    const EarlyStop usage = earlyStopOf(empty);
+    EXPECT_EQ(usage.text, "Please specify a RunID") << empty;
+    EXPECT_TRUE(usage.beep);
+    ASSERT_EQ(usage.lines.size(), 6u);
+    EXPECT_EQ(usage.lines[0], "* Error: Improper model call. Model should be called as follows:");
+    EXPECT_EQ(usage.lines[2], "* Korvan model RunId");
+    EXPECT_EQ(usage.lines[4], "* where RunId is the name of the kvn file without extension.");
+  }
+}
+
+TEST(Edition, CallingProgramNamesTheEdition) {
+  EXPECT_EQ(editionOf("MERIXKORVAN"), "MERIX");
+  EXPECT_EQ(editionOf("ORLANKORVAN"), "Orlan");
+  EXPECT_EQ(editionOf("ZRKORVAN"), "ZR");
+  EXPECT_EQ(editionOf("BRAXKORVAN"), "BRAX");
+  EXPECT_EQ(editionOf("xMERIXKORVANx"), "MERIX");
+  EXPECT_EQ(editionOf("FOCUS"), "FOCUS");
+  EXPECT_EQ(editionOf("merixkorvan"), "merixkorvan");  // case matters
+}
+
+std::vector<std::string> headerVersionLines(const std::string& callingProgram) {
+  TestRun t(callingProgram + " CallingProgram\n  v2.1 CallingProgramVersion\n"
+                             "No OptDelOutFiles\n");
+  t.setup();
+  t.finish();
+  const auto out = t.dir().lines("t.out");
+  std::vector<std::string> version;
+  for (const auto& line : out) {
+    if (line.find("version") != std::string::npos) version.push_back(line);
+  }
+  return version;
+}
+
+TEST(ReportHeader, VersionLinesByEdition) {
+  EXPECT_EQ(headerVersionLines("MERIXKORVAN"),
+            (std::vector<std::string>{"* MERIX  KORVAN version   : v2.1",
+                                      "* KORVAN model version    : 3.3.1"}));
+  EXPECT_EQ(headerVersionLines("ORLANKORVAN"),
+            (std::vector<std::string>{"* Orlan KORVAN version    : v2.1",
+                                      "* KORVAN model version    : 3.3.1"}));
+  EXPECT_EQ(headerVersionLines("ZRKORVAN"),
+            (std::vector<std::string>{"* ZR beta KORVAN version : v2.1",
+                                      "* KORVAN model version    : 3.3.1"}));
+  EXPECT_EQ(headerVersionLines("BRAXKORVAN"),
+            std::vector<std::string>{"* KORVAN model version    : 3.3.1-R"});
+  EXPECT_EQ(headerVersionLines("focus"),
+            std::vector<std::string>{"* KORVAN model version    : 3.3.1-R"});
+  EXPECT_EQ(headerVersionLines("FOCUS_A"),
+            std::vector<std::string>{"* KORVAN model version    : 3.3.1-A"});
+}
+
+TEST(ReportHeader, DateAndRunTimeFromTheLocalClock) {
+  TestRun t(testing::minimalInput());
+  t.setup();
+  t.run().options().optDelOutFiles();  // read before the run time, as the run driver does
+  t.run().identity().noteStart();
+  t.run().identity().bannerEnd();  // the test clock stands still: 0 minutes, 0 seconds
+  t.finish();
+  const auto log = t.dir().lines("t.log");
+  EXPECT_EQ(log[8], "* Input file generated on : 05-12-2026");
+  EXPECT_EQ(log.back(), "*  The run time was   0 minutes and  0 seconds");
+  EXPECT_NE(t.console().find(" End of KORVAN\n The run time was   0 minutes and  0 seconds\n"),
+            std::string::npos);
+}
+
+TEST(Messages, WarningsGoToTheLogAndTheSummaryNotice) {
+  TestRun t(testing::minimalInput());
+  t.setup();
+  t.run().options().optDelOutFiles();
+  Messages& m = t.run().messages();
+  EXPECT_FALSE(m.warningsOccurred());
+  m.warning("Balance", "Mass balance error", "", "of 1.5 %");
+  EXPECT_TRUE(m.warningsOccurred());
+  m.warningNotice();
+  EXPECT_EQ(t.finish(), kExitNormal);
+  EXPECT_FALSE(t.dir().exists("t.err"));  // a warning writes nothing there
+
+  const auto log = t.dir().lines("t.log");
+  const std::vector<std::string> block(log.end() - 4, log.end());
+  EXPECT_EQ(block,
+            (std::vector<std::string>{
+                " ###### Warning ########################################################",
+                "Mass balance error", "of 1.5 %",
+                " #######################################################################"}));
+  const auto sum = t.dir().lines("t.sum");
+  const std::vector<std::string> notice(sum.end() - 5, sum.end());
+  EXPECT_EQ(notice,
+            (std::vector<std::string>{
+                "", "", " #######################################################################",
+                " ### Warning(s) during simulaton. See runID.log file for warning(s). ###",
+                " #######################################################################"}));
+}
+
+TEST(Messages, LevelOneErrorsAreReportedAndTheRunGoesOn) {
+  TestRun t(testing::minimalInput());
+  t.setup();
+  t.run().messages().report("RdTable", "SortOrder must be Up or Down");
+  EXPECT_EQ(t.run().units().file(Unit::Error).path().filename(), "t.err");
+  t.run().units().file(Unit::Error).flush();
+  EXPECT_EQ(t.dir().read("t.err"), "SortOrder must be Up or Down\n");
+  EXPECT_EQ(t.finish(), kExitNormal);
+}
+
+TEST(FreeFil, LowestFreeUnitAndAMessageWhenAllAreTaken) {
+  TestRun t(testing::minimalInput());
+  t.setup();
+  korvan::Run& run = t.run();
+  EXPECT_EQ(static_cast<int>(run.freeFil()), 26);
+  for (int n = 26; n <= 100; ++n) {
+    run.units().create(static_cast<Unit>(n), "unit" + std::to_string(n) + ".txt");
+  }
+  const auto err = t.expectFatal([&] { run.freeFil(); });
+  EXPECT_EQ(err, (std::vector<std::string>{"Cannot find a free file",
+                                           "There may be too many opened files"}));
+}
+
+TEST(TwoRuns, LiveSideBySideInOneProcess) {
+  TestRun a(testing::minimalInput());
+  TestRun b("ZRKORVAN CallingProgram\n2 CallingProgramVersion\nNo OptDelOutFiles\n", "other");
+  a.setup();
+  b.setup();
+  EXPECT_EQ(a.run().identity().callingProgram(), "MERIX");
+  EXPECT_EQ(b.run().identity().callingProgram(), "ZR");
+  EXPECT_EQ(b.run().identity().runId(), "other");
+  b.run().messages().warning("x", "only in b");
+  EXPECT_FALSE(a.run().messages().warningsOccurred());
+  EXPECT_EQ(a.finish(), kExitNormal);
+  EXPECT_EQ(b.finish(), kExitNormal);
+}
+
+}  // namespace
+}  // namespace korvan

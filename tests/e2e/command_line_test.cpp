@@ -1,0 +1,183 @@
+// The korvan program run as a user runs it: in a folder with an input file,
+// checking what it prints, the files it leaves and its exit status.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "driver/run.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::minimalInput;
+using testing::runProgram;
+using testing::TempDir;
+
+const std::string kUsage =
+    "* Error: Improper model call. Model should be called as follows:\n"
+    "* \n"
+    "* Korvan model RunId\n"
+    "* \n"
+    "* where RunId is the name of the kvn file without extension.\n"
+    "* \n"
+    "Please specify a RunID\n";
+
+TEST(CommandLine, NoArgumentPrintsTheUsageAndCreatesNoFile) {
+  TempDir dir;
+  const auto result = runProgram(dir.path(), {});
+  EXPECT_EQ(result.output, kUsage);
+  EXPECT_EQ(result.status, kExitEarlyStop);
+  EXPECT_TRUE(dir.files().empty());
+}
+
+TEST(CommandLine, RunIdentifierChecks) {
+  TempDir dir;
+  dir.write("ditch1.kvn", minimalInput());
+  {
+    const auto r = runProgram(dir.path(), {"ditch1.KVN"});
+    EXPECT_EQ(r.output, " Extension of input file should be .kvn\n");
+    EXPECT_EQ(r.status, kExitEarlyStop);
+  }
+  {
+    const auto r = runProgram(dir.path(), {"ditch-1"});
+    EXPECT_EQ(r.output,
+              " Invalid character in run name\n"
+              " Only alphanumeric characters and underscore allowed\n");
+    EXPECT_EQ(r.status, kExitEarlyStop);
+  }
+  {
+    const auto r = runProgram(dir.path(), {"ditch2"});
+    EXPECT_EQ(r.output, "Illegal run id - no error file generated\n");
+    EXPECT_EQ(r.status, kExitEarlyStop);
+  }
+  EXPECT_EQ(dir.files(), std::vector<std::string>{"ditch1.kvn"});
+}
+
+TEST(CommandLine, DirectoriesWithEitherSeparatorAreStripped) {
+  for (const char* arg : {"C:\\runs\\ditch1.kvn", "runs/ditch1.kvn", "ditch1", "ditch1.kvn"}) {
+    TempDir dir;
+    dir.write("ditch1.kvn", minimalInput());
+    const auto r = runProgram(dir.path(), {arg});
+    EXPECT_EQ(r.status, kExitNormal) << arg << "\n" << r.output;
+    EXPECT_TRUE(dir.exists("ditch1.out")) << arg;
+    EXPECT_TRUE(dir.exists("korvan.ok")) << arg;
+  }
+}
+
+TEST(CommandLine, LongRunIdentifierIsCutToThirtyTwoCharacters) {
+  TempDir dir;
+  const std::string id32(32, 'a');
+  dir.write(id32 + ".kvn", minimalInput());
+  const auto r = runProgram(dir.path(), {id32 + "bbbb"});
+  EXPECT_EQ(r.status, kExitNormal) << r.output;
+  EXPECT_TRUE(dir.exists(id32 + ".sum"));
+}
+
+TEST(NormalEnd, LeavesReportsWithHeadersAndTheSuccessMarker) {
+  TempDir dir;
+  dir.write("ditch1.kvn", minimalInput());
+  dir.write("Korvan.ok", "from an earlier run\n");
+  dir.write("korvan.tmp", "left over\n");
+  const auto r = runProgram(dir.path(), {"ditch1"});
+  EXPECT_EQ(r.status, kExitNormal);
+  EXPECT_NE(r.output.find("End of program\n"), std::string::npos);
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"ditch1.kvn", "ditch1.log", "ditch1.out",
+                                                   "ditch1.sum", "korvan.ok"}));
+  EXPECT_EQ(dir.read("korvan.ok"), "Run succesfully terminated!\n");
+
+  const auto sum = dir.lines("ditch1.sum");
+  ASSERT_GE(sum.size(), 12u);
+  const std::string rule =
+      "* ------------------------------------------------------------------------------";
+  EXPECT_EQ(sum[0], rule);
+  EXPECT_EQ(sum[1], "* KORVAN REPORT: Header");
+  EXPECT_EQ(sum[2], "* Results from the KORVAN model");
+  EXPECT_EQ(sum[3], "* MERIX  KORVAN version   : 1.0");
+  EXPECT_EQ(sum[4], "* KORVAN model version    : 3.3.1");
+  EXPECT_EQ(sum[5], "* KORVAN created on       : 25-Apr-2013");
+  EXPECT_EQ(sum[6], "* ");
+  EXPECT_EQ(sum[7].rfind("* Working directory       : /", 0), 0u);
+  EXPECT_EQ(sum[8], "* Run ID                  : ditch1");
+  EXPECT_EQ(sum[9].substr(0, 28), "* Input file generated on : ");
+  EXPECT_EQ(sum[9].size(), 38u);  // dd-mm-yyyy
+  EXPECT_EQ(sum[10], rule);
+  EXPECT_EQ(sum[11], "* ");
+  EXPECT_EQ(sum[12].rfind("*  The run time was ", 0), 0u);
+
+  // The output and log files carry the same header without the report line.
+  const auto out = dir.lines("ditch1.out");
+  ASSERT_GE(out.size(), 11u);
+  EXPECT_EQ(out[1], "* Results from the KORVAN model");
+  EXPECT_EQ(out[10], "* ");
+}
+
+TEST(ErrorEnd, LeavesTheMessageInTheErrorFileAndNoMarker) {
+  TempDir dir;
+  dir.write("ditch1.kvn",
+            "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\n01-Jan-1980 TimStart\n"
+            "No OptDelOutFiles\n");
+  dir.write("korvan.ok", "from an earlier run\n");
+  const auto r = runProgram(dir.path(), {"ditch1"});
+  EXPECT_EQ(r.status, kExitError);
+  EXPECT_EQ(dir.read("ditch1.err"), "Cannot find record TimEnd (column  2, unit  20)\n");
+  EXPECT_FALSE(dir.exists("korvan.ok"));
+  EXPECT_NE(r.output.find(" An error was found in file ditch1.kvn\n"), std::string::npos);
+  EXPECT_NE(r.output.find("Cannot find record TimEnd (column  2, unit  20)\n"), std::string::npos);
+  EXPECT_EQ(r.output.substr(r.output.size() - 36), "An error occurred - program stopped\n");
+  EXPECT_TRUE(dir.exists("ditch1.out"));
+  EXPECT_TRUE(dir.exists("ditch1.log"));
+}
+
+TEST(ErrorEnd, MissingCallingProgramStopsTheRun) {
+  TempDir dir;
+  dir.write("t.kvn", "1.0 CallingProgramVersion\n");
+  const auto r = runProgram(dir.path(), {"t"});
+  EXPECT_EQ(r.status, kExitError);
+  EXPECT_EQ(dir.read("t.err"), "Cannot find record CallingProgram (column  2, unit  20)\n");
+}
+
+TEST(ScreenMode, IOModeStdOutAnywhereSilencesTheConsole) {
+  TempDir dir;
+  dir.write("t.kvn", minimalInput("* IOMode_StdOut in a comment\n"));
+  const auto r = runProgram(dir.path(), {"t"});
+  EXPECT_EQ(r.status, kExitNormal);
+  EXPECT_EQ(r.output, "End of program\n");
+
+  dir.write("u.kvn", "IOMode_StdOut\nMERIXKORVAN CallingProgram\n");
+  const auto e = runProgram(dir.path(), {"u"});
+  EXPECT_EQ(e.status, kExitError);
+  EXPECT_EQ(e.output, "An error occurred - program stopped\n");
+  EXPECT_EQ(dir.read("u.err"), "Cannot find record CallingProgramVersion (column  2, unit  20)\n");
+}
+
+TEST(DeleteOutputFiles, OutputAndLogGoAfterNormalAndErrorEnds) {
+  TempDir dir;
+  std::string input = minimalInput();
+  input.replace(input.find("No OptDelOutFiles"), 17, "Yes OptDelOutFiles");
+  dir.write("t.kvn", input);
+  const auto r = runProgram(dir.path(), {"t"});
+  EXPECT_EQ(r.status, kExitNormal);
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"korvan.ok", "t.kvn", "t.sum"}));
+
+  TempDir bad;
+  bad.write("t.kvn",
+            "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\nYes OptDelOutFiles\n");
+  const auto e = runProgram(bad.path(), {"t"});
+  EXPECT_EQ(e.status, kExitError);
+  EXPECT_EQ(bad.files(), (std::vector<std::string>{"t.err", "t.kvn", "t.sum"}));
+}
+
+TEST(InputFile, WindowsLineEndsReadLikeUnixLineEnds) {
+  TempDir dir;
+  std::string input = minimalInput();
+  std::string crlf;
+  for (char c : input) crlf += (c == '\n') ? std::string("\r\n") : std::string(1, c);
+  dir.write("t.kvn", crlf);
+  const auto r = runProgram(dir.path(), {"t"});
+  EXPECT_EQ(r.status, kExitNormal) << dir.read("t.err");
+  EXPECT_NE(dir.read("t.log").find("OptDelTimPrn       Day"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,186 @@
+#include "input/records.hpp"
+
+#include <gtest/gtest.h>
+
+#include "driver/run.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::minimalInput;
+using testing::TestRun;
+
+TEST(SplitWords, BlanksAndTabsSeparateWordsAndTheCountCoversTheWholeLine) {
+  TestRun t(minimalInput());
+  t.setup();
+  Records& r = t.run().records();
+  r.splitWords("  0.5\tDepWat  (m)  ");
+  EXPECT_EQ(r.words().count(), 3);
+  EXPECT_EQ(r.words().word(1), "0.5");
+  EXPECT_EQ(r.words().word(2), "DepWat");
+  EXPECT_EQ(r.words().word(3), "(m)");
+  EXPECT_EQ(r.words().word(4), "");
+
+  // With a maximum only the first words are stored, but all are counted.
+  r.splitWords("a b c d e", 2);
+  EXPECT_EQ(r.words().count(), 5);
+  EXPECT_EQ(r.words().word(2), "b");
+  EXPECT_EQ(r.words().word(3), "");
+
+  // A blank line gives no words.
+  r.splitWords("     ");
+  EXPECT_EQ(r.words().count(), 0);
+
+  // Exactly 32 characters is still a word.
+  r.splitWords(std::string(32, 'x') + " key");
+  EXPECT_EQ(r.words().word(1).size(), 32u);
+  t.finish();
+}
+
+TEST(SplitWords, AWordAboveThirtyTwoCharactersIsFatal) {
+  TestRun t(minimalInput());
+  t.setup();
+  const std::string word(33, 'w');
+  const auto err = t.expectFatal([&] { t.run().records().splitWords("1.0 " + word + " (m)"); });
+  ASSERT_EQ(err.size(), 3u);
+  EXPECT_EQ(err[0], "Word too long in line: 1.0 " + word + " (m)");
+  EXPECT_EQ(err[1], "Word is: " + std::string(32, 'w'));
+  EXPECT_EQ(err[2], "Maximum length is: 32");
+}
+
+TEST(GetRecord, FindsTheKeywordAtItsPositionOnly) {
+  TestRun t(minimalInput(
+      "* 9.9 WidWatSys (m) in a comment is not a record\n"
+      "\n"
+      "7.0 WidWatSysExtra (m)\n"
+      "WidWatSys 8.0 (m)\n"
+      "1.5\tWidWatSys\t(m)\n"
+      "2.5 WidWatSys (m)\n"));
+  t.setup();
+  Records& r = t.run().records();
+  // The comment, the longer word and the first position are all passed over;
+  // of two records the first wins.
+  EXPECT_TRUE(r.getRecord("WidWatSys", 2, {.unitText = "(m)"}));
+  EXPECT_EQ(r.words().word(1), "1.5");
+  // Without rewinding the search goes on after the record found last.
+  EXPECT_TRUE(r.getRecord("WidWatSys", 2, {.noRewind = true}));
+  EXPECT_EQ(r.words().word(1), "2.5");
+  // A missing record that need not exist gives false and no message.
+  EXPECT_FALSE(r.getRecord("NoSuchKey", 2, {.mustExist = false}));
+  EXPECT_FALSE(r.getRecord("WidWatSys", 2, {.noRewind = true, .mustExist = false}));
+  EXPECT_EQ(t.finish(), kExitNormal);
+  EXPECT_FALSE(t.dir().exists("t.err"));
+}
+
+TEST(GetRecord, MissingRecordAndWrongUnitMessages) {
+  {
+    TestRun t(minimalInput("* 1.0 DepWat (m)\nDepWat 1.0 (m)\n"));
+    t.setup();
+    const auto err = t.expectFatal([&] { t.run().records().getRecord("DepWat"); });
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_EQ(err[0], "Cannot find record DepWat (column  2, unit  20)");
+  }
+  {
+    TestRun t(minimalInput("1.0 DepWat (cm)\n"));
+    t.setup();
+    const auto err =
+        t.expectFatal([&] { t.run().records().getRecord("DepWat", 2, {.unitText = "(m)"}); });
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_EQ(err[0], "Dimension for DepWat should be (m)");
+  }
+  {
+    TestRun t(minimalInput("1.0 DepWat\n"));
+    t.setup();
+    const auto err =
+        t.expectFatal([&] { t.run().records().getRecord("DepWat", 2, {.unitText = "(m)"}); });
+    ASSERT_EQ(err.size(), 1u);
+    EXPECT_EQ(err[0], "You have to specify a dimension for DepWat Its value should be (m)");
+  }
+}
+
+TEST(CountRecord, CountsEveryLineUpToEndTable) {
+  TestRun t(minimalInput(
+      "table compounds\n"
+      "CMP1\n"
+      "* a comment inside a table is a row\n"
+      "CMP2\n"
+      "end_table\n"
+      "table empty\n"
+      "  end_table  \n"
+      "table open\n"
+      "row\n"));
+  t.setup();
+  Records& r = t.run().records();
+  r.getRecord("compounds");
+  EXPECT_EQ(r.countRecord("compounds"), 3);
+  r.getRecord("empty");
+  EXPECT_EQ(r.countRecord("empty"), 0);
+  r.getRecord("open");
+  const auto err = t.expectFatal([&] { r.countRecord("open"); });
+  ASSERT_EQ(err.size(), 1u);
+  EXPECT_EQ(err[0], "FATAL while COUNTING records in open");
+}
+
+TEST(RdOption, GivesThePositionInTheListAndEchoesIt) {
+  TestRun t(minimalInput("OffLine OptHydTest\nOnLine OptHydTest\nonline OptTemTest\n"));
+  t.setup();
+  Records& r = t.run().records();
+  // The first occurrence of a record given twice is used.
+  EXPECT_EQ(r.rdOption("OptHydTest", "OnLine OffLine Stationary Only Automatic"), 2);
+  EXPECT_EQ(r.rdOption("Missing", "Yes No", Unit::Input, false), -99);
+  t.run().log().flush();
+  const auto log = t.dir().lines("t.log");
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], std::string(80, '-'));
+  // Keyword and value each left-adjusted in 18 characters.
+  EXPECT_EQ(log.back(), "OptHydTest         OffLine           ");
+
+  // Options are matched exactly: lower case is not OnLine.
+  const auto err = t.expectFatal(
+      [&] { r.rdOption("OptTemTest", "OnLine OffLine Stationary Only Automatic"); });
+  ASSERT_EQ(err.size(), 3u);
+  EXPECT_EQ(err[0], " Option in input file does not match possible options for OptTemTest");
+  EXPECT_EQ(err[1], " The following options are available:");
+  EXPECT_EQ(err[2], " OnLine OffLine Stationary Only Automatic");
+}
+
+TEST(RecordRemainder, WritesTheWorkFileAndReadsItInFreeFormat) {
+  TestRun t(minimalInput("15-May-1980-09h00  12.5  5.0e2 0 100 Loadings\n"));
+  t.setup();
+  Records& r = t.run().records();
+  r.getRecord("Loadings", 6);
+  FreeFormatReader reader = r.remainderToWorkFile(1);
+  EXPECT_EQ(t.dir().read("korvan.tmp"), "12.5   5.0e2   0   100   Loadings     \n");
+  EXPECT_EQ(reader.nextReal(), 12.5);
+  EXPECT_EQ(reader.nextReal(), 500.0);
+  EXPECT_EQ(reader.nextReal(), 0.0);
+  EXPECT_EQ(reader.nextReal(), 100.0);
+  EXPECT_EQ(reader.nextItem(), "Loadings");
+  EXPECT_EQ(reader.nextItem(), std::nullopt);
+  EXPECT_EQ(t.finish(), kExitNormal);
+  EXPECT_FALSE(t.dir().exists("korvan.tmp"));  // work files go at the end
+}
+
+TEST(FreeFormat, NumbersAsListDirectedInputReadsThem) {
+  EXPECT_EQ(parseNumber("1.5e-3"), 0.0015);
+  EXPECT_EQ(parseNumber("1.5D-3"), 0.0015);
+  EXPECT_EQ(parseNumber("-2"), -2.0);
+  EXPECT_EQ(parseNumber("+.5"), 0.5);
+  EXPECT_EQ(parseNumber("5."), 5.0);
+  EXPECT_EQ(parseNumber("1.5+3"), 1500.0);  // exponent sign without a letter
+  for (const char* bad : {"", "abc", "1.5x", "e5", ".", "-", "1e", "1e+", "NaN", "inf",
+                          "Infinity", "1e999", "1..2", "0x10", "1,5"}) {
+    EXPECT_EQ(parseNumber(bad), std::nullopt) << bad;
+  }
+  EXPECT_EQ(firstItem("  0.5,7 DepWat"), "0.5");
+  EXPECT_EQ(firstItem("3/ x"), "3");
+  FreeFormatReader reader("1, 2 ,3 / 4");
+  EXPECT_EQ(reader.nextReal(), 1.0);
+  EXPECT_EQ(reader.nextReal(), 2.0);
+  EXPECT_EQ(reader.nextReal(), 3.0);
+  EXPECT_EQ(reader.nextReal(), std::nullopt);  // a slash ends the values
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,128 @@
+#include "support/test_run.hpp"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+
+#include "driver/messages.hpp"
+
+namespace korvan::testing {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+  static std::atomic<int> counter{0};
+  const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = info ? std::string(info->test_suite_name()) + "_" + info->name() : "korvan";
+  std::replace(name.begin(), name.end(), '/', '_');
+  path_ = fs::temp_directory_path() /
+          ("korvan_" + name + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+  fs::remove_all(path_);
+  fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+}
+
+void TempDir::write(const std::string& name, const std::string& content) const {
+  std::ofstream out(path_ / name, std::ios::binary);
+  out << content;
+}
+
+std::string TempDir::read(const std::string& name) const {
+  std::ifstream in(path_ / name, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> TempDir::lines(const std::string& name) const {
+  std::vector<std::string> out;
+  std::istringstream in(read(name));
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+bool TempDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
+
+std::vector<std::string> TempDir::files() const {
+  std::vector<std::string> out;
+  for (const auto& entry : fs::directory_iterator(path_)) {
+    out.push_back(entry.path().filename().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+std::string minimalInput(const std::string& extra) {
+  return "MERIXKORVAN CallingProgram\n"
+         "1.0 CallingProgramVersion\n"
+         "01-Jan-1980 TimStart\n"
+         "31-Dec-1980 TimEnd\n"
+         "Day OptDelTimPrn\n"
+         "Hourly OptInp\n"
+         "No OptDelOutFiles\n" +
+         extra;
+}
+
+TestRun::TestRun(const std::string& input, const std::string& runId) : runId_(runId) {
+  dir_.write(runId + ".kvn", input);
+  Environment env;
+  env.workDir = dir_.path();
+  env.args = {runId};
+  env.console = &console_;
+  env.terminal = false;
+  env.now = [] { return platform::LocalTime{2026, 12, 5, 10, 30, 15}; };
+  run_ = std::make_unique<Run>(std::move(env));
+}
+
+void TestRun::setup() {
+  try {
+    run_->setup();
+  } catch (const RunStop&) {
+    FAIL() << "setup stopped with a fatal error:\n" << dir_.read(runId_ + ".err");
+  } catch (const EarlyStop& stop) {
+    FAIL() << "setup stopped early: " << stop.text;
+  }
+}
+
+std::vector<std::string> TestRun::expectFatal(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const RunStop& stop) {
+    EXPECT_NE(run_->terminate(stop.status), kExitNormal);
+    EXPECT_FALSE(dir_.exists("korvan.ok"));
+    return dir_.lines(runId_ + ".err");
+  }
+  ADD_FAILURE() << "expected a fatal error";
+  return {};
+}
+
+int TestRun::finish() { return run_->terminate(0); }
+
+ProgramResult runProgram(const fs::path& dir, const std::vector<std::string>& args) {
+  std::string command = "cd '" + dir.string() + "' && '" KORVAN_BINARY "'";
+  for (const auto& arg : args) {
+    std::string quoted;
+    for (char c : arg) quoted += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+    command += " '" + quoted + "'";
+  }
+  command += " 2>&1";
+  ProgramResult result;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  const int raw = ::pclose(pipe);
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return result;
+}
+
+}  // namespace korvan::testing

@@ -1,0 +1,77 @@
+// Helpers for tests: a fresh temporary folder per test, files written into
+// it and read back, a run of the model built in-process on that folder, and
+// the korvan program started as a separate process.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/run.hpp"
+#include "driver/stop.hpp"
+
+namespace korvan::testing {
+
+// A temporary folder that is removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  void write(const std::string& name, const std::string& content) const;
+  std::string read(const std::string& name) const;
+  std::vector<std::string> lines(const std::string& name) const;
+  bool exists(const std::string& name) const;
+  // The names of the files in the folder, sorted.
+  std::vector<std::string> files() const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// The records every valid input needs, followed by the extra lines.
+std::string minimalInput(const std::string& extra = "");
+
+// A run of the model on a temporary folder, built in-process.
+class TestRun {
+ public:
+  // Writes the input file RunId.kvn and builds the run (not yet set up).
+  explicit TestRun(const std::string& input, const std::string& runId = "t");
+
+  Run& run() { return *run_; }
+  TempDir& dir() { return dir_; }
+  std::string console() const { return console_.str(); }
+
+  // Run setup; fails the test on any stop.
+  void setup();
+  // Calls the action and expects a fatal error; ends the run with the error
+  // status and returns the lines of the error file.
+  std::vector<std::string> expectFatal(const std::function<void()>& action);
+  // Ends the run normally; returns the exit status.
+  int finish();
+
+ private:
+  TempDir dir_;
+  std::ostringstream console_;
+  std::unique_ptr<Run> run_;
+  std::string runId_;
+};
+
+struct ProgramResult {
+  int status = -1;
+  std::string output;
+};
+
+// Starts the korvan program in the folder with the arguments (each quoted
+// for the shell) and waits for it.
+ProgramResult runProgram(const std::filesystem::path& dir, const std::vector<std::string>& args);
+
+}  // namespace korvan::testing
