@@ -1,10 +1,15 @@
 #include "core/text_file.hpp"
 
 #include <cstdlib>
+#include <system_error>
 
 namespace korvan {
 
 TextFile::TextFile(std::filesystem::path path, Mode mode) : path_(std::move(path)), mode_(mode) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path_, ec)) {
+    throw FileError(mode == Mode::Read ? "Cannot open file " : "Cannot create file ", path_);
+  }
   file_ = std::fopen(path_.c_str(), mode == Mode::Read ? "rb" : "wb");
   if (file_ == nullptr) {
     throw FileError(mode == Mode::Read ? "Cannot open file " : "Cannot create file ", path_);

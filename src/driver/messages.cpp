@@ -37,8 +37,9 @@ void Messages::fatal() {
   }
   UnitTable& units = run_.units();
   for (int i = 0; i < 3; ++i) {
-    const std::string_view text = trimRight(record_.lines[static_cast<std::size_t>(i)]);
-    if (text.empty()) continue;
+    // Lines are written as the module gave them; a blank line is not shown.
+    const std::string& text = record_.lines[static_cast<std::size_t>(i)];
+    if (isBlank(text)) continue;
     console.line(4 + i, text);
     if (units.isOpen(Unit::Error)) {
       // The error file must hold the message even when the run dies next.
@@ -74,8 +75,9 @@ void Messages::warning() {
   TextFile& log = run_.log();
   log.writeLine(kWarningOpen);
   for (int i = 0; i < 3; ++i) {
-    const std::string_view text = trimRight(record_.lines[static_cast<std::size_t>(i)]);
-    if (text.empty()) continue;
+    // Lines are written as the module gave them; a blank line is not shown.
+    const std::string& text = record_.lines[static_cast<std::size_t>(i)];
+    if (isBlank(text)) continue;
     console.line(20 + i, text);
     log.writeLine(text);
   }

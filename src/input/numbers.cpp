@@ -11,14 +11,14 @@
 
 namespace korvan {
 
-double Numbers::rdFloat(std::string_view keyword, const FloatSpec& spec) {
+double Numbers::rdFloat(std::string_view keyword, const FloatInput& input) {
   Records& records = run_.records();
-  records.getRecord(keyword, 2, {.unitText = spec.unit});
+  records.getRecord(keyword, 2, {.unitText = input.unit});
   // Per-compound keywords (name_compound) are listed without a separator line.
   if (keyword.find('_') == std::string_view::npos) run_.log().writeLine(std::string(80, '-'));
 
   double value = 0.0;
-  if (spec.isDate) {
+  if (input.isDate) {
     value = run_.dates().rdDate(records.words().word(1), keyword);
   } else {
     const auto parsed = parseNumber(firstItem(records.line()));
@@ -28,13 +28,13 @@ double Numbers::rdFloat(std::string_view keyword, const FloatSpec& spec) {
     value = *parsed;
   }
 
-  if (spec.unit.empty()) {
+  if (input.unit.empty()) {
     run_.log().writeLine(formatLayout("(a20,1x,g12.5)", {keyword, value}));
   } else {
-    run_.log().writeLine(formatLayout("(a20,1x,a18,1x,g12.5)", {keyword, spec.unit, value}));
+    run_.log().writeLine(formatLayout("(a20,1x,a18,1x,g12.5)", {keyword, input.unit, value}));
   }
-  if (spec.min) checkForMinimum(keyword, value, *spec.min);
-  if (spec.max) checkForMaximum(keyword, value, *spec.max);
+  if (input.min) checkForMinimum(keyword, value, *input.min);
+  if (input.max) checkForMaximum(keyword, value, *input.max);
   return value;
 }
 

@@ -9,7 +9,7 @@ namespace korvan {
 
 class Run;
 
-struct FloatSpec {
+struct FloatInput {
   std::string_view unit;       // unit text that must follow the keyword, e.g. "(m)"
   std::optional<double> min;   // smallest value allowed
   std::optional<double> max;   // largest value allowed
@@ -21,8 +21,8 @@ class Numbers {
   explicit Numbers(Run& run) : run_(run) {}
 
   // The value of the record of the keyword (must exist); a date as its time
-  // when spec.isDate.
-  double rdFloat(std::string_view keyword, const FloatSpec& spec = {});
+  // when input.isDate.
+  double rdFloat(std::string_view keyword, const FloatInput& input = {});
 
   void checkForMinimum(std::string_view keyword, double value, double minimum);
   void checkForMaximum(std::string_view keyword, double value, double maximum);

@@ -1,0 +1,66 @@
+#include "input/dates.hpp"
+
+#include <gtest/gtest.h>
+
+#include "driver/run.hpp"
+#include "input/sim_clock.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::minimalInput;
+using testing::TestRun;
+
+TEST(DateReader, AnHourCountsInTimeStepsOfTheRun) {
+  TestRun t(minimalInput());
+  t.setup();
+  Dates& d = t.run().dates();
+  // Before the time step is set the hour adds nothing.
+  EXPECT_EQ(d.rdDate("15-Mar-1980-08h30", "Evt"), 29219.0 + 31 + 29 + 14);
+  t.run().clock().setTimeStep(kHour);
+  EXPECT_DOUBLE_EQ(d.rdDate("15-Mar-1980-08h30", "Evt"), 29219.0 + 74 + 8.0 / 24.0);
+  EXPECT_DOUBLE_EQ(d.rdDate("15-Mar-1980-0800", "Evt"), 29219.0 + 74 + 8.0 / 24.0);
+  EXPECT_EQ(d.rdDate("5-Mar-1980", "Evt"), 29219.0 + 31 + 29 + 4);
+  EXPECT_EQ(d.rdDate("29-Feb-1980", "Evt"), 29219.0 + 59);
+  // Day 00 falls on the last day of the month before.
+  EXPECT_EQ(d.rdDate("00-Mar-1980", "Evt"), 29219.0 + 59);
+  t.finish();
+}
+
+TEST(DateReader, IllegalDaysAndClockTimes) {
+  for (const char* bad : {"29-Feb-1981", "31-Apr-1980", "15-Mar-1980-25h00"}) {
+    TestRun t(minimalInput());
+    t.setup();
+    const auto err = t.expectFatal([&] { t.run().dates().rdDate(bad, "Evt"); });
+    EXPECT_EQ(err, (std::vector<std::string>{"The following date is illegal:", bad}));
+  }
+}
+
+TEST(DateTextConversion, TimeStampsOfFieldModelFiles) {
+  TestRun t(minimalInput());
+  t.setup();
+  Dates& d = t.run().dates();
+  const calendar::DateRecord r = d.strToDate("198003150830");
+  EXPECT_EQ(r.year, 1980);
+  EXPECT_EQ(r.month, 3);
+  EXPECT_EQ(r.day, 15);
+  EXPECT_EQ(r.hour, 8);
+  EXPECT_EQ(d.strToDate("15Mar19800830").month, 3);
+  EXPECT_EQ(d.strToDate("15-Mar").year, 1900);
+  {
+    const auto err = t.expectFatal([&] { d.strToDate("15-March-1980"); });
+    EXPECT_EQ(err, (std::vector<std::string>{" Fatal while converting date",
+                                             " Format must be dd-mmm-yyyy "}));
+  }
+}
+
+TEST(DateTextConversion, UnknownMonth) {
+  TestRun t(minimalInput());
+  t.setup();
+  const auto err = t.expectFatal([&] { t.run().dates().strToDate("15-Mrt-1980"); });
+  EXPECT_EQ(err, std::vector<std::string>{"Illegal month in record StrToDate"});
+}
+
+}  // namespace
+}  // namespace korvan
