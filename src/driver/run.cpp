@@ -13,6 +13,8 @@
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
+#include "hydrology/water_body.hpp"
+#include "substance/sediment.hpp"
 
 namespace korvan {
 
@@ -36,7 +38,9 @@ Run::Run(Environment env)
       numbers_(std::make_unique<Numbers>(*this)),
       dates_(std::make_unique<Dates>(*this)),
       clock_(std::make_unique<SimClock>(*this)),
-      options_(std::make_unique<RunOptions>(*this)) {}
+      options_(std::make_unique<RunOptions>(*this)),
+      waterBody_(std::make_unique<WaterBody>(*this)),
+      sediment_(std::make_unique<SedimentProfile>(*this)) {}
 
 Run::~Run() = default;
 

@@ -25,6 +25,8 @@ class Numbers;
 class Dates;
 class SimClock;
 class RunOptions;
+class WaterBody;
+class SedimentProfile;
 
 // What a run takes from its surroundings.
 struct Environment {
@@ -72,6 +74,8 @@ class Run {
   Dates& dates() { return *dates_; }
   SimClock& clock() { return *clock_; }
   RunOptions& options() { return *options_; }
+  WaterBody& waterBody() { return *waterBody_; }
+  SedimentProfile& sediment() { return *sediment_; }
 
   TextFile& log() { return units_.file(Unit::Log); }
   TextFile& output() { return units_.file(Unit::Output); }
@@ -96,6 +100,8 @@ class Run {
   std::unique_ptr<Dates> dates_;
   std::unique_ptr<SimClock> clock_;
   std::unique_ptr<RunOptions> options_;
+  std::unique_ptr<WaterBody> waterBody_;
+  std::unique_ptr<SedimentProfile> sediment_;
   bool terminated_ = false;
 };
 
