@@ -7,6 +7,10 @@
 
 namespace korvan {
 
+// The line of 80 dashes that separates the groups of input echoed in the log.
+inline constexpr std::string_view kDashes =
+    "--------------------------------------------------------------------------------";
+
 std::string_view trimRight(std::string_view s);
 std::string_view trimLeft(std::string_view s);
 std::string_view trim(std::string_view s);

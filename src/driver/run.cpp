@@ -6,6 +6,8 @@
 
 #include "driver/console.hpp"
 #include "driver/messages.hpp"
+#include "driver/run_driver.hpp"
+#include "driver/run_modules.hpp"
 #include "driver/run_setup.hpp"
 #include "driver/stop.hpp"
 #include "input/dates.hpp"
@@ -59,9 +61,8 @@ int Run::execute() {
   try {
     try {
       setup();
-      clock_->readSettings();
-      identity_->noteStart();
-      identity_->bannerEnd();
+      RunModules modules(*this);
+      RunDriver(*this, modules).execute();
       return terminate(0);
     } catch (const FileError& e) {
       reportFileError(e);

@@ -15,7 +15,7 @@ double Numbers::rdFloat(std::string_view keyword, const FloatInput& input) {
   Records& records = run_.records();
   records.getRecord(keyword, 2, {.unitText = input.unit});
   // Per-compound keywords (name_compound) are listed without a separator line.
-  if (keyword.find('_') == std::string_view::npos) run_.log().writeLine(std::string(80, '-'));
+  if (keyword.find('_') == std::string_view::npos) run_.log().writeLine(kDashes);
 
   double value = 0.0;
   if (input.isDate) {

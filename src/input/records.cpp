@@ -15,7 +15,6 @@ namespace korvan {
 namespace {
 
 constexpr std::string_view kWorkFile = "korvan.tmp";
-const std::string kDashes(80, '-');
 
 bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
 

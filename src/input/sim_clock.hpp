@@ -4,6 +4,8 @@
 // every module may query it.
 #pragma once
 
+#include <string>
+
 #include "core/compare.hpp"
 
 namespace korvan {
@@ -40,6 +42,9 @@ class SimClock {
   double delTimPrn() const { return delTimPrn_; }
   PrintInterval printInterval() const { return printInterval_; }
   static bool timeReached(double a, double b) { return cmp::eq(a, b); }
+  // The date text of the current time, refreshed by the progress display
+  // before printing and shared by the reports.
+  std::string& currentDateText() { return currentDateText_; }
 
   // Sub-steps of the substance solver within the current step.
   void setSubSteps(int count, double delTimKvnSeconds) {
@@ -80,6 +85,7 @@ class SimClock {
   int numSubSteps_ = 0;
   double delTimKvn_ = 0.0;
   double subTime_ = 0.0;
+  std::string currentDateText_ = std::string(17, ' ');
 };
 
 }  // namespace korvan

@@ -10,7 +10,7 @@
 namespace korvan {
 namespace {
 
-using testing::minimalInput;
+using testing::runnableInput;
 using testing::runProgram;
 using testing::TempDir;
 
@@ -33,7 +33,7 @@ TEST(CommandLine, NoArgumentPrintsTheUsageAndCreatesNoFile) {
 
 TEST(CommandLine, RunIdentifierChecks) {
   TempDir dir;
-  dir.write("ditch1.kvn", minimalInput());
+  dir.write("ditch1.kvn", runnableInput());
   {
     const auto r = runProgram(dir.path(), {"ditch1.KVN"});
     EXPECT_EQ(r.output, " Extension of input file should be .kvn\n");
@@ -57,7 +57,7 @@ TEST(CommandLine, RunIdentifierChecks) {
 TEST(CommandLine, DirectoriesWithEitherSeparatorAreStripped) {
   for (const char* arg : {"C:\\runs\\ditch1.kvn", "runs/ditch1.kvn", "ditch1", "ditch1.kvn"}) {
     TempDir dir;
-    dir.write("ditch1.kvn", minimalInput());
+    dir.write("ditch1.kvn", runnableInput());
     const auto r = runProgram(dir.path(), {arg});
     EXPECT_EQ(r.status, kExitNormal) << arg << "\n" << r.output;
     EXPECT_TRUE(dir.exists("ditch1.out")) << arg;
@@ -68,7 +68,7 @@ TEST(CommandLine, DirectoriesWithEitherSeparatorAreStripped) {
 TEST(CommandLine, LongRunIdentifierIsCutToThirtyTwoCharacters) {
   TempDir dir;
   const std::string id32(32, 'a');
-  dir.write(id32 + ".kvn", minimalInput());
+  dir.write(id32 + ".kvn", runnableInput());
   const auto r = runProgram(dir.path(), {id32 + "bbbb"});
   EXPECT_EQ(r.status, kExitNormal) << r.output;
   EXPECT_TRUE(dir.exists(id32 + ".sum"));
@@ -76,18 +76,19 @@ TEST(CommandLine, LongRunIdentifierIsCutToThirtyTwoCharacters) {
 
 TEST(NormalEnd, LeavesReportsWithHeadersAndTheSuccessMarker) {
   TempDir dir;
-  dir.write("ditch1.kvn", minimalInput());
+  dir.write("ditch1.kvn", runnableInput());
   dir.write("Korvan.ok", "from an earlier run\n");
   dir.write("korvan.tmp", "left over\n");
   const auto r = runProgram(dir.path(), {"ditch1"});
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_NE(r.output.find("End of program\n"), std::string::npos);
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"ditch1.kvn", "ditch1.log", "ditch1.out",
-                                                   "ditch1.sum", "korvan.ok"}));
+  EXPECT_EQ(dir.files(),
+            (std::vector<std::string>{"ditch1.hyd", "ditch1.kvn", "ditch1.log", "ditch1.out",
+                                      "ditch1.sum", "ditch1.tem", "korvan.ok"}));
   EXPECT_EQ(dir.read("korvan.ok"), "Run succesfully terminated!\n");
 
   const auto sum = dir.lines("ditch1.sum");
-  ASSERT_GE(sum.size(), 12u);
+  ASSERT_GE(sum.size(), 13u);
   const std::string rule =
       "* ------------------------------------------------------------------------------";
   EXPECT_EQ(sum[0], rule);
@@ -114,9 +115,9 @@ TEST(NormalEnd, LeavesReportsWithHeadersAndTheSuccessMarker) {
 
 TEST(ErrorEnd, LeavesTheMessageInTheErrorFileAndNoMarker) {
   TempDir dir;
-  dir.write("ditch1.kvn",
-            "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\n01-Jan-1980 TimStart\n"
-            "No OptDelOutFiles\n");
+  std::string input = runnableInput();
+  input.erase(input.find("31-Dec-1980 TimEnd\n"), 19);
+  dir.write("ditch1.kvn", input);
   dir.write("korvan.ok", "from an earlier run\n");
   const auto r = runProgram(dir.path(), {"ditch1"});
   EXPECT_EQ(r.status, kExitError);
@@ -139,7 +140,7 @@ TEST(ErrorEnd, MissingCallingProgramStopsTheRun) {
 
 TEST(ScreenMode, IOModeStdOutAnywhereSilencesTheConsole) {
   TempDir dir;
-  dir.write("t.kvn", minimalInput("* IOMode_StdOut in a comment\n"));
+  dir.write("t.kvn", runnableInput("* IOMode_StdOut in a comment\n"));
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_EQ(r.output, "End of program\n");
@@ -153,12 +154,13 @@ TEST(ScreenMode, IOModeStdOutAnywhereSilencesTheConsole) {
 
 TEST(DeleteOutputFiles, OutputAndLogGoAfterNormalAndErrorEnds) {
   TempDir dir;
-  std::string input = minimalInput();
+  std::string input = runnableInput();
   input.replace(input.find("No OptDelOutFiles"), 17, "Yes OptDelOutFiles");
   dir.write("t.kvn", input);
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitNormal);
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"korvan.ok", "t.kvn", "t.sum"}));
+  EXPECT_EQ(dir.files(),
+            (std::vector<std::string>{"korvan.ok", "t.hyd", "t.kvn", "t.sum", "t.tem"}));
 
   TempDir bad;
   bad.write("t.kvn",
@@ -170,7 +172,7 @@ TEST(DeleteOutputFiles, OutputAndLogGoAfterNormalAndErrorEnds) {
 
 TEST(InputFile, WindowsLineEndsReadLikeUnixLineEnds) {
   TempDir dir;
-  std::string input = minimalInput();
+  std::string input = runnableInput();
   std::string crlf;
   for (char c : input) crlf += (c == '\n') ? std::string("\r\n") : std::string(1, c);
   dir.write("t.kvn", crlf);

@@ -71,6 +71,30 @@ std::string minimalInput(const std::string& extra) {
          extra;
 }
 
+std::string runnableInput(const std::string& extra) {
+  return minimalInput(
+      "OnLine OptHyd\n"
+      "OnLine OptTem\n"
+      "table compounds\n"
+      "CMP\n"
+      "end_table\n"
+      "table WaterBody\n"
+      "Len NumSeg WidWatSys SloSidWatSys DepWatDefPer\n"
+      "(m) (-) (m) (-) (m)\n"
+      "100 10 1.0 0.0 0.3\n"
+      "end_table\n"
+      "Ditch WaterbodyID\n"
+      "All OptOutputDistances\n"
+      "table SedimentProfile\n"
+      "ThiHor NumLay\n"
+      "(m)\n"
+      "0.05 10\n"
+      "end_table\n"
+      "All OutputDepths\n"
+      "Calculate OptSedProperties\n" +
+      extra);
+}
+
 TestRun::TestRun(const std::string& input, const std::string& runId) : runId_(runId) {
   dir_.write(runId + ".kvn", input);
   Environment env;

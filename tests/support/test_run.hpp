@@ -39,6 +39,9 @@ class TempDir {
 
 // The records every valid input needs, followed by the extra lines.
 std::string minimalInput(const std::string& extra = "");
+// An input on which a whole run completes: the minimal records, the run
+// options, one compound, a ditch of ten segments and a sediment of ten layers.
+std::string runnableInput(const std::string& extra = "");
 
 // A run of the model on a temporary folder, built in-process.
 class TestRun {

@@ -1,0 +1,50 @@
+// The run driver: after run setup it decides which of the three passes run
+// (hydrology, temperature, substance), drives each through its time loop over
+// the simulation period with the modules in a fixed order, and shows the
+// progress at print times.
+#pragma once
+
+#include <string>
+
+namespace korvan {
+
+class Run;
+class ModuleSet;
+enum class Task;
+enum class PassOption;
+
+// Which passes run for resolved OptHyd and OptTem values.
+struct PassSelection {
+  bool hydrology = false;
+  bool temperature = false;
+  bool substance = false;
+};
+PassSelection selectPasses(PassOption optHyd, PassOption optTem);
+
+class RunDriver {
+ public:
+  RunDriver(Run& run, ModuleSet& modules) : run_(run), modules_(modules) {}
+
+  // Start-up after run setup, the passes, and the run-time lines of the
+  // closing sequence; termination is left to the caller.
+  void execute();
+
+  void startUp();
+  void hydrologyPass();
+  void temperaturePass();
+  void substancePass();
+
+  // The progress display (task 1, 21, 22 or 23); acts on whole hours only.
+  void progress(Task task);
+
+ private:
+  void setTimeStepFromInput();
+  void resetClock();
+  bool printsWanted();
+
+  Run& run_;
+  ModuleSet& modules_;
+  PassSelection passes_;
+};
+
+}  // namespace korvan

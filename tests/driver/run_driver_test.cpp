@@ -1,0 +1,215 @@
+#include "driver/run_driver.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/modules.hpp"
+#include "driver/run.hpp"
+#include "input/run_options.hpp"
+#include "input/sim_clock.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::TestRun;
+
+// Modules that only note each call, in order.
+class RecordingModules : public ModuleSet {
+ public:
+  explicit RecordingModules(korvan::Run& run) : run_(run) {}
+  std::vector<std::string> calls;
+
+  void readSedimentProfile() override { note("sed"); }
+  void hydrology(Task t) override { note("hyd", t); }
+  void writeHydrologyRecord() override { note("hydrec"); }
+  void hydrologyTotals() override { note("hydtot"); }
+  void closeLateralEntryFiles() override { note("closelat"); }
+  void meteo(Task t) override { note("met", t); }
+  double nextMeteoTime() override { return run_.clock().tim(); }  // a record every step
+  void meteoTotals() override { note("mettot"); }
+  void copyMeteoToWaterSystem() override { note("copymet"); }
+  void temperature(Task t) override { note("tem", t); }
+  double nextTemperatureTime() override { return run_.clock().tim(); }
+  void temperatureTotals() override { note("temtot"); }
+  void temperatureFile(Task t) override { note("temfile", t); }
+  void substance(Task t) override { note("sub", t); }
+  void substanceTotals() override { note("subtot"); }
+  void massBalance(Task t) override { note("bal", t); }
+  bool profileEventRaised() override { return profileEvent; }
+  void pecWater(Task t) override { note("pecw", t); }
+  void pecSediment(Task t) override { note("pecs", t); }
+  std::vector<std::string> compoundNames() override { return {"CMP", "MET"}; }
+  double flowVelocityLastSegment() override { return 0.01; }
+  double massFirstCompoundWaterLayer() override { return 0.0025; }
+  double massFirstCompoundSediment() override { return 0.0; }
+
+  bool profileEvent = false;
+
+ private:
+  void note(const std::string& name) { calls.push_back(name); }
+  void note(const std::string& name, Task t) {
+    calls.push_back(name + std::to_string(static_cast<int>(t)));
+  }
+  korvan::Run& run_;
+};
+
+std::string driverInput(const std::string& edition, const std::string& optHyd,
+                        const std::string& optTem, const std::string& optInp,
+                        const std::string& extra = "") {
+  return edition + " CallingProgram\n1.0 CallingProgramVersion\n01-Jan-1980 TimStart\n" +
+         "02-Jan-1980 TimEnd\nDay OptDelTimPrn\nNo OptDelOutFiles\n" + optInp + " OptInp\n" +
+         optHyd + " OptHyd\n" + optTem + " OptTem\ntable compounds\nCMP\nMET\nend_table\n" + extra;
+}
+
+struct DriverRun {
+  explicit DriverRun(const std::string& input) : t(input) {
+    t.setup();
+    modules = std::make_unique<RecordingModules>(t.run());
+    RunDriver(t.run(), *modules).execute();
+  }
+  std::vector<std::string>& calls() { return modules->calls; }
+  TestRun t;
+  std::unique_ptr<RecordingModules> modules;
+};
+
+void append(std::vector<std::string>& v, std::initializer_list<std::string> items) {
+  v.insert(v.end(), items);
+}
+
+TEST(PassSelection, FollowsTheResolvedOptions) {
+  using P = PassOption;
+  struct Row {
+    P hyd, tem;
+    bool h, t, s;
+  };
+  const Row rows[] = {
+      {P::OnLine, P::OnLine, true, true, true},
+      {P::OnLine, P::OffLine, true, false, true},
+      {P::OnLine, P::Stationary, true, false, true},
+      {P::OnLine, P::Only, true, true, false},
+      {P::OffLine, P::OnLine, false, true, true},
+      {P::Stationary, P::OnLine, false, true, true},
+      {P::OffLine, P::OffLine, false, false, true},
+      {P::Stationary, P::Stationary, false, false, true},
+      {P::OffLine, P::Only, false, true, false},
+      {P::Only, P::OnLine, true, false, false},
+      {P::Only, P::Only, true, false, false},
+      {P::Only, P::OffLine, true, false, false},
+  };
+  for (const Row& r : rows) {
+    const PassSelection s = selectPasses(r.hyd, r.tem);
+    EXPECT_EQ(s.hydrology, r.h) << int(r.hyd) << " " << int(r.tem);
+    EXPECT_EQ(s.temperature, r.t) << int(r.hyd) << " " << int(r.tem);
+    EXPECT_EQ(s.substance, r.s) << int(r.hyd) << " " << int(r.tem);
+  }
+}
+
+TEST(RunDriver, CallOrderOfAllThreePassesInADailyRun) {
+  DriverRun d(driverInput("MERIXKORVAN", "OnLine", "OnLine", "Daily"));
+  std::vector<std::string> want = {"sed", "hyd1"};
+  // Hydrology pass: two daily steps, each ending on a daily print time.
+  append(want, {"hydrec"});
+  for (int day = 0; day < 2; ++day) append(want, {"hyd2", "hyd4", "hydrec"});
+  append(want, {"closelat"});
+  // Temperature pass: always hourly, 48 steps, prints at the end of each day.
+  append(want, {"met1", "hydtot", "hyd3", "tem1", "temfile1"});
+  for (int h = 1; h <= 48; ++h) {
+    append(want, {"met2", "hyd3", "tem2", "hydtot", "temtot", "mettot"});
+    if (h % 24 == 0) append(want, {"tem4", "met4"});
+    append(want, {"temfile2"});
+  }
+  append(want, {"temfile5"});
+  // Substance pass: daily again; MERIX updates both concentration tables.
+  append(want, {"met20", "tem20", "hyd20", "hydtot", "hyd3", "sub1"});
+  for (int day = 0; day < 2; ++day) {
+    append(want, {"met2", "tem3", "hyd3", "sub2", "pecw2", "pecs2", "hydtot", "subtot",
+                  "mettot", "hyd4", "sub4", "met4"});
+  }
+  append(want, {"sub5"});
+  EXPECT_EQ(d.calls(), want);
+  EXPECT_TRUE(d.t.dir().exists("t.hyd"));
+  EXPECT_TRUE(d.t.dir().exists("t.tem"));
+  d.t.finish();
+}
+
+TEST(RunDriver, HydrologyOnlyRunsTheWaterBalanceEveryStep) {
+  DriverRun d(driverInput("ZRKORVAN", "Only", "OnLine", "Hourly"));
+  int balance = 0, steps = 0;
+  for (const auto& c : d.calls()) {
+    balance += c == "bal10";
+    steps += c == "hyd2";
+    EXPECT_NE(c, "tem2");
+    EXPECT_NE(c, "sub1");
+  }
+  EXPECT_EQ(steps, 48);
+  EXPECT_EQ(balance, 48);
+  EXPECT_TRUE(d.t.dir().exists("t.hyd"));
+  d.t.finish();
+}
+
+TEST(RunDriver, OrlanHydrologyPassReadsTheWeather) {
+  DriverRun d(driverInput("ORLANKORVAN", "OnLine", "OffLine", "Daily"));
+  const std::vector<std::string> start(d.calls().begin(), d.calls().begin() + 9);
+  EXPECT_EQ(start, (std::vector<std::string>{"sed", "hyd1", "hydrec", "met1", "met2", "copymet",
+                                             "hyd2", "hyd4", "met4"}));
+  // The substance pass follows directly: no temperature pass with OptTem OffLine.
+  const auto closeLat = std::find(d.calls().begin(), d.calls().end(), "closelat");
+  ASSERT_NE(closeLat, d.calls().end());
+  EXPECT_EQ(*(closeLat + 1), "met20");
+  // Not MERIX: no concentration tables.
+  EXPECT_EQ(std::count(d.calls().begin(), d.calls().end(), "pecw2"), 0);
+  d.t.finish();
+}
+
+TEST(RunDriver, DeletedOutputMeansNoPrintingButProgressGoesOn) {
+  std::string input = driverInput("MERIXKORVAN", "OffLine", "OffLine", "Daily");
+  input.replace(input.find("No OptDelOutFiles"), 17, "Yes OptDelOutFiles");
+  DriverRun d(input);
+  for (const auto& c : d.calls()) EXPECT_NE(c.back(), '4') << c;
+  EXPECT_NE(d.t.console().find(" Mass balance simulated: 02-Jan-1980 ;"), std::string::npos);
+  EXPECT_NE(d.t.console().find(" Mass balance simulated: 03-Jan-1980 ;"), std::string::npos);
+  d.t.finish();
+}
+
+TEST(RunDriver, ProfileEventsWriteProfilesAfterThePrint) {
+  TestRun t(driverInput("MERIXKORVAN", "OffLine", "OffLine", "Daily"));
+  t.setup();
+  RecordingModules m(t.run());
+  m.profileEvent = true;
+  RunDriver(t.run(), m).execute();
+  EXPECT_EQ(std::count(m.calls.begin(), m.calls.end(), "sub7"), 2);
+  const auto sub4 = std::find(m.calls.begin(), m.calls.end(), "sub4");
+  EXPECT_EQ(*(sub4 + 2), "sub7");  // after met4
+  t.finish();
+}
+
+TEST(ProgressDisplay, LinesOfTheSubstancePass) {
+  DriverRun d(driverInput("MERIXKORVAN", "OffLine", "OffLine", "Daily"));
+  const std::string console = d.t.console();
+  EXPECT_NE(console.find(" The run ID is: t; substance(s): CMP, MET\n"), std::string::npos);
+  // After the first of two days: 50 % done; 0.01 m/s is 864 m/d; 0.0025 g is 2.5 mg.
+  EXPECT_NE(console.find(" Mass balance simulated: 02-Jan-1980 ;     Flow velocity       : "
+                         "864.00 m/d\n"
+                         " Done                  :     50.00 % ;     Mass in water layer : "
+                         "2.50  mg\n"
+                         " Calculation time step :       0.00s ;     Mass in sediment    : 0  mg\n"),
+            std::string::npos)
+      << console;
+  d.t.finish();
+}
+
+TEST(ProgressDisplay, HydrologyAndTemperatureLines) {
+  DriverRun d(driverInput("MERIXKORVAN", "OnLine", "Only", "Daily"));
+  const std::string console = d.t.console();
+  EXPECT_NE(console.find(" Hydrology simulated: 02-Jan-1980\n"), std::string::npos);
+  EXPECT_NE(console.find(" Hydrology simulated: 03-Jan-1980\n"), std::string::npos);
+  EXPECT_NE(console.find(" Temperature simulated: 03-Jan-1980\n"), std::string::npos);
+  EXPECT_EQ(console.find("Mass balance"), std::string::npos);
+  d.t.finish();
+}
+
+}  // namespace
+}  // namespace korvan
