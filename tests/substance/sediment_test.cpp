@@ -1,0 +1,475 @@
+#include "substance/sediment.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "driver/messages.hpp"
+#include "driver/run.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::minimalInput;
+using testing::TestRun;
+using Lines = std::vector<std::string>;
+
+const std::string kDashes(80, '-');
+
+std::string profileTable(const std::string& rows) {
+  return "table SedimentProfile\nThiHor NumLay\n(m)\n" + rows + "end_table\n";
+}
+
+// An input with the profile rows, the OutputDepths records and further lines.
+std::string input(const std::string& rows, const std::string& extra = "",
+                  const std::string& outputDepths = "All OutputDepths\n") {
+  return minimalInput(profileTable(rows) + outputDepths + extra);
+}
+
+// Two horizons: 0.02 m in 2 layers of 0.01 m, 0.04 m in 2 layers of 0.02 m.
+// Layer centres -0.005, -0.015, -0.03, -0.05; horizon centres -0.01, -0.04.
+const std::string kTwoHorizons = "0.02 2\n0.04 2\n";
+
+std::string propertiesTable(const std::string& mode, const std::string& rows) {
+  return "table " + mode + " SedimentProperties\n" +
+         "Nr   Rho       CntOm     ThetaSat  CofDifRel  pH\n"
+         "(-)  (kg.m-3)  (kg.kg-1) (m3.m-3)  (-)        (-)\n" +
+         rows + "end_table\n";
+}
+
+// The index of the first log line equal to the text, or -1.
+int find(const Lines& log, const std::string& text) {
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i] == text) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+Lines logOf(TestRun& t) {
+  t.run().log().flush();
+  return t.dir().lines("t.log");
+}
+
+// ---------------------------------------------------------------------------
+// Layers
+
+TEST(SedimentProfile, OneHorizonOfFiveCentimetresGivesTenLayersOfFiveMillimetres) {
+  TestRun t(input("0.05 10\n"));
+  t.setup();
+  SedimentProfile& s = t.run().sediment();
+  s.getSedimentProfile();
+  ASSERT_EQ(s.numLayers(), 10);
+  EXPECT_EQ(s.numHorizons(), 1);
+  EXPECT_EQ(s.thiHor(1), 0.05);
+  EXPECT_EQ(s.zBou(0), 0.0);
+  EXPECT_EQ(s.zBou(10), -0.05);  // the bottom is the horizon bottom, free of rounding
+  for (int j = 1; j <= 10; ++j) {
+    EXPECT_DOUBLE_EQ(s.thiLay(j), 0.005);
+    EXPECT_NEAR(s.zBou(j), -0.005 * j, 1e-15);
+    EXPECT_NEAR(s.z(j), -0.005 * j + 0.0025, 1e-15);
+    // The first centre lies half a layer below the surface, the others one
+    // layer below the previous one.
+    EXPECT_NEAR(s.delZ(j), j == 1 ? 0.0025 : 0.005, 1e-15);
+    EXPECT_EQ(s.horizon(j), 1);
+    EXPECT_TRUE(s.outputLayer(j));
+  }
+  s.getSedimentProfile();  // read once: a second call changes nothing
+  EXPECT_EQ(s.numLayers(), 10);
+  t.finish();
+}
+
+TEST(SedimentProfile, HorizonsStackFromTheSurfaceDownwards) {
+  TestRun t(input(kTwoHorizons));
+  t.setup();
+  SedimentProfile& s = t.run().sediment();
+  s.getSedimentProfile();
+  ASSERT_EQ(s.numLayers(), 4);
+  const double zBou[] = {0.0, -0.01, -0.02, -0.04, -0.06};
+  const double z[] = {-0.005, -0.015, -0.03, -0.05};
+  const double delZ[] = {0.005, 0.01, 0.015, 0.02};
+  const double thiLay[] = {0.01, 0.01, 0.02, 0.02};
+  const int horizon[] = {1, 1, 2, 2};
+  EXPECT_EQ(s.zBou(0), 0.0);
+  for (int j = 1; j <= 4; ++j) {
+    EXPECT_NEAR(s.zBou(j), zBou[j], 1e-15) << j;
+    EXPECT_NEAR(s.z(j), z[j - 1], 1e-15) << j;
+    EXPECT_NEAR(s.delZ(j), delZ[j - 1], 1e-15) << j;
+    EXPECT_NEAR(s.thiLay(j), thiLay[j - 1], 1e-15) << j;
+    EXPECT_EQ(s.horizon(j), horizon[j - 1]) << j;
+  }
+  t.finish();
+}
+
+TEST(SedimentProfile, ListsTheLayersInTheLog) {
+  TestRun t(
+      input(kTwoHorizons, "", "table OutputDepths\ntable OutputDepths (m)\n0.01\nend_table\n"));
+  t.setup();
+  t.run().sediment().getSedimentProfile();
+  const Lines log = logOf(t);
+  const int k = find(log, "Sediment Profile:");
+  ASSERT_GT(k, 0);
+  ASSERT_GE(log.size(), static_cast<std::size_t>(k) + 7);
+  EXPECT_EQ(log[k - 1], kDashes);
+  // ("Node",7x,"ZBou",10x,"Z",7x,"DelZ",5x,"ThiLay",2x,"horiZon  output")
+  EXPECT_EQ(log[k + 1], "Node       ZBou          Z       DelZ     ThiLay  horiZon  output");
+  EXPECT_EQ(log[k + 2], "            (m)        (m)        (m)        (m)");
+  // Layer 1 holds the output depth 0.01 m on its bottom boundary.
+  EXPECT_EQ(log[k + 3], "   1  -0.010000  -0.005000   0.005000   0.010000        1     Yes");
+  EXPECT_EQ(log[k + 4], "   2  -0.020000  -0.015000   0.010000   0.010000        1      No");
+  EXPECT_EQ(log[k + 5], "   3  -0.040000  -0.030000   0.015000   0.020000        2      No");
+  EXPECT_EQ(log[k + 6], "   4  -0.060000  -0.050000   0.020000   0.020000        2      No");
+  t.finish();
+}
+
+struct FatalCase {
+  std::string input;
+  Lines err;
+};
+
+TEST(SedimentProfile, EveryProfileErrorIsFatal) {
+  const std::string head = "table SedimentProfile\n";
+  const std::vector<FatalCase> cases = {
+      {head + "ThiHor NumLay\n(m)\nend_table\n",
+       {"There should be at least one horizon in the SedimentProfile table"}},
+      {head + "ThiHor NumLay Extra\n(m)\n0.05 10\nend_table\n",
+       {"Number of columns in table SedimentProfile must be 2"}},
+      {head + "ThiHor NumLayers\n(m)\n0.05 10\nend_table\n",
+       {"2nd line in table SedimentProfile must be: ThiHor NumLay"}},
+      {head + "ThiHor NumLay\n(m) (-)\n0.05 10\nend_table\n",
+       {"Number of dimension identifiers in Sedimentprofile must be 1"}},
+      {head + "ThiHor NumLay\n(cm)\n5 10\nend_table\n",
+       {"3rd line in table SedimentProfile must be:    (m)"}},
+      {profileTable("0.05\n"),
+       {"Fatal while READING record SedimentProfile", "Last row read is 1"}},
+      {profileTable("0.05 10\nabc 5\n"),
+       {"Error while reading table SedimentProfile", "Last row read was: 2"}},
+      {profileTable("0.05 2.5\n"),
+       {"Error while reading table SedimentProfile", "Last row read was: 1"}},
+      // A negative thickness moves the horizon bottom up.
+      {profileTable("0.05 10\n-0.01 2\n"),
+       {"Horizon boundary depths must be ascending", "Last row read was: 2"}},
+      // A horizon without thickness would give layers without thickness.
+      {profileTable("0.0 3\n"),
+       {"Horizon boundary depths must be ascending", "Last row read was: 1"}},
+  };
+  for (const FatalCase& c : cases) {
+    TestRun t(minimalInput(c.input + "All OutputDepths\n"));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }), c.err) << c.input;
+    EXPECT_EQ(t.run().messages().record().routine, "GetSedimentProfile") << c.input;
+  }
+  {
+    TestRun t(input("0.05 0\n"));
+    t.setup();
+    const Lines err = t.expectFatal([&] { t.run().sediment().getSedimentProfile(); });
+    ASSERT_EQ(err.size(), 3u);
+    EXPECT_EQ(err[0], "FATAL: value < minimum");
+    EXPECT_EQ(err[2], "Variable name is: NumLay");
+  }
+  {
+    TestRun t(minimalInput("All OutputDepths\n"));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }),
+              Lines{"Cannot find record SedimentProfile (column  2, unit  20)"});
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Output depths
+
+TEST(SedimentOutputDepths, NoneAndAll) {
+  for (const char* option : {"None", "All"}) {
+    TestRun t(input("0.05 10\n", "", std::string(option) + " OutputDepths\n"));
+    t.setup();
+    SedimentProfile& s = t.run().sediment();
+    s.getSedimentProfile();
+    for (int j = 1; j <= 10; ++j) EXPECT_EQ(s.outputLayer(j), option[0] == 'A') << option;
+    t.finish();
+  }
+}
+
+TEST(SedimentOutputDepths, EachDepthMarksTheLayerHoldingItWithinAMicrometre) {
+  // Layers of 0.005 m: 0.005 is the bottom of layer 1; 0.0150005 lies within
+  // 1e-6 m of the bottom of layer 3; 0.0250011 lies beyond that of layer 5,
+  // in layer 6; 0.05 is the bottom of layer 10.
+  TestRun t(input("0.05 10\n", "",
+                  "table OutputDepths\n"
+                  "table OutputDepths (m)\n0.005\n0.0150005\n0.0250011\n0.05\nend_table\n"));
+  t.setup();
+  SedimentProfile& s = t.run().sediment();
+  s.getSedimentProfile();
+  for (int j = 1; j <= 10; ++j) {
+    EXPECT_EQ(s.outputLayer(j), j == 1 || j == 3 || j == 6 || j == 10) << j;
+  }
+  const Lines log = logOf(t);
+  EXPECT_GE(find(log, "        OutputDepths                (m)  0.50000E-02"), 0);
+  EXPECT_GE(find(log, "        OutputDepths                (m)  0.50000E-01"), 0);
+  t.finish();
+}
+
+TEST(SedimentOutputDepths, ErrorsInTheOptionAndTheTable) {
+  const std::string option = "table OutputDepths\n";
+  const std::string open = "table OutputDepths (m)\n";
+  const std::vector<FatalCase> cases = {
+      {option + open + "0.01\n0\nend_table\n",
+       {"Depth in table OutputDepths must be > 0", "Last line read is 2"}},
+      {option + open + "-0.01\nend_table\n",
+       {"Depth in table OutputDepths must be > 0", "Last line read is 1"}},
+      {option + open + "abc\nend_table\n", {"Fatal while reading table OutputDepths"}},
+      {option + open + "0.0500011\nend_table\n",
+       {"Depth in table OutputDepths is below the sediment profile", "Last line read is 1"}},
+  };
+  for (const FatalCase& c : cases) {
+    TestRun t(input("0.05 10\n", "", c.input));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }), c.err) << c.input;
+    EXPECT_EQ(t.run().messages().record().routine, "GetOutRows") << c.input;
+  }
+  {
+    TestRun t(input("0.05 10\n", "", option + "table OutputDepths (cm)\n1\nend_table\n"));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }),
+              Lines{"Dimension for OutputDepths should be (m)"});
+  }
+  {
+    TestRun t(input("0.05 10\n", "", option));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }),
+              Lines{"Cannot find record OutputDepths (column  2, unit  20)"});
+  }
+  {
+    TestRun t(input("0.05 10\n", "", "Some OutputDepths\n"));
+    t.setup();
+    const Lines err = t.expectFatal([&] { t.run().sediment().getSedimentProfile(); });
+    ASSERT_FALSE(err.empty());
+    EXPECT_EQ(err[0], " Option in input file does not match possible options for OutputDepths");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Properties
+
+TEST(SedimentProperties, CalculatedPorosityAndDiffusionFromDensityAndOrganicMatter) {
+  TestRun t(input("0.01 2\n", "Calculate OptSedProperties\n" +
+                                  propertiesTable("horizon", "1 800 0.09 0.6 0.5 7.0\n")));
+  t.setup();
+  SedimentProfile& s = t.run().sediment();
+  // 1 - 800000 x 0.09 / 1.4e6 - 0.91 x 800000 / 2.65e6 = 1 - 0.0514286 - 0.2747170
+  const double theta = 1.0 - 800000.0 * 0.09 / 1.4e6 - 0.91 * 800000.0 / 2.65e6;
+  EXPECT_NEAR(theta, 0.6738544, 1e-7);
+  // 1 / (1 - ln(0.6738544^2)) = 1 / (1 + 0.7894970) = 0.5588208
+  EXPECT_NEAR(s.cofDifRel(1), 0.5588208, 1e-7);
+  EXPECT_DOUBLE_EQ(s.thetaSat(1), theta);
+  EXPECT_DOUBLE_EQ(s.thetaSat(2), theta);
+  EXPECT_EQ(s.optSedProperties(), SedPropertiesOption::Calculate);
+  EXPECT_EQ(s.rho(1), 800000.0);  // g.m-3
+  EXPECT_EQ(s.cntOm(2), 0.09);
+
+  const Lines log = logOf(t);
+  const int k =
+      find(log, "            ThetaSat           (m3.m-3)   -0.002500  0.67385     (calculated)");
+  ASSERT_GT(k, 0);
+  EXPECT_EQ(log[k - 1], kDashes);
+  EXPECT_EQ(log[k + 1],
+            "            ThetaSat           (m3.m-3)   -0.007500  0.67385     (calculated)");
+  EXPECT_EQ(log[k + 2], kDashes);
+  EXPECT_EQ(log[k + 3],
+            "           CofDifRel                (-)   -0.002500  0.55882     (calculated)");
+  EXPECT_EQ(log[k + 4],
+            "           CofDifRel                (-)   -0.007500  0.55882     (calculated)");
+  // Rho is echoed as read, in kg.m-3.
+  EXPECT_GE(find(log, "                 Rho           (kg.m-3)   -0.002500   800.00    "), 0);
+  t.finish();
+}
+
+TEST(SedimentProperties, RelativeDiffusionIsOneInOpenWaterAndBelowOneInSediment) {
+  EXPECT_EQ(calculatedCofDifRel(1.0), 1.0);
+  // 1 / (1 - ln 0.25) = 1 / 2.3862944 = 0.4190598
+  EXPECT_NEAR(calculatedCofDifRel(0.5), 0.4190598, 1e-7);
+  for (double theta : {0.999, 0.9, 0.3, 0.001}) EXPECT_LT(calculatedCofDifRel(theta), 1.0);
+  // Only organic matter at its own density leaves no pores.
+  EXPECT_NEAR(calculatedThetaSat(kRhoOm, 1.0), 0.0, 1e-15);
+  EXPECT_NEAR(calculatedThetaSat(kRhoMineral, 0.0), 0.0, 1e-15);
+}
+
+TEST(SedimentProperties, CalculatedPorosityOutsideItsBoundsIsFatal) {
+  // 2000 kg.m-3 of organic matter: 1 - 2e6 / 1.4e6 < 0.
+  TestRun t(input("0.01 1\n", "Calculate OptSedProperties\n" +
+                                  propertiesTable("horizon", "1 2000 1.0 0.6 0.5 7.0\n")));
+  t.setup();
+  const Lines err = t.expectFatal([&] { t.run().sediment().thetaSat(1); });
+  ASSERT_EQ(err.size(), 3u);
+  EXPECT_EQ(err[0], "FATAL: value < minimum");
+  EXPECT_EQ(err[2], "Variable name is: ThetaSat");
+}
+
+TEST(SedimentProperties, InputOptionReadsEveryColumnPerHorizon) {
+  TestRun t(input(kTwoHorizons,
+                  "Input OptSedProperties\n" + propertiesTable("horizon",
+                                                               "2 1200 0.03 0.5 0.4 6.5\n"
+                                                               "1 800  0.09 0.6 0.5 7.0\n")));
+  t.setup();
+  SedimentProfile& s = t.run().sediment();
+  // Layers 1 and 2 lie in horizon 1, layers 3 and 4 in horizon 2; the rows
+  // may come in any order.
+  const double rho[] = {800e3, 800e3, 1200e3, 1200e3};
+  const double cntOm[] = {0.09, 0.09, 0.03, 0.03};
+  const double theta[] = {0.6, 0.6, 0.5, 0.5};
+  const double cof[] = {0.5, 0.5, 0.4, 0.4};
+  const double pH[] = {7.0, 7.0, 6.5, 6.5};
+  for (int j = 1; j <= 4; ++j) {
+    EXPECT_EQ(s.rho(j), rho[j - 1]) << j;
+    EXPECT_EQ(s.cntOm(j), cntOm[j - 1]) << j;
+    EXPECT_EQ(s.thetaSat(j), theta[j - 1]) << j;
+    EXPECT_EQ(s.cofDifRel(j), cof[j - 1]) << j;
+    EXPECT_EQ(s.pH(j), pH[j - 1]) << j;
+  }
+  const Lines log = logOf(t);
+  EXPECT_GE(find(log, "            ThetaSat           (m3.m-3)   -0.050000  0.50000    "), 0);
+  t.finish();
+}
+
+TEST(SedimentProperties, InterpolateModeHoldsHorizonValuesAtHorizonCentres) {
+  const std::string rows = "Nr LenDisSedLiq\n(-) (m)\n1 0.1\n2 0.4\nend_table\n";
+  {
+    TestRun t(input(kTwoHorizons, "table interpolate DispersionLength\n" + rows));
+    t.setup();
+    SedimentProfile& s = t.run().sediment();
+    // Centres -0.01 (0.1) and -0.04 (0.4). Layer 1 (-0.005) lies above the
+    // first centre: 0.1. Layer 2 (-0.015): 0.1 + 0.3 x 0.005 / 0.03 = 0.15.
+    // Layer 3 (-0.03): 0.1 + 0.3 x 0.02 / 0.03 = 0.3. Layer 4 (-0.05) lies
+    // below the last centre: 0.4.
+    EXPECT_DOUBLE_EQ(s.lenDisSedLiq(1), 0.1);
+    EXPECT_NEAR(s.lenDisSedLiq(2), 0.15, 1e-12);
+    EXPECT_NEAR(s.lenDisSedLiq(3), 0.3, 1e-12);
+    EXPECT_DOUBLE_EQ(s.lenDisSedLiq(4), 0.4);
+    const Lines log = logOf(t);
+    EXPECT_GE(find(log, "        LenDisSedLiq                (m)   -0.015000  0.15000    "), 0);
+    t.finish();
+  }
+  {
+    TestRun t(input(kTwoHorizons, "table horizon DispersionLength\n" + rows));
+    t.setup();
+    SedimentProfile& s = t.run().sediment();
+    const double expected[] = {0.1, 0.1, 0.4, 0.4};
+    for (int j = 1; j <= 4; ++j) EXPECT_EQ(s.lenDisSedLiq(j), expected[j - 1]) << j;
+    t.finish();
+  }
+  {
+    // One horizon: the same value everywhere in either mode.
+    TestRun t(input("0.05 5\n",
+                    "table interpolate DispersionLength\nNr LenDisSedLiq\n(-) (m)\n"
+                    "1 0.2\nend_table\n"));
+    t.setup();
+    for (int j = 1; j <= 5; ++j) EXPECT_EQ(t.run().sediment().lenDisSedLiq(j), 0.2) << j;
+    t.finish();
+  }
+}
+
+TEST(SedimentProperties, InitialContentIsReadPerLayerAsGiven) {
+  TestRun t(input(kTwoHorizons,
+                  "table horizon CntSysSedIni\nNr CntSysSedIni\n(-) (mg.kg-1)\n"
+                  "1 2.5\n2 0\nend_table\n"));
+  t.setup();
+  SedimentProfile& s = t.run().sediment();
+  const double expected[] = {2.5, 2.5, 0.0, 0.0};
+  for (int j = 1; j <= 4; ++j) EXPECT_EQ(s.cntSysSedIni(j), expected[j - 1]) << j;
+  const std::vector<double> direct =
+      s.rdSedimentProperty("CntSysSedIni", "CntSysSedIni", "(mg.kg-1)", 0.0);
+  EXPECT_EQ(direct, std::vector<double>(std::begin(expected), std::end(expected)));
+  t.finish();
+}
+
+TEST(SedimentHorizonTables, EveryErrorOfAPropertiesTableIsFatal) {
+  const std::string names = "Nr   Rho       CntOm     ThetaSat  CofDifRel  pH\n";
+  const std::string units = "(-)  (kg.m-3)  (kg.kg-1) (m3.m-3)  (-)        (-)\n";
+  const std::string row1 = "1 800 0.09 0.6 0.5 7.0\n";
+  const std::string row2 = "2 800 0.03 0.5 0.4 7.0\n";
+  const std::string open = "table horizon SedimentProperties\n";
+  const std::string end = "end_table\n";
+  const std::string illegal = "Illegal mode for table SedimentProperties";
+  const std::string mode = "Mode must be interpolate or horizon";
+  const std::vector<FatalCase> cases = {
+      {"table SedimentProperties\n" + names + units + row1 + row2 + end, {illegal, mode}},
+      {"table linear SedimentProperties\n" + names + units + row1 + row2 + end, {illegal, mode}},
+      {open + end, {"Fatal while looking for header of table SedimentProperties"}},
+      {open + "\n" + units + row1 + row2 + end,
+       {"Fatal while looking for column names in table SedimentProperties"}},
+      {open + "Nr Rho CntOm\n" + units + row1 + row2 + end,
+       {"Number of columns should be at least 6 in table SedimentProperties"}},
+      {open + "Nr Rho CntOm ThetaSat CofDifRel PH\n" + units + row1 + row2 + end,
+       {"Check column names in table SedimentProperties", "Name expected is pH",
+        "Name found is PH"}},
+      {open + names + end, {"Fatal while LOOKING for dimension row in table SedimentProperties"}},
+      {open + names + "(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (kg.m-3)\n" + row1 + row2 + end,
+       {"Check dimension names in table SedimentProperties", "Dimension expected is (-)",
+        "Dimension found is (kg.m-3)"}},
+      {open + names + units + row1 + end,
+       {"Number of rows in table SedimentProperties does not correspond with number of "
+        "horizons"}},
+      {open + names + units + row1 + "3 800 0.03 0.5 0.4 7.0\n" + end,
+       {"Cannot find horizon 3 (Table SedimentProperties) in Sediment profile"}},
+      {open + names + units + row1 + row1 + end,
+       {"Horizon 1 occurs more than once in table SedimentProperties"}},
+      {open + names + units + row1 + "2 800 0.03 0.5 0.4 x\n" + end,
+       {"Fatal while reading table SedimentProperties", "Row is: 2 800 0.03 0.5 0.4 x"}},
+      {open + names + units + row1 + "2 800 0.03 0.5 0.4\n" + end,
+       {"Fatal while reading table SedimentProperties", "Row is: 2 800 0.03 0.5 0.4"}},
+  };
+  for (const FatalCase& c : cases) {
+    TestRun t(input(kTwoHorizons, c.input));
+    t.setup();
+    t.run().sediment().getSedimentProfile();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().pH(1); }), c.err) << c.input;
+    EXPECT_EQ(t.run().messages().record().routine, "RdSedimentProperties") << c.input;
+  }
+  {
+    TestRun t(input(kTwoHorizons, open + names + units + row1 + "2 800 0.03 0.5 0.4 14\n" + end));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().pH(1); }),
+              (Lines{"FATAL: value > maximum", "The maximum value is:      13.0000000",
+                     "Variable name is: pH"}));
+  }
+  {
+    TestRun t(input(kTwoHorizons, open + names + units + "1 40 0.09 0.6 0.5 7\n" + row2 + end));
+    t.setup();
+    const Lines err = t.expectFatal([&] { t.run().sediment().rho(3); });
+    ASSERT_EQ(err.size(), 3u);
+    EXPECT_EQ(err[0], "FATAL: value < minimum");
+    EXPECT_EQ(err[2], "Variable name is: Rho");
+  }
+  {
+    TestRun t(input(kTwoHorizons));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().cntOm(1); }),
+              Lines{"Cannot find record SedimentProperties (column  3, unit  20)"});
+  }
+}
+
+TEST(SedimentHorizonTables, ASingleValueTableReportsAsRdSedimentProperty) {
+  {
+    TestRun t(input(kTwoHorizons,
+                    "table horizon DispersionLength\nNr LenDis\n(-) (m)\n"
+                    "1 0.1\n2 0.2\nend_table\n"));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().lenDisSedLiq(1); }),
+              (Lines{"Check column names in table DispersionLength",
+                     "Name expected is LenDisSedLiq", "Name found is LenDis"}));
+    EXPECT_EQ(t.run().messages().record().routine, "RdSedimentProperty");
+  }
+  {
+    // A dispersion length below 0.01 m is out of bounds.
+    TestRun t(input(kTwoHorizons,
+                    "table horizon DispersionLength\nNr LenDisSedLiq\n(-) (m)\n"
+                    "1 0.1\n2 0.005\nend_table\n"));
+    t.setup();
+    const Lines err = t.expectFatal([&] { t.run().sediment().lenDisSedLiq(1); });
+    ASSERT_EQ(err.size(), 3u);
+    EXPECT_EQ(err[0], "FATAL: value < minimum");
+    EXPECT_EQ(err[2], "Variable name is: LenDisSedLiq");
+  }
+}
+
+}  // namespace
+}  // namespace korvan
