@@ -183,3 +183,28 @@ TEST(InputFile, WindowsLineEndsReadLikeUnixLineEnds) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(ReuseOfPasses, AutomaticSkipsTheHydrologyPassWhenItsFileExists) {
+  testing::TempDir dir;
+  std::string input = testing::runnableInput();
+  input.replace(input.find("OnLine OptHyd"), 13, "Automatic OptHyd");
+  dir.write("t.kvn", input);
+  const auto first = testing::runProgram(dir.path(), {"t"});
+  EXPECT_EQ(first.status, kExitNormal);
+  EXPECT_NE(first.output.find(" Hydrology simulated: 02-Jan-1980"), std::string::npos);
+  EXPECT_NE(dir.read("t.log").find(" File not found - run hydrology..."), std::string::npos);
+
+  const auto second = testing::runProgram(dir.path(), {"t"});
+  EXPECT_EQ(second.status, kExitNormal);
+  EXPECT_EQ(second.output.find(" Hydrology simulated:"), std::string::npos);
+  const std::string log = dir.read("t.log");
+  EXPECT_NE(log.find(" Hydrology file = " + dir.path().string() +
+                     "/t.hyd\n Hydrology available ...\n File found - hydrology skipped\n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvan
