@@ -15,7 +15,11 @@
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
+#include "hydrology/hydrology.hpp"
+#include "hydrology/lateral_entries.hpp"
 #include "hydrology/water_body.hpp"
+#include "report/output_file.hpp"
+#include "temperature/meteo.hpp"
 #include "substance/sediment.hpp"
 
 namespace korvan {
@@ -42,7 +46,11 @@ Run::Run(Environment env)
       clock_(std::make_unique<SimClock>(*this)),
       options_(std::make_unique<RunOptions>(*this)),
       waterBody_(std::make_unique<WaterBody>(*this)),
-      sediment_(std::make_unique<SedimentProfile>(*this)) {}
+      sediment_(std::make_unique<SedimentProfile>(*this)),
+      lateralEntries_(std::make_unique<LateralEntries>(*this)),
+      hydrology_(std::make_unique<Hydrology>(*this)),
+      meteo_(std::make_unique<Meteo>(*this)),
+      outputFile_(std::make_unique<OutputFile>(*this)) {}
 
 Run::~Run() = default;
 

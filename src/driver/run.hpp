@@ -27,6 +27,10 @@ class SimClock;
 class RunOptions;
 class WaterBody;
 class SedimentProfile;
+class LateralEntries;
+class Hydrology;
+class Meteo;
+class OutputFile;
 
 // What a run takes from its surroundings.
 struct Environment {
@@ -76,6 +80,10 @@ class Run {
   RunOptions& options() { return *options_; }
   WaterBody& waterBody() { return *waterBody_; }
   SedimentProfile& sediment() { return *sediment_; }
+  LateralEntries& lateralEntries() { return *lateralEntries_; }
+  Hydrology& hydrology() { return *hydrology_; }
+  Meteo& meteo() { return *meteo_; }
+  OutputFile& outputFile() { return *outputFile_; }
 
   TextFile& log() { return units_.file(Unit::Log); }
   TextFile& output() { return units_.file(Unit::Output); }
@@ -102,6 +110,10 @@ class Run {
   std::unique_ptr<RunOptions> options_;
   std::unique_ptr<WaterBody> waterBody_;
   std::unique_ptr<SedimentProfile> sediment_;
+  std::unique_ptr<LateralEntries> lateralEntries_;
+  std::unique_ptr<Hydrology> hydrology_;
+  std::unique_ptr<Meteo> meteo_;
+  std::unique_ptr<OutputFile> outputFile_;
   bool terminated_ = false;
 };
 

@@ -13,6 +13,13 @@ class RunModules : public ModuleSet {
 
   void readSedimentProfile() override;
   void hydrology(Task task) override;
+  void writeHydrologyRecord() override;
+  void hydrologyTotals() override;
+  void closeLateralEntryFiles() override;
+  void meteo(Task task) override;
+  double nextMeteoTime() override;
+  void meteoTotals() override;
+  void copyMeteoToWaterSystem() override;
 
  private:
   Run& run_;

@@ -99,3 +99,26 @@ bool RunOptions::optDelOutFiles(bool mustExist) {
 }
 
 }  // namespace korvan
+
+namespace korvan {
+
+FlowOption RunOptions::optFloWat() {
+  return static_cast<FlowOption>(option(optFloWat_, "OptFloWat", "Constant Variable"));
+}
+
+WaterSystemType RunOptions::optWaterSystemType() {
+  return static_cast<WaterSystemType>(
+      option(optWaterSystemType_, "OptWaterSystemType", "Pond WaterCourse Constant"));
+}
+
+LoadingSource RunOptions::optLoa() {
+  return static_cast<LoadingSource>(option(optLoa_, "OptLoa", "DriftOnly DRALO SULKA QUIB BRAX"));
+}
+
+bool RunOptions::optUpsInp() { return yes(optUpsInp_, "OptUpsInp"); }
+
+UpstreamFlowOption RunOptions::optUpsFlwInp() {
+  return static_cast<UpstreamFlowOption>(option(optUpsFlwInp_, "OptUpsFlwInp", "Piston Mixing"));
+}
+
+}  // namespace korvan

@@ -13,6 +13,11 @@ enum class PassOption { OnLine = 1, OffLine, Stationary, Only, Automatic };
 enum class InputInterval { Daily = 1, Hourly };
 enum class TimeStepOption { Input = 1, Calc };
 enum class DateFormat { DaysFromSta = 1, DaysFrom1900, Years };
+enum class FlowOption { Constant = 1, Variable };
+enum class WaterSystemType { Pond = 1, WaterCourse, Constant };
+// Source of the lateral entries: spray drift only, or the file of a field model.
+enum class LoadingSource { DriftOnly = 1, DRALO, SULKA, QUIB, BRAX };
+enum class UpstreamFlowOption { Piston = 1, Mixing };
 
 class RunOptions {
  public:
@@ -33,6 +38,12 @@ class RunOptions {
   // True for Yes: nothing is printed and the output and log files are
   // deleted at the end. A missing record counts as No unless mustExist.
   bool optDelOutFiles(bool mustExist = true);
+  FlowOption optFloWat();
+  WaterSystemType optWaterSystemType();
+  LoadingSource optLoa();
+  // Inflow from upstream is given.
+  bool optUpsInp();
+  UpstreamFlowOption optUpsFlwInp();
 
  private:
   int option(std::optional<int>& cache, const char* keyword, const char* list);
@@ -42,7 +53,8 @@ class RunOptions {
 
   Run& run_;
   std::optional<int> optInp_, exposureReport_, percentileReport_, optTimStp_, printCumulatives_,
-      dateFormat_, optDelOutFiles_;
+      dateFormat_, optDelOutFiles_, optFloWat_, optWaterSystemType_, optLoa_, optUpsInp_,
+      optUpsFlwInp_;
   std::optional<PassOption> optHyd_, optTem_;
 };
 

@@ -1,0 +1,49 @@
+// The output file of variables (RunId.out): the print routines through which
+// every module writes its variables at print times. Each variable has a
+// print switch, option print_<name> (No or Yes), read on its first print;
+// a Yes writes the unit line once and then one data line per print time:
+// time column, date text, name and the values in the format RealFormat.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/layout.hpp"
+
+namespace korvan {
+
+class Run;
+
+// The print switch of one variable, kept by the module that owns it.
+struct PrintSwitch {
+  bool known = false;  // the option print_<name> has been read
+  bool yes = false;    // and it said Yes
+};
+
+class OutputFile {
+ public:
+  explicit OutputFile(Run& run) : run_(run) {}
+
+  // A water-body value; t is the time at which it holds (the end of the
+  // print interval), the line stands for the middle of the interval.
+  void printScalar(double t, std::string_view name, double value, PrintSwitch& sw,
+                   std::string_view rateUnit, std::string_view cumulativeUnit);
+  // A value per segment: values[i] for segment i = 1..N (values[0], the
+  // upstream end, is not printed); the output segments are written.
+  void printSegments(double t, std::string_view name, std::span<const double> values,
+                     PrintSwitch& sw, std::string_view rateUnit, std::string_view cumulativeUnit);
+  // One water-body value written in the per-segment layout.
+  void printSegmentValue(double t, std::string_view name, double value, PrintSwitch& sw,
+                         std::string_view rateUnit, std::string_view cumulativeUnit);
+
+  // The date text of the last data line written.
+  const std::string& lastPrintedDate() const { return lastPrintedDate_; }
+
+ private:
+  Run& run_;
+  std::string lastPrintedDate_;
+};
+
+}  // namespace korvan
