@@ -1,14 +1,15 @@
 // The output file of variables (RunId.out): the print routines through which
 // every module writes its variables at print times. Each variable has a
 // print switch, option print_<name> (No or Yes), read on its first print;
-// a Yes writes the unit line once and then one data line per print time:
-// time column, date text, name and the values in the format RealFormat.
+// a Yes writes the unit line and then one data line per print time: time
+// column, date text, name and the values in the format RealFormat.
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/layout.hpp"
 
@@ -24,10 +25,11 @@ struct PrintSwitch {
 
 class OutputFile {
  public:
-  explicit OutputFile(Run& run) : run_(run) {}
+  explicit OutputFile(Run& run);
+  ~OutputFile();
 
   // A water-body value; t is the time at which it holds (the end of the
-  // print interval), the line stands for the middle of the interval.
+  // print interval); the line stands for the middle of the interval.
   void printScalar(double t, std::string_view name, double value, PrintSwitch& sw,
                    std::string_view rateUnit, std::string_view cumulativeUnit);
   // A value per segment: values[i] for segment i = 1..N (values[0], the
@@ -41,8 +43,27 @@ class OutputFile {
   // The date text of the last data line written.
   const std::string& lastPrintedDate() const { return lastPrintedDate_; }
 
+  // The time column of a print time, by DateFormat.
+  double timeColumn(double tp);
+
  private:
+  enum class Family { Scalar, Segment };
+  // Reads the switch on the first call (scalars: at every call) and writes
+  // the unit line for a Yes; true when data lines are wanted.
+  bool readSwitch(Family family, std::string_view name, PrintSwitch& sw, std::string_view rateUnit,
+                  std::string_view cumulativeUnit);
+  const Layout& layout(Family family);
+  // The print time: the middle of the interval that ends at t, or t itself
+  // for a momentary value; never before the start.
+  double printTime(double t, bool momentary) const;
+  void writeLine(Family family, double tp, std::string_view name, std::span<const double> values);
+
   Run& run_;
+  std::optional<std::string> realFormat_;
+  std::optional<Layout> scalarLayout_;
+  std::optional<Layout> segmentLayout_;
+  std::vector<LayoutValue> items_;
+  std::vector<double> selected_;
   std::string lastPrintedDate_;
 };
 

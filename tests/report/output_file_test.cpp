@@ -1,0 +1,125 @@
+#include "report/output_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include "driver/run.hpp"
+#include "hydrology/water_body.hpp"
+#include "input/sim_clock.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::TestRun;
+
+// A run of ten 10 m segments, 1980, hourly, with the print settings given.
+struct PrintRun {
+  explicit PrintRun(const std::string& extra, const std::string& interval = "Hour")
+      : t(withInterval(testing::runnableInput(extra), interval)) {
+    t.setup();
+    t.run().clock().readSettings();
+    t.run().clock().setTimeStep(kHour);
+    t.run().waterBody().getWaterBody();
+  }
+  static std::string withInterval(std::string input, const std::string& interval) {
+    input.replace(input.find("Day OptDelTimPrn"), 16, interval + " OptDelTimPrn");
+    return input;
+  }
+  OutputFile& out() { return t.run().outputFile(); }
+  // The lines written to the output file after its header.
+  std::vector<std::string> lines() {
+    t.run().output().flush();
+    const auto all = t.dir().lines("t.out");
+    return std::vector<std::string>(all.begin() + 11, all.end());
+  }
+  TestRun t;
+};
+
+constexpr double kStart = 29219.0;
+
+TEST(OutputFile, ScalarLinesStandForTheMiddleOfThePrintInterval) {
+  PrintRun p("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\nYes print_Vol\n");
+  PrintSwitch sw;
+  // At the start time only the unit line is written.
+  p.out().printScalar(kStart, "Vol", 1.0, sw, "(m3)", "(m3 cumulative)");
+  // One hour later: the line stands for half past midnight, 1/48 d = 0.021 d.
+  p.out().printScalar(kStart + kHour, "Vol", 2.5, sw, "(m3)", "(m3 cumulative)");
+  // The date column is the 17-character date text right-aligned in 18, the
+  // name right-aligned in 20.
+  EXPECT_EQ(p.lines(), (std::vector<std::string>{
+                           "* Option PrintCumulatives was set to false",
+                           "* Unit for Vol is (m3)",
+                           "* Unit for Vol is (m3)",
+                           "    0.021  01-Jan-1980                        Vol    2.500    "}));
+  EXPECT_EQ(p.out().lastPrintedDate(), "01-Jan-1980      ");
+  p.t.finish();
+}
+
+TEST(OutputFile, SegmentLinesWriteTheOutputSegments) {
+  PrintRun p("e12.4 RealFormat\nDaysFrom1900 DateFormat\nYes PrintCumulatives\nYes print_DepWat\n"
+             "No print_QBou\n",
+             "Day");
+  std::vector<double> depth(11);
+  for (int i = 0; i <= 10; ++i) depth[static_cast<std::size_t>(i)] = 0.1 * i;
+  depth[3] = 1e-60;   // written as 0
+  depth[4] = -1e-60;  // written as 0
+  PrintSwitch sw, qsw;
+  p.out().printSegments(kStart + 1.0, "DepWat", depth, sw, "(m)", "(m cum)");
+  p.out().printSegments(kStart + 1.0, "QBou", depth, qsw, "(m3.s-1)", "(m3)");
+  EXPECT_TRUE(qsw.known);
+  EXPECT_FALSE(qsw.yes);
+  const auto lines = p.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "* Option PrintCumulatives was set to true");
+  EXPECT_EQ(lines[1], "* Unit for DepWat is (m cum)");
+  // Middle of the first day: 29219.5, noon.
+  EXPECT_EQ(lines[2],
+            "29219.500  01-Jan-1980-12h00               DepWat    0.1000E+00   0.2000E+00   "
+            "0.0000E+00   0.0000E+00   0.5000E+00   0.6000E+00   0.7000E+00   0.8000E+00   "
+            "0.9000E+00   0.1000E+01");
+  p.t.finish();
+}
+
+TEST(OutputFile, WaterBodyValueInTheSegmentLayoutWithDecimalYears) {
+  std::string extra = "g12.4 RealFormat\nYears DateFormat\nNo PrintCumulatives\nYes print_X\n";
+  PrintRun p(extra, "Day");
+  // Years: noon of 1 January 1980 is day 1 of the year, so 1980 + 0/366.
+  PrintSwitch sw;
+  p.out().printSegmentValue(kStart + 1.0, "X", 3.0, sw, "(-)", "(-)");
+  const auto lines = p.lines();
+  EXPECT_EQ(lines.back(), " 1980.000  01-Jan-1980-12h00                    X     3.000    ");
+  p.t.finish();
+}
+
+TEST(OutputFile, NoOutputSegmentsLeavesOnlyTimeDateAndName) {
+  TestRun t(PrintRun::withInterval(
+      testing::runnableInput("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
+                             "Yes print_DepWat\n"),
+      "Day"));
+  const std::string input = t.dir().read("t.kvn");
+  std::string none = input;
+  none.replace(none.find("All OptOutputDistances"), 22, "None OptOutputDistances");
+  t.dir().write("t.kvn", none);
+  t.setup();
+  t.run().clock().readSettings();
+  t.run().waterBody().getWaterBody();
+  PrintSwitch sw;
+  const std::vector<double> depth(11, 0.3);
+  t.run().outputFile().printSegments(kStart + 1.0, "DepWat", depth, sw, "(m)", "(m)");
+  t.run().output().flush();
+  EXPECT_EQ(t.dir().lines("t.out").back(), "    0.500  01-Jan-1980-12h00               DepWat");
+  t.finish();
+}
+
+TEST(OutputFile, AnInvalidRealFormatStopsTheRun) {
+  PrintRun p("g12.x RealFormat\nNo PrintCumulatives\nDaysFromSta DateFormat\nYes print_Vol\n");
+  PrintSwitch sw;
+  const auto err = p.t.expectFatal(
+      [&] { p.out().printScalar(kStart + kHour, "Vol", 1.0, sw, "(m3)", "(m3)"); });
+  ASSERT_EQ(err.size(), 2u);
+  EXPECT_EQ(err[0], "Cannot write the output file with RealFormat g12.x");
+  EXPECT_EQ(err[1].rfind("Invalid layout (f9.3,1x,a18,1x,a20,1x,g12.x)", 0), 0u);
+}
+
+}  // namespace
+}  // namespace korvan
