@@ -34,6 +34,7 @@ TEST(CommandLine, NoArgumentPrintsTheUsageAndCreatesNoFile) {
 TEST(CommandLine, RunIdentifierChecks) {
   TempDir dir;
   dir.write("ditch1.kvn", runnableInput());
+  testing::writeTestWeather(dir);
   {
     const auto r = runProgram(dir.path(), {"ditch1.KVN"});
     EXPECT_EQ(r.output, " Extension of input file should be .kvn\n");
@@ -51,13 +52,14 @@ TEST(CommandLine, RunIdentifierChecks) {
     EXPECT_EQ(r.output, "Illegal run id - no error file generated\n");
     EXPECT_EQ(r.status, kExitEarlyStop);
   }
-  EXPECT_EQ(dir.files(), std::vector<std::string>{"ditch1.kvn"});
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Weather.met", "ditch1.kvn"}));
 }
 
 TEST(CommandLine, DirectoriesWithEitherSeparatorAreStripped) {
   for (const char* arg : {"C:\\runs\\ditch1.kvn", "runs/ditch1.kvn", "ditch1", "ditch1.kvn"}) {
     TempDir dir;
     dir.write("ditch1.kvn", runnableInput());
+    testing::writeTestWeather(dir);
     const auto r = runProgram(dir.path(), {arg});
     EXPECT_EQ(r.status, kExitNormal) << arg << "\n" << r.output;
     EXPECT_TRUE(dir.exists("ditch1.out")) << arg;
@@ -69,6 +71,7 @@ TEST(CommandLine, LongRunIdentifierIsCutToThirtyTwoCharacters) {
   TempDir dir;
   const std::string id32(32, 'a');
   dir.write(id32 + ".kvn", runnableInput());
+  testing::writeTestWeather(dir);
   const auto r = runProgram(dir.path(), {id32 + "bbbb"});
   EXPECT_EQ(r.status, kExitNormal) << r.output;
   EXPECT_TRUE(dir.exists(id32 + ".sum"));
@@ -77,14 +80,15 @@ TEST(CommandLine, LongRunIdentifierIsCutToThirtyTwoCharacters) {
 TEST(NormalEnd, LeavesReportsWithHeadersAndTheSuccessMarker) {
   TempDir dir;
   dir.write("ditch1.kvn", runnableInput());
+  testing::writeTestWeather(dir);
   dir.write("Korvan.ok", "from an earlier run\n");
   dir.write("korvan.tmp", "left over\n");
   const auto r = runProgram(dir.path(), {"ditch1"});
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_NE(r.output.find("End of program\n"), std::string::npos);
   EXPECT_EQ(dir.files(),
-            (std::vector<std::string>{"ditch1.hyd", "ditch1.kvn", "ditch1.log", "ditch1.out",
-                                      "ditch1.sum", "ditch1.tem", "korvan.ok"}));
+            (std::vector<std::string>{"Weather.met", "ditch1.hyd", "ditch1.kvn", "ditch1.log",
+                                      "ditch1.out", "ditch1.sum", "ditch1.tem", "korvan.ok"}));
   EXPECT_EQ(dir.read("korvan.ok"), "Run succesfully terminated!\n");
 
   const auto sum = dir.lines("ditch1.sum");
@@ -116,8 +120,9 @@ TEST(NormalEnd, LeavesReportsWithHeadersAndTheSuccessMarker) {
 TEST(ErrorEnd, LeavesTheMessageInTheErrorFileAndNoMarker) {
   TempDir dir;
   std::string input = runnableInput();
-  input.erase(input.find("31-Dec-1980 TimEnd\n"), 19);
+  input.erase(input.find("02-Jan-1980 TimEnd\n"), 19);
   dir.write("ditch1.kvn", input);
+  testing::writeTestWeather(dir);
   dir.write("korvan.ok", "from an earlier run\n");
   const auto r = runProgram(dir.path(), {"ditch1"});
   EXPECT_EQ(r.status, kExitError);
@@ -141,6 +146,7 @@ TEST(ErrorEnd, MissingCallingProgramStopsTheRun) {
 TEST(ScreenMode, IOModeStdOutAnywhereSilencesTheConsole) {
   TempDir dir;
   dir.write("t.kvn", runnableInput("* IOMode_StdOut in a comment\n"));
+  testing::writeTestWeather(dir);
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_EQ(r.output, "End of program\n");
@@ -157,10 +163,12 @@ TEST(DeleteOutputFiles, OutputAndLogGoAfterNormalAndErrorEnds) {
   std::string input = runnableInput();
   input.replace(input.find("No OptDelOutFiles"), 17, "Yes OptDelOutFiles");
   dir.write("t.kvn", input);
+  testing::writeTestWeather(dir);
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitNormal);
   EXPECT_EQ(dir.files(),
-            (std::vector<std::string>{"korvan.ok", "t.hyd", "t.kvn", "t.sum", "t.tem"}));
+            (std::vector<std::string>{"Weather.met", "korvan.ok", "t.hyd", "t.kvn", "t.sum",
+                                      "t.tem"}));
 
   TempDir bad;
   bad.write("t.kvn",
@@ -176,6 +184,7 @@ TEST(InputFile, WindowsLineEndsReadLikeUnixLineEnds) {
   std::string crlf;
   for (char c : input) crlf += (c == '\n') ? std::string("\r\n") : std::string(1, c);
   dir.write("t.kvn", crlf);
+  testing::writeTestWeather(dir);
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitNormal) << dir.read("t.err");
   EXPECT_NE(dir.read("t.log").find("OptDelTimPrn       Day"), std::string::npos);
@@ -192,6 +201,7 @@ TEST(ReuseOfPasses, AutomaticSkipsTheHydrologyPassWhenItsFileExists) {
   std::string input = testing::runnableInput();
   input.replace(input.find("OnLine OptHyd"), 13, "Automatic OptHyd");
   dir.write("t.kvn", input);
+  testing::writeTestWeather(dir);
   const auto first = testing::runProgram(dir.path(), {"t"});
   EXPECT_EQ(first.status, kExitNormal);
   EXPECT_NE(first.output.find(" Hydrology simulated: 02-Jan-1980"), std::string::npos);

@@ -12,10 +12,22 @@ namespace {
 
 using testing::TestRun;
 
+// The records of a water body of ten 10 m segments, all written.
+std::string waterBodyInput(const std::string& extra) {
+  return testing::minimalInput(extra +
+                               "table WaterBody\n"
+                               "Len NumSeg WidWatSys SloSidWatSys DepWatDefPer\n"
+                               "(m) (-) (m) (-) (m)\n"
+                               "100 10 1.0 0.0 0.3\n"
+                               "end_table\n"
+                               "Ditch WaterbodyID\n"
+                               "All OptOutputDistances\n");
+}
+
 // A run of ten 10 m segments, 1980, hourly, with the print settings given.
 struct PrintRun {
   explicit PrintRun(const std::string& extra, const std::string& interval = "Hour")
-      : t(withInterval(testing::runnableInput(extra), interval)) {
+      : t(withInterval(waterBodyInput(extra), interval)) {
     t.setup();
     t.run().clock().readSettings();
     t.run().clock().setTimeStep(kHour);
@@ -93,8 +105,8 @@ TEST(OutputFile, WaterBodyValueInTheSegmentLayoutWithDecimalYears) {
 
 TEST(OutputFile, NoOutputSegmentsLeavesOnlyTimeDateAndName) {
   TestRun t(PrintRun::withInterval(
-      testing::runnableInput("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
-                             "Yes print_DepWat\n"),
+      waterBodyInput("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
+                     "Yes print_DepWat\n"),
       "Day"));
   const std::string input = t.dir().read("t.kvn");
   std::string none = input;

@@ -60,6 +60,18 @@ std::vector<std::string> TempDir::files() const {
   return out;
 }
 
+namespace {
+
+// Variables that a whole run may print; the runnable input switches all off.
+constexpr const char* kPrintedVariables[] = {
+    "TemAirRef",  "FleRadShoDow", "FraHumAirRef", "FraCldCov",    "VelWndRef",
+    "PreVapAir",  "FlvLiqPrc",    "FlvLiqEvp",    "QBou",         "DepWat",
+    "VelWatFlw",  "VvrLiqDra",    "VvrLiqRnf",    "VolErrWatLay", "DepWatRepCha",
+    "FlwWatSpg",
+};
+
+}  // namespace
+
 std::string minimalInput(const std::string& extra) {
   return "MERIXKORVAN CallingProgram\n"
          "1.0 CallingProgramVersion\n"
@@ -72,9 +84,19 @@ std::string minimalInput(const std::string& extra) {
 }
 
 std::string runnableInput(const std::string& extra) {
-  return minimalInput(
+  std::string input =
+      "MERIXKORVAN CallingProgram\n"
+      "1.0 CallingProgramVersion\n"
+      "01-Jan-1980 TimStart\n"
+      "02-Jan-1980 TimEnd\n"
+      "Day OptDelTimPrn\n"
+      "Hourly OptInp\n"
+      "No OptDelOutFiles\n"
       "OnLine OptHyd\n"
       "OnLine OptTem\n"
+      "g12.4 RealFormat\n"
+      "DaysFromSta DateFormat\n"
+      "No PrintCumulatives\n"
       "table compounds\n"
       "CMP\n"
       "end_table\n"
@@ -91,8 +113,39 @@ std::string runnableInput(const std::string& extra) {
       "0.05 10\n"
       "end_table\n"
       "All OutputDepths\n"
-      "Calculate OptSedProperties\n" +
-      extra);
+      "Calculate OptSedProperties\n"
+      "Constant OptFloWat\n"
+      "DriftOnly OptLoa\n"
+      "Constant OptWaterSystemType\n"
+      "864 VelWatFlwBas (m.d-1)\n"
+      "0.3 DepWat (m)\n"
+      "Weather MeteoStation\n"
+      "Hourly OptMetInp\n"
+      "1 TimZone (-)\n"
+      "52 LocLat (Degrees)\n"
+      "-5 LocLong (Degrees)\n"
+      "2 MetLvlRef (m)\n"
+      "10 MetLvlObs (m)\n";
+  for (const char* name : kPrintedVariables) input += std::string("No print_") + name + "\n";
+  return input + extra;
+}
+
+void writeTestWeather(const TempDir& dir) {
+  // Three days of hourly weather: a mild winter day, dry, with the sun up
+  // from 8 to 16 h.
+  std::string met = "* Weather for the tests\n";
+  for (int day = 1; day <= 3; ++day) {
+    for (int hour = 1; hour <= 24; ++hour) {
+      const double radiation = (hour > 8 && hour <= 16) ? 500.0 : 0.0;
+      const double temperature = 4.0 + 0.25 * hour;
+      char line[160];
+      std::snprintf(line, sizeof line,
+                    "Weather 1980 1 %d %d %.1f %.2f 0.85 0.6 3.5 101.3 0.0 0.05\n", day, hour,
+                    radiation, temperature);
+      met += line;
+    }
+  }
+  dir.write("Weather.met", met);
 }
 
 TestRun::TestRun(const std::string& input, const std::string& runId) : runId_(runId) {

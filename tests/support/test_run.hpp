@@ -39,9 +39,12 @@ class TempDir {
 
 // The records every valid input needs, followed by the extra lines.
 std::string minimalInput(const std::string& extra = "");
-// An input on which a whole run completes: the minimal records, the run
-// options, one compound, a ditch of ten segments and a sediment of ten layers.
+// An input on which a whole run completes: two days of 1980, hourly, one
+// compound, a ditch of ten segments with constant flow, a sediment of ten
+// layers, the weather of station Weather, all print switches off.
 std::string runnableInput(const std::string& extra = "");
+// Writes Weather.met, hourly weather of 1 to 3 January 1980.
+void writeTestWeather(const TempDir& dir);
 
 // A run of the model on a temporary folder, built in-process.
 class TestRun {

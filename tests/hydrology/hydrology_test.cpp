@@ -1,0 +1,913 @@
+#include "hydrology/hydrology.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/layout.hpp"
+#include "driver/messages.hpp"
+#include "hydrology/channel_messages.hpp"
+#include "hydrology/hydrology_test_support.hpp"
+#include "hydrology/representative_channel.hpp"
+#include "input/sim_clock.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::DriverRun;
+using testing::merixPond;
+using testing::merixWaterCourse;
+using testing::orlanPond;
+using testing::runInput;
+using testing::TestRun;
+using testing::zrReach;
+
+// The input with the value of a record replaced.
+std::string withRecord(std::string input, const std::string& keyword, const std::string& value) {
+  const std::size_t at = input.find(" " + keyword);
+  EXPECT_NE(at, std::string::npos) << keyword;
+  if (at == std::string::npos) return input;
+  const std::size_t start = input.rfind('\n', at) + 1;
+  input.replace(start, at - start, value);
+  return input;
+}
+
+// A SULKA file of hourly drainage records (mm.h-1) and its Soil table.
+std::string sulkaFile(const std::vector<double>& fluxes) {
+  std::string text = "* SULKA drainage of a test field\n* Date  Drain(mm.h-1)  Conc\n";
+  for (std::size_t k = 0; k < fluxes.size(); ++k) {
+    const std::size_t hour = k % 24;
+    text += "01-Jan-1980-" + std::string(hour < 10 ? "0" : "") + std::to_string(hour) + "h00 " +
+            formatLayout("(f8.3)", {fluxes[k]}) + " 0.0\n";
+  }
+  return text;
+}
+const std::string kSulkaSoil = "table Soil\nfield.s2k\nend_table\n";
+
+// A QUIB file of a dry day: hourly records without runoff or erosion.
+std::string dryQuibFile() {
+  std::string text = "* QUIB runoff of a test field\n";
+  for (int k = 0; k < 24; ++k) text += "01-Jan-1980-01h00 0.0 0 0 0 0.0\n";
+  return text;
+}
+
+std::string sulka(std::string input) {
+  return withRecord(input, "OptLoa", "SULKA") + kSulkaSoil;
+}
+
+// The representative channel of merixWaterCourse().
+RepresentativeChannel testChannel() {
+  return {.widBot = 1.0,
+          .sloSid = 0.01,
+          .sloBot = 0.001,
+          .len = 1000.0,
+          .widCre = 0.4,
+          .hgtCre = 0.3,
+          .cofRghRef = 30.0,
+          .cofVelHea = 1.1};
+}
+
+double balance(const WaterVolumes& v) {
+  return v.initial + v.upstreamInflow + v.lateralInflow - v.outflow + v.precipitation -
+         v.evaporation - v.seepage;
+}
+
+// --- Time step ---------------------------------------------------------------
+
+TEST(HydrologyTimeStep, SubStepCountIsTruncatedNotRounded) {
+  // (1/24) / (60/86400) = 59.99999999999999 in double precision: 59 steps.
+  TestRun t(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse()));
+  t.setup();
+  t.run().clock().setTimeStep(kHour);
+  EXPECT_EQ((1.0 / 24.0) / (60.0 / 86400.0), 59.99999999999999);
+  TestRun u(withRecord(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse()),
+                       "TimStpHyd", "60"));
+  u.setup();
+  u.run().clock().setTimeStep(kHour);
+  EXPECT_EQ(u.run().hydrology().timStpHyd(), 60.0);
+  EXPECT_EQ(u.run().hydrology().numSubStepsHyd(), 59);
+  // 600 s: six sub-steps in an hour.
+  EXPECT_EQ(t.run().hydrology().timStpHyd(), 600.0);
+  EXPECT_EQ(t.run().hydrology().numSubStepsHyd(), 6);
+  t.finish();
+  u.finish();
+}
+
+TEST(HydrologyTimeStep, FiftyNineSubStepsOfSixtySecondsMoveThreeThousandFiveHundredForty) {
+  // The water course at rest passes 0.01 m3.s-1 across its upstream end;
+  // in each hour of the run 59 x 60 s are simulated: 35.4 m3.
+  DriverRun d(withRecord(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse()),
+                         "TimStpHyd", "60"));
+  d.execute();
+  EXPECT_EQ(d.modules.steps, 24);
+  EXPECT_NEAR(d.hydrology().waterVolumes().upstreamInflow, 24 * 59 * 60 * 0.01, 1e-9);
+  d.t.finish();
+}
+
+TEST(HydrologyTimeStep, DailyInputStepsOnceADay) {
+  std::string input = runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse());
+  input.replace(input.find("Hourly OptInp"), 13, "Daily OptInp");
+  TestRun t(input);
+  t.setup();
+  t.run().clock().setTimeStep(1.0);
+  EXPECT_EQ(t.run().hydrology().timStpHyd(), 86400.0);
+  EXPECT_EQ(t.run().hydrology().numSubStepsHyd(), 1);
+  t.finish();
+}
+
+TEST(HydrologyTimeStep, OrlanStepsByTheHour) {
+  TestRun t(runInput("ORLANKORVAN", "01-Jan-1980", "Only", orlanPond()));
+  t.setup();
+  t.run().clock().setTimeStep(kHour);
+  EXPECT_EQ(t.run().hydrology().timStpHyd(), 3600.0);
+  EXPECT_EQ(t.run().hydrology().numSubStepsHyd(), 1);
+  t.finish();
+}
+
+// --- Constant flow -----------------------------------------------------------
+
+const std::string kConstantFlow = testing::waterBody("100 10 2.0 0.5 0.1") +
+                                  "Constant OptFloWat\n-864 VelWatFlwBas (m.d-1)\n0.5 DepWat (m)\n";
+
+TEST(HydrologyConstantFlow, NegativeVelocityIsAcceptedAndGivesNegativeDischarges) {
+  // A = 2 x 0.5 + 0.5 x 0.25 = 1.125 m2, v = -864 / 86400 = -0.01 m.s-1:
+  // Q = -0.01125 m3.s-1 at every node, in every step.
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "Only", kConstantFlow));
+  d.execute();
+  ASSERT_EQ(d.modules.written.size(), 25u);
+  for (const auto& s : d.modules.written) {
+    for (double q : s.qBou) EXPECT_NEAR(q, -0.01125, 1e-15);
+    for (double h : s.depWat) EXPECT_EQ(h, 0.5);
+  }
+  EXPECT_EQ(d.hydrology().velWatFlw(10), -0.01);
+  EXPECT_EQ(d.hydrology().kind(), HydrologyKind::Constant);
+  // Constant flow is rebuilt from the input in every pass: no records.
+  EXPECT_EQ(d.t.dir().read("t.hyd"), "");
+  d.t.finish();
+}
+
+TEST(HydrologyConstantFlow, LaterPassesNeedNoHydrologyFile) {
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "OffLine", kConstantFlow));
+  d.execute();
+  ASSERT_EQ(d.modules.taken.size(), 25u);
+  EXPECT_NEAR(d.modules.taken.back().qBou[0], -0.01125, 1e-15);
+  d.t.finish();
+}
+
+// --- Water course under a representative channel ---------------------------
+
+TEST(HydrologyWaterCourse, SteadyStateWithoutLateralEntries) {
+  // Without lateral entries nothing changes: the discharge entering upstream
+  // (864 m3.d-1 = 0.01 m3.s-1) leaves every node, at one constant depth.
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse()));
+  d.execute();
+  const auto& states = d.modules.written;
+  ASSERT_EQ(states.size(), 25u);
+  const double depth = states.front().depWat.front();
+  for (const auto& s : states) {
+    for (double q : s.qBou) EXPECT_NEAR(q, 0.01, 1e-15);
+    for (double h : s.depWat) EXPECT_EQ(h, depth);
+  }
+  EXPECT_EQ(d.hydrology().depWatRepCha(), depth);
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, DepthIsThatOfTheBackwaterCurveAtLenRepCha) {
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse()));
+  d.execute();
+  // 4320 m3.d-1 = 0.05 m3.s-1 in the representative channel: the M1 curve
+  // from the weir depth down to the uniform depth, read at 1000 m.
+  const RepresentativeChannel c = testChannel();
+  const double q = 0.05;
+  const double hw = weirDepth(c, q);
+  const double hu = findUniformDepth(c, q, hw).depth;
+  std::vector<BackwaterPoint> curve;
+  computeBackwaterCurve(c, q, hw, hu, curve);
+  const double depth = d.hydrology().depWatRepCha();
+  EXPECT_EQ(depth, depthAtDistance(curve, 1000.0));
+  EXPECT_LT(depth, hw);
+  EXPECT_GE(depth, hu - 0.001);
+  // The Froude number at uniform depth: v = q / A(hu), Fr = v / sqrt(g A / B).
+  const Trapezoid s = c.section();
+  EXPECT_NEAR(d.hydrology().froRepCha(),
+              q / s.area(hu) / std::sqrt(9.81 * s.area(hu) / s.surfaceWidth(hu)), 1e-12);
+  // Geometry of the water body at that depth: 1 m wide, vertical banks.
+  EXPECT_DOUBLE_EQ(d.hydrology().area(5), depth);
+  EXPECT_EQ(d.hydrology().surfaceWidth(5), 1.0);
+  EXPECT_DOUBLE_EQ(d.hydrology().perWet(), 1.0 + 2.0 * depth);
+  EXPECT_DOUBLE_EQ(d.hydrology().velWatFlw(5), 0.01 / depth);
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, SulkaDrainageIsInterpolatedOverTheSubSteps) {
+  // Records of 3.6 and 7.2 mm.h-1: 1e-6 and 2e-6 m.s-1. The first step
+  // takes 1e-6 throughout: 6 x 600 s x 100 m x 10 m x 1e-6 = 3.6 m3. The
+  // second moves from 1e-6 in steps of 1e-6 / 6: the fluxes of its six
+  // sub-steps sum to 6e-6 + 15 x 1e-6 / 6 = 8.5e-6, so 600 x 1000 x 8.5e-6
+  // = 5.1 m3.
+  DriverRun d(sulka(runInput("MERIXKORVAN", "01-Jan-1980-02h00", "Only", merixWaterCourse())));
+  d.t.dir().write("field.s2k", sulkaFile({3.6, 7.2}));
+  TestRun& t = d.t;
+  t.run().clock().readSettings();
+  t.run().clock().setTimeStep(kHour);
+  t.run().units().create(Unit::Hydrology, "t.hyd");
+  Hydrology& h = d.hydrology();
+  h.task(Task::Initialise);
+  h.task(Task::Step);
+  EXPECT_NEAR(h.waterVolumes().lateralInflow, 3.6, 1e-12);
+  EXPECT_EQ(h.vvrLiqDra(3), 1e-6);
+  h.task(Task::Step);
+  EXPECT_NEAR(h.waterVolumes().lateralInflow, 3.6 + 5.1, 1e-12);
+  // The last sub-step had 1e-6 + 5 x 1e-6 / 6.
+  EXPECT_NEAR(h.vvrLiqDra(3), 1e-6 + 5e-6 / 6.0, 1e-21);
+  EXPECT_NEAR(h.qLatDra(3), 10.0 * h.vvrLiqDra(3), 1e-20);
+  t.finish();
+}
+
+TEST(HydrologyWaterCourse, WaterVolumeBalanceCloses) {
+  // Drainage into the water course and into the representative channel's
+  // catchment raises the depth: the volume present at the end equals the
+  // initial volume plus what entered minus what left, to rounding.
+  std::string input = sulka(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse()));
+  input = withRecord(input, "AreaUpStrRepCha", "2");
+  input = withRecord(input, "AreaUpsWatCrsInp", "1");
+  DriverRun d(input);
+  std::vector<double> fluxes;
+  for (int k = 0; k < 24; ++k) fluxes.push_back(k < 6 ? 0.0 : (k < 12 ? 0.5 * (k - 5) : 0.3));
+  d.t.dir().write("field.s2k", sulkaFile(fluxes));
+  d.execute();
+  const Hydrology& h = d.hydrology();
+  const WaterVolumes& v = h.waterVolumes();
+  EXPECT_GT(v.lateralInflow, 1.0);
+  EXPECT_NE(h.waterVolume(), v.initial);  // the depth did change
+  EXPECT_NEAR(h.waterVolume(), balance(v), 1e-9 * h.waterVolume());
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, ResettingTheVolumesKeepsTheInitialVolume) {
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980-02h00", "Only", merixWaterCourse()));
+  d.execute();
+  Hydrology& h = d.hydrology();
+  const double initial = h.waterVolumes().initial;
+  EXPECT_GT(h.waterVolumes().upstreamInflow, 0.0);
+  h.resetWaterVolumes();
+  EXPECT_EQ(h.waterVolumes().upstreamInflow, 0.0);
+  EXPECT_EQ(h.waterVolumes().outflow, 0.0);
+  EXPECT_EQ(h.waterVolumes().initial, initial);
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, ReadBackGivesTheStatesComputed) {
+  // The hydrology pass writes, the substance pass of the same run reads
+  // back; then a second run reuses the file (OffLine).
+  std::string input = sulka(runInput("MERIXKORVAN", "01-Jan-1980", "OnLine", merixWaterCourse()));
+  input = withRecord(input, "AreaUpStrRepCha", "0.5");
+  DriverRun d(input);
+  std::vector<double> fluxes(24, 0.0);
+  fluxes[3] = 2.0;
+  d.t.dir().write("field.s2k", sulkaFile(fluxes));
+  d.execute();
+  const auto& written = d.modules.written;
+  const auto& taken = d.modules.taken;
+  ASSERT_EQ(written.size(), 25u);
+  ASSERT_EQ(taken.size(), 25u);
+  for (std::size_t k = 0; k < written.size(); ++k) {
+    // The record carries the depth of the start of its step.
+    testing::HydrologyState want = written[k];
+    if (k > 0) want.depWat = written[k - 1].depWat;
+    expectSameState(want, taken[k], k == 0 ? 5e-4 : 5e-5, "record " + std::to_string(k));
+  }
+  EXPECT_NE(written[4].qBou[10], written[3].qBou[10]);  // the flow did change
+
+  DriverRun again(withRecord(input, "OptHyd", "OffLine"));
+  again.t.dir().write("field.s2k", sulkaFile(fluxes));
+  std::filesystem::copy_file(d.t.dir().path() / "t.hyd", again.t.dir().path() / "t.hyd");
+  again.execute();
+  ASSERT_EQ(again.modules.taken.size(), taken.size());
+  for (std::size_t k = 0; k < taken.size(); ++k) {
+    expectSameState(taken[k], again.modules.taken[k], 0.0, "again " + std::to_string(k));
+  }
+  d.t.finish();
+  again.t.finish();
+}
+
+TEST(HydrologyWaterCourse, HundredTwentySegmentsWriteTwoLinesPerRecordAndReadBack) {
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "OnLine",
+                       merixWaterCourse("", "120 120 1.0 0.0 0.1")));
+  d.execute();
+  const auto lines = d.t.dir().lines("t.hyd");
+  // Two header lines, 25 records of two lines each: 99 values, then the
+  // other 121 + 1 - 99 = 23.
+  ASSERT_EQ(lines.size(), 2u + 25 * 2);
+  EXPECT_EQ(lines[2].size(), 9u + 1 + 17 + 1 + 99 * 13);
+  EXPECT_EQ(lines[3].size(), 23u * 13);
+  EXPECT_EQ(lines[4].substr(0, 9), "    0.042");
+  ASSERT_EQ(d.modules.taken.size(), 25u);
+  for (std::size_t k = 0; k < 25; ++k) {
+    expectSameState(d.modules.written[k], d.modules.taken[k], 5e-4, std::to_string(k));
+    EXPECT_EQ(d.modules.taken[k].qBou.size(), 121u);
+  }
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, OrlanRecordsCarryTheSeepageFromTheFirstOn) {
+  // The Orlan water course: QBou(0..10), the depth and FlwWatSpg (0 outside
+  // the pond), all in g12.4, in every record.
+  DriverRun d(runInput("ORLANKORVAN", "01-Jan-1980", "OnLine", merixWaterCourse()));
+  d.execute();
+  const auto lines = d.t.dir().lines("t.hyd");
+  ASSERT_EQ(lines.size(), 2u + 25);
+  for (std::size_t k = 2; k < lines.size(); ++k) {
+    EXPECT_EQ(lines[k].size(), 28u + 13 * 13) << k;
+    EXPECT_EQ(lines[k].substr(28 + 12 * 13), "   0.0000E+00") << k;
+  }
+  ASSERT_EQ(d.modules.taken.size(), 25u);
+  for (std::size_t k = 0; k < 25; ++k) {
+    expectSameState(d.modules.written[k], d.modules.taken[k], 5e-4, std::to_string(k));
+  }
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, SubStepIncrementsOfTheStepReadBack) {
+  // Drainage in the hour before the last: depth and discharges change over
+  // the last step read back (its depth is that of the start of its step),
+  // and the solver's increments are a quarter of the change.
+  std::string input = sulka(runInput("MERIXKORVAN", "01-Jan-1980", "OnLine", merixWaterCourse()));
+  input = withRecord(input, "AreaUpStrRepCha", "0.5");
+  DriverRun d(input);
+  std::vector<double> fluxes(24, 0.0);
+  fluxes[22] = 3.6;
+  d.t.dir().write("field.s2k", sulkaFile(fluxes));
+  d.execute();
+  Hydrology& h = d.hydrology();
+  ASSERT_NE(h.qBou(10), h.qBouPrevious(10));
+  ASSERT_NE(h.depWat(3), h.depWatPrevious(3));
+  h.prepareSubSteps(4);
+  for (int i = 0; i <= 10; ++i) {
+    EXPECT_DOUBLE_EQ(h.delQBou(i), (h.qBou(i) - h.qBouPrevious(i)) / 4.0) << i;
+  }
+  for (int i = 1; i <= 10; ++i) {
+    EXPECT_DOUBLE_EQ(h.delDepWat(i), (h.depWat(i) - h.depWatPrevious(i)) / 4.0) << i;
+  }
+  EXPECT_DOUBLE_EQ(h.areaPrevious(3), h.depWatPrevious(3));  // 1 m wide, vertical banks
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, TemperatureAndSubstancePassesBothReadTheFile) {
+  // The temperature pass opens the file at its first record; the substance
+  // pass rewinds it and reads it again from the top.
+  std::string input = runInput("MERIXKORVAN", "01-Jan-1980", "OnLine", merixWaterCourse());
+  input.replace(input.find("OffLine OptTem"), 14, "OnLine OptTem");
+  DriverRun d(input);
+  d.execute();
+  ASSERT_EQ(d.modules.taken.size(), 2u * 25);
+  for (std::size_t k = 0; k < 25; ++k) {
+    expectSameState(d.modules.taken[k], d.modules.taken[25 + k], 0.0, std::to_string(k));
+  }
+  d.t.finish();
+}
+
+TEST(HydrologyWaterCourse, ReusedFilePrintsWhatTheHydrologyPassPrinted) {
+  // The interval means printed by the hydrology pass of the first run and
+  // by the substance pass of a second run that reads the first run's file.
+  std::string input = runInput(
+      "MERIXKORVAN", "01-Jan-1980", "OnLine",
+      merixWaterCourse() + "g12.5 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n");
+  input.replace(input.find("No print_QBou"), 13, "Yes print_QBou");
+  input.replace(input.find("No print_DepWat\n"), 16, "Yes print_DepWat\n");
+  auto dataLines = [](TestRun& t) {
+    t.run().output().flush();
+    std::vector<std::string> out;
+    for (const auto& l : t.dir().lines("t.out")) {
+      if (!l.starts_with('*') &&
+          (l.find(" QBou ") != std::string::npos || l.find(" DepWat ") != std::string::npos)) {
+        out.push_back(l);
+      }
+    }
+    return out;
+  };
+  DriverRun first(input);
+  first.execute();
+  const auto firstLines = dataLines(first.t);
+  // Hydrology pass and substance pass of the first run: the same lines.
+  ASSERT_EQ(firstLines.size(), 4u);
+  EXPECT_EQ(firstLines[0], firstLines[2]);
+  EXPECT_EQ(firstLines[1], firstLines[3]);
+
+  DriverRun second(withRecord(input, "OptHyd", "OffLine"));
+  std::filesystem::copy_file(first.t.dir().path() / "t.hyd", second.t.dir().path() / "t.hyd");
+  second.execute();
+  EXPECT_EQ(dataLines(second.t),
+            std::vector<std::string>(firstLines.begin(), firstLines.begin() + 2));
+  first.t.finish();
+  second.t.finish();
+}
+
+// --- Reach ending at a weir (ZR, BRAX) ---------------------------------------
+
+TEST(HydrologyWeirReach, FillsFromTheCrestToTheWeirDischarge) {
+  // 0.01 m3.s-1 enters a reach at crest level; in steady state it leaves
+  // over the crest at h_c - H = (0.01 / (1.7 x 0.5))^(2/3) = 0.051728 m.
+  DriverRun d(runInput("ZRKORVAN", "01-Jan-1980", "Only", zrReach()));
+  d.execute();
+  const Hydrology& h = d.hydrology();
+  const double head = std::pow(0.01 / 0.85, 2.0 / 3.0);
+  EXPECT_NEAR(h.depWatCre(), 0.5 + head, 1e-6);
+  EXPECT_NEAR(h.qCre(), 0.01, 1e-6);
+  EXPECT_NEAR(h.qWeiWatCrs(), 0.01, 1e-6);
+  EXPECT_EQ(h.qBouUpsWatCrs(), 0.01);
+  // The depth follows the bottom: L = 150 m, X(1) = 5 m.
+  EXPECT_NEAR(h.depWat(1), h.depWatCre() - 0.001 * 145.0, 1e-15);
+  EXPECT_NEAR(h.depWat(10), h.depWatCre() - 0.001 * 55.0, 1e-15);
+  // The first record is at crest level with all inflow leaving the reach.
+  const auto& first = d.modules.written.front();
+  EXPECT_NEAR(first.depWat[0], 0.5 - 0.145, 1e-15);
+  EXPECT_NEAR(first.qBou[10], 0.01, 1e-15);
+  d.t.finish();
+}
+
+TEST(HydrologyWeirReach, WaterVolumeBalanceCloses) {
+  // Filling from the crest: the water body (100 of the 150 m) stores its
+  // share; inflow minus outflow over the water body equals the storage.
+  DriverRun d(runInput("ZRKORVAN", "01-Jan-1980", "Only", zrReach()));
+  d.execute();
+  const Hydrology& h = d.hydrology();
+  const WaterVolumes& v = h.waterVolumes();
+  EXPECT_GT(h.waterVolume() - v.initial, 5.0);
+  EXPECT_NEAR(h.waterVolume(), balance(v), 1e-9 * h.waterVolume());
+  d.t.finish();
+}
+
+TEST(HydrologyWeirReach, ReadBackRebuildsDischargesAndDepths) {
+  DriverRun d(runInput("ZRKORVAN", "01-Jan-1980", "OnLine", zrReach()));
+  d.execute();
+  ASSERT_EQ(d.modules.taken.size(), d.modules.written.size());
+  for (std::size_t k = 0; k < d.modules.written.size(); ++k) {
+    expectSameState(d.modules.written[k], d.modules.taken[k], 5e-5, std::to_string(k));
+  }
+  // The reach changed over the first hours.
+  EXPECT_GT(d.modules.written[3].depWat[0], d.modules.written[0].depWat[0] + 0.03);
+  d.t.finish();
+}
+
+TEST(HydrologyWeirReach, DepthDroppingBelowTheCrestStopsTheRun) {
+  // A reach of 10 m with a 10 m crest: the first hour raises the level by
+  // 3600 x 0.1157 / 10 = 41.7 m, and the next hour's crest discharge would
+  // drain far more than that.
+  std::string input =
+      runInput("ZRKORVAN", "01-Jan-1980", "Only", zrReach("", "10 1 1.0 0.0 0.1 0.0"));
+  input = withRecord(input, "DstWeiWatCrs", "0");
+  input = withRecord(input, "WidCreWatCrs", "10");
+  input = withRecord(input, "QBasWatCrsInp", "10000");
+  input = withRecord(input, "TimStpHyd", "3600");
+  DriverRun d(input);
+  const auto err = d.t.expectFatal([&] { d.execute(); });
+  EXPECT_EQ(err, (std::vector<std::string>{
+                     " Calculated water depth lower then height of weir",
+                     " Numerical solution becomes unstable, take smaller time step for "
+                     "hydrology (DelTimHyd)"}));
+  // The first step completed; the second stopped.
+  EXPECT_EQ(d.modules.steps, 1);
+}
+
+TEST(HydrologyWeirReach, GreenhouseBasinTakesTheUpstreamModelAndThePavedArea) {
+  // BRAX: Q_ups = ZANDO discharge + AreaPntInp x paved flux. 1 ha paved at
+  // 2.5e-7 m.s-1 adds 0.0025 m3.s-1 to 0.012. In the second hour the ZANDO
+  // discharge moves from 0.012 to 0.020 over 59 sub-steps of 60 s; the last
+  // has 0.012 + 58 x 0.008 / 59, plus 1e4 x 1e-7 from the paved area.
+  std::string input = withRecord(
+      runInput("BRAXKORVAN", "01-Jan-1980", "Only", zrReach("basin FilZANDO\n1 AreaPntInp (ha)\n")),
+      "OptLoa", "BRAX");
+  input.erase(input.find("864 QBasWatCrsInp (m3.d-1)\n"), 27);
+  TestRun t(input);
+  t.dir().write("t.b2k",
+                "*  Number of substances:  1\n"
+                "29219.04 01-Jan-1980-01h00 2.5e-7 0.3\n"
+                "29219.08 01-Jan-1980-02h00 1.0e-7 0.4\n");
+  t.dir().write("basin.z2k",
+                "ZANDO discharge\nTime Date Q\n"
+                "29219.04 01-Jan-1980-01h00 0.012\n"
+                "29219.08 01-Jan-1980-02h00 0.020\n");
+  t.setup();
+  t.run().clock().readSettings();
+  t.run().clock().setTimeStep(kHour);
+  t.run().units().create(Unit::Hydrology, "t.hyd");
+  Hydrology& h = t.run().hydrology();
+  h.task(Task::Initialise);
+  EXPECT_EQ(h.kind(), HydrologyKind::WeirReach);
+  EXPECT_EQ(h.qBouUpsWatCrs(), 0.0);  // no record read yet
+  h.task(Task::Step);
+  EXPECT_NEAR(h.qBouUpsWatCrs(), 0.0145, 1e-15);
+  h.task(Task::Step);
+  EXPECT_NEAR(h.qBouUpsWatCrs(), 0.012 + 58 * 0.008 / 59 + 0.001, 1e-15);
+  EXPECT_EQ(h.vvrLiqDra(1), 0.0);
+  t.finish();
+}
+
+// --- Ponds -------------------------------------------------------------------
+
+TEST(HydrologyPond, MerixPondAtRestPassesItsBaseInflow) {
+  // 43.2 m3.d-1 = 0.0005 m3.s-1 over 0.2 m of crest: h = (0.0005 / 0.34)^(2/3).
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixPond()));
+  d.execute();
+  const double h = std::pow(0.0005 / 0.34, 2.0 / 3.0);
+  for (const auto& s : d.modules.written) {
+    EXPECT_NEAR(s.qBou[0], 0.0005, 1e-15);
+    EXPECT_NEAR(s.qBou[1], 0.0005, 1e-15);
+    EXPECT_NEAR(s.depWat[0], 0.5 + h, 1e-15);
+  }
+  EXPECT_NEAR(d.hydrology().hgtWatCrePnd(), h, 1e-15);
+  d.t.finish();
+}
+
+TEST(HydrologyPond, PondBelowItsCrestHasNoOutflow) {
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixPond("0")));
+  d.execute();
+  for (const auto& s : d.modules.written) {
+    EXPECT_EQ(s.qBou[1], 0.0);
+    EXPECT_EQ(s.depWat[0], 0.5);
+  }
+  d.t.finish();
+}
+
+TEST(HydrologyPond, MerixPondBalanceClosesWhileDrainageFillsIt) {
+  // SULKA drainage of the 1 ha catchment: 3.6 mm.h-1 (1e-6 m.s-1) brings
+  // 36 m3 an hour into the 200 m2 pond, which rises and spills. Six hourly
+  // records of 3.6 mm.h-1, ramped in and out over the sub-steps of the
+  // steps before and after (5/12 and 7/12 of an hour), make 6 x 36 m3.
+  DriverRun d(sulka(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixPond())));
+  std::vector<double> fluxes(24, 0.0);
+  for (int k = 2; k < 8; ++k) fluxes[k] = 3.6;
+  d.t.dir().write("field.s2k", sulkaFile(fluxes));
+  d.execute();
+  const Hydrology& h = d.hydrology();
+  const WaterVolumes& v = h.waterVolumes();
+  EXPECT_NEAR(v.lateralInflow, 216.0, 1e-9);
+  EXPECT_GT(v.outflow, v.upstreamInflow);
+  // Vertical banks: the explicit storage update is exact in volume.
+  EXPECT_NEAR(h.waterVolume(), balance(v), 1e-9 * h.waterVolume());
+  d.t.finish();
+}
+
+// An Orlan pond stepped by hand with rain and evaporation.
+struct OrlanPondRun {
+  explicit OrlanPondRun(const std::string& body = "20 1 10 0.0 0.1")
+      : t(runInput("ORLANKORVAN", "03-Jan-1980", "Only", orlanPond(body))) {
+    t.setup();
+    t.run().clock().readSettings();
+    t.run().clock().setTimeStep(kHour);
+    t.run().units().create(Unit::Hydrology, "t.hyd");
+    hyd().task(Task::Initialise);
+    hyd().writeRecord();
+  }
+  Hydrology& hyd() { return t.run().hydrology(); }
+  void step(double prc, double evp) {
+    hyd().setPrecipitationEvaporation(prc, evp);
+    hyd().task(Task::Step);
+    t.run().clock().advance();
+    hyd().writeRecord();
+  }
+  TestRun t;
+};
+
+TEST(HydrologyPond, OrlanPondBalanceWithRainEvaporationAndSeepage) {
+  OrlanPondRun r;
+  Hydrology& h = r.hyd();
+  EXPECT_EQ(h.depWat(1), 1.0);
+  // Seepage at 1 m: 0.01 d-1 x (1 - 0.5) m = 0.005 m.d-1.
+  EXPECT_NEAR(h.flwWatSpg() * 86400.0, 0.005, 1e-15);
+  for (int k = 0; k < 48; ++k) r.step(k < 12 ? 2e-6 : 0.0, 5e-8);
+  // Rain of 7.2 mm.h-1 for 12 h, the base inflow of 0.0005 m3.s-1 over
+  // 200 m2 (9 mm.h-1) and no outlet: the pond rises.
+  EXPECT_GT(h.depWat(1), 1.4);
+  EXPECT_EQ(h.qBou(1), 0.0);
+  const WaterVolumes& v = h.waterVolumes();
+  EXPECT_NEAR(v.precipitation, 12 * 3600 * 2e-6 * 200.0, 1e-9);
+  EXPECT_NEAR(v.evaporation, 48 * 3600 * 5e-8 * 200.0, 1e-9);
+  EXPECT_GT(v.seepage, 0.0);
+  EXPECT_EQ(v.outflow, 0.0);
+  EXPECT_NEAR(h.waterVolume(), balance(v), 1e-9 * h.waterVolume());
+  // The seepage of the last step, from the depth at its start.
+  EXPECT_GT(h.flwWatSpg(), 0.005 / 86400.0);
+  r.t.finish();
+}
+
+TEST(HydrologyPond, OrlanPondFileCarriesSeepageAndWeather) {
+  OrlanPondRun r;
+  r.step(1e-6, 2e-8);
+  r.t.run().units().file(Unit::Hydrology).flush();
+  const auto lines = r.t.dir().lines("t.hyd");
+  ASSERT_EQ(lines.size(), 3u);  // one header line, two records
+  EXPECT_EQ(lines[0],
+            "*  Time   Date                   Qbou(0)    QBou(1)      DepWat   "
+            "FlwWatSpg    FlvLiqPrc   FlvLiqEvp");
+  // Base inflow 0.0005 m3.s-1, no outflow; the weather of the step. Each
+  // value takes a blank and 12 characters after the 28 of time and date.
+  EXPECT_EQ(lines[2].substr(0, 28 + 2 * 13),
+            "    0.042 01-Jan-1980-01h00    0.5000E-03   0.0000E+00");
+  EXPECT_EQ(lines[2].substr(28 + 4 * 13), "   0.1000E-05   0.2000E-07");
+  r.t.finish();
+}
+
+TEST(HydrologyPond, OrlanPondIsReadBackWithItsSeepage) {
+  std::string input = runInput("ORLANKORVAN", "01-Jan-1980", "OnLine", orlanPond());
+  DriverRun d(input);
+  d.execute();
+  ASSERT_EQ(d.modules.taken.size(), d.modules.written.size());
+  for (std::size_t k = 0; k < d.modules.taken.size(); ++k) {
+    expectSameState(d.modules.written[k], d.modules.taken[k], 5e-4, std::to_string(k));
+    EXPECT_NEAR(d.modules.taken[k].flwWatSpg, d.modules.written[k].flwWatSpg,
+                5e-4 * d.modules.written[k].flwWatSpg);
+  }
+  d.t.finish();
+}
+
+// --- Sediment widths and seepage ---------------------------------------------
+
+const std::string kSediment = testing::kSedimentProfile;
+
+TEST(HydrologySediment, WidthsPerInterfaceAndLayerAndTheSeepage) {
+  // b = 1, s = 0, d = 0.1: W(z) = 1 - 2 z + 2 (0.1 - z) = 1.2 - 4 z; layers
+  // of 0.015625 m. FlwWatSpg 0.00864 m3.m-2.d-1 = 1e-7 m.s-1 everywhere.
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "Only",
+                       merixWaterCourse() + kSediment + "0.00864 FlwWatSpg (m3.m-2.d-1)\n"),
+              /*readSediment=*/true);
+  d.execute();
+  Hydrology& h = d.hydrology();
+  EXPECT_DOUBLE_EQ(h.widSedInterface(0), 1.2);
+  EXPECT_DOUBLE_EQ(h.widSedInterface(1), 1.2625);
+  EXPECT_DOUBLE_EQ(h.widSedInterface(4), 1.45);
+  EXPECT_DOUBLE_EQ(h.widSedLayer(1), 1.23125);
+  EXPECT_DOUBLE_EQ(h.widSedLayer(4), 1.41875);
+  h.computeSeepage();
+  for (int j = 0; j <= 4; ++j) EXPECT_DOUBLE_EQ(h.flwWatSpgSed(j), 1e-7);
+  d.t.finish();
+}
+
+TEST(HydrologySediment, OrlanSeepagePerInterfaceFromThePondBalance) {
+  // Len x W(interface) / AreaSurPndInp x FlwWatSpg: 20 x W / 1e4 x FlwWatSpg.
+  std::string input = runInput("ORLANKORVAN", "01-Jan-1980", "Only", orlanPond() + kSediment);
+  DriverRun d(input, /*readSediment=*/true);
+  d.execute();
+  Hydrology& h = d.hydrology();
+  h.computeSeepage();
+  // b = 10, s = 0, d = 0.1: W(0) = 10.2, W(-0.0625) = 10.45.
+  EXPECT_GT(h.flwWatSpg(), 0.0);
+  EXPECT_DOUBLE_EQ(h.flwWatSpgSed(0), 20.0 * 10.2 / 1e4 * h.flwWatSpg());
+  EXPECT_DOUBLE_EQ(h.flwWatSpgSed(4), 20.0 * 10.45 / 1e4 * h.flwWatSpg());
+  d.t.finish();
+}
+
+TEST(HydrologySediment, ErosionCrossSectionOfTheLayersDownToThiLayErs) {
+  // QUIB: ThiLayErs 0.03125 m takes two layers of 0.015625 m, centred at
+  // -0.0078125 and -0.0234375 m: 0.015625 x (1.23125 + 1.29375) = 0.039453125 m2.
+  std::string input =
+      withRecord(runInput("MERIXKORVAN", "01-Jan-1980", "Only",
+                          merixWaterCourse() + kSediment +
+                              "table Soil\nfield.q2k\nend_table\n0.5 RatInfDir (-)\n"
+                              "5 WidFldErs (m)\n0.03125 ThiLayErs (m)\n"),
+                 "OptLoa", "QUIB");
+  DriverRun d(input, /*readSediment=*/true);
+  d.t.dir().write("field.q2k", dryQuibFile());
+  d.execute();
+  EXPECT_NEAR(d.hydrology().areaSedErs(), 0.039453125, 1e-15);
+  d.t.finish();
+}
+
+// --- The hydrology file read back ------------------------------------------
+
+TEST(HydrologyFileRecords, AFileShorterThanTheSimulationStopsTheRun) {
+  DriverRun first(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixPond()));
+  first.execute();
+  first.t.finish();
+  DriverRun second(runInput("MERIXKORVAN", "02-Jan-1980", "OffLine", merixPond()));
+  std::filesystem::copy_file(first.t.dir().path() / "t.hyd", second.t.dir().path() / "t.hyd");
+  const auto err = second.t.expectFatal([&] { second.execute(); });
+  // 25 records: the initial state and 24 hours; the step that starts at
+  // 02-Jan-1980 (day 29220) finds none.
+  EXPECT_EQ(err, (std::vector<std::string>{"Fatal while reading hyd record ",
+                                           "The error occurred at Tim = 29220.00",
+                                           "Try remove hyd file t.hyd"}));
+  EXPECT_EQ(second.modules.taken.size(), 25u);
+}
+
+TEST(HydrologyFileRecords, AFileOfALongerRunIsReadWithoutComplaint) {
+  DriverRun first(runInput("MERIXKORVAN", "02-Jan-1980", "Only", merixPond()));
+  first.execute();
+  first.t.finish();
+  DriverRun second(runInput("MERIXKORVAN", "01-Jan-1980", "OffLine", merixPond()));
+  std::filesystem::copy_file(first.t.dir().path() / "t.hyd", second.t.dir().path() / "t.hyd");
+  second.execute();
+  EXPECT_EQ(second.modules.taken.size(), 25u);
+  EXPECT_EQ(second.t.finish(), 0);
+}
+
+TEST(HydrologyFileRecords, AMissingFileStopsTheRun) {
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "OffLine", merixPond()));
+  const auto err = d.t.expectFatal([&] { d.execute(); });
+  EXPECT_EQ(err, std::vector<std::string>{"Cannot find file t.hyd with status old"});
+}
+
+TEST(HydrologyFileRecords, StationaryHydrologyKeepsTheInitialState) {
+  DriverRun d(runInput("MERIXKORVAN", "01-Jan-1980", "Stationary", merixPond()));
+  d.execute();
+  ASSERT_EQ(d.modules.taken.size(), 25u);
+  EXPECT_NEAR(d.modules.taken.back().qBou[1], 0.0005, 1e-15);
+  d.t.finish();
+}
+
+// --- Every other way the hydrology stops a run ------------------------------
+
+std::vector<std::string> fatalOf(const std::string& input) {
+  DriverRun d(input);
+  return d.t.expectFatal([&] { d.execute(); });
+}
+
+std::string waterCourseRun(const std::string& extra = "",
+                           const std::string& body = "100 10 1.0 0.0 0.1") {
+  return runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixWaterCourse(extra, body));
+}
+
+TEST(HydrologyMessages, CrestOfTheRepresentativeChannelTooWide) {
+  // 0.6 + 0.5 >= 1.0 + 2 x 0.3 x 0.01
+  EXPECT_EQ(fatalOf(withRecord(waterCourseRun(), "WidCreRepCha", "0.6")),
+            (std::vector<std::string>{
+                "Dimensions representative channel not correct",
+                "Width of the crest + 0.50 m is larger than channel width at crest height"}));
+}
+
+TEST(HydrologyMessages, UniformDepthWithoutConvergence) {
+  // A level channel carries nothing at any depth.
+  EXPECT_EQ(fatalOf(withRecord(waterCourseRun(), "SloBotRepCha", "0")),
+            (std::vector<std::string>{
+                " No convergency reached in calculation of uniform flow depth",
+                " Maximum number of 500 iterations for solving Chezy-Manning eqn exceeded"}));
+}
+
+TEST(HydrologyMessages, NegativeUniformDepth) {
+  // No discharge at all: the search goes down through the bottom.
+  const UniformDepth u = findUniformDepth(testChannel(), 0.0, 0.3);
+  ASSERT_EQ(u.status, UniformDepth::Status::NegativeDepth);
+  EXPECT_EQ(
+      fatalOf(withRecord(waterCourseRun(), "QBasRepCha", "0")),
+      (std::vector<std::string>{" Negative flow depth for representative channel",
+                                " Calculated flow depth is " + formatLayout("(f9.2)", {u.depth}) +
+                                    "m and the number of iterations is" +
+                                    formatLayout("(i3)", {std::int64_t{u.iterations}})}));
+}
+
+TEST(HydrologyMessages, SupercriticalRepresentativeChannel) {
+  // 10000 m3.d-1 down a channel 0.6 m wide on a slope of 1 % with K = 100:
+  // uniform depth about 0.16 m, Fr about 0.95.
+  std::string input = waterCourseRun();
+  input = withRecord(input, "QBasRepCha", "10000");
+  input = withRecord(input, "WidBotRepCha", "0.6");
+  input = withRecord(input, "SloSidRepCha", "0");
+  input = withRecord(input, "WidCreRepCha", "0.05");
+  input = withRecord(input, "HgtCreRepCha", "0.1");
+  input = withRecord(input, "SloBotRepCha", "0.01");
+  input = withRecord(input, "CofRghRef", "100");
+  RepresentativeChannel c{.widBot = 0.6,
+                          .sloSid = 0.0,
+                          .sloBot = 0.01,
+                          .len = 1000.0,
+                          .widCre = 0.05,
+                          .hgtCre = 0.1,
+                          .cofRghRef = 100.0,
+                          .cofVelHea = 1.1};
+  const double q = 10000.0 / 86400.0;
+  const double hu = findUniformDepth(c, q, weirDepth(c, q)).depth;
+  const double froude = q / (0.6 * hu) / std::sqrt(9.81 * hu);
+  ASSERT_GT(froude, 0.9);
+  EXPECT_EQ(fatalOf(input),
+            (std::vector<std::string>{
+                "Froude number is larger than 0.9: flow is supercritical",
+                "At time     0.000  Froude number = " + formatLayout("(f6.3)", {froude})}));
+}
+
+TEST(HydrologyMessages, SupercriticalFlowInTheWaterBody) {
+  // 10000 m3.d-1 through a water body 0.1 m wide at the channel's depth.
+  DriverRun d(withRecord(waterCourseRun("", "100 10 0.1 0.0 0.1"), "QBasWatCrsInp", "10000"));
+  const auto err = d.t.expectFatal([&] { d.execute(); });
+  const Hydrology& h = d.hydrology();
+  const double froude = froudeNumber(h.velWatFlw(1), h.area(1), h.surfaceWidth(1));
+  ASSERT_GT(froude, 0.9);
+  EXPECT_EQ(err, (std::vector<std::string>{
+                     "Froude number is larger than 0.9: flow is supercritical",
+                     "At time     0.000  Froude number = " + formatLayout("(f6.3)", {froude})}));
+}
+
+TEST(HydrologyMessages, BackwaterCurveBelowOneCentimetre) {
+  // 0.01 m3.d-1 over a crest 1 cm high and 0.45 m wide: the uniform depth
+  // is below 1 cm (K = 0.01 there) and the curve falls below 1 cm on its
+  // way down from the weir.
+  std::string input = waterCourseRun();
+  input = withRecord(input, "QBasRepCha", "0.01");
+  input = withRecord(input, "HgtCreRepCha", "0.01");
+  input = withRecord(input, "WidCreRepCha", "0.45");
+  RepresentativeChannel c = testChannel();
+  c.hgtCre = 0.01;
+  c.widCre = 0.45;
+  const double q = 0.01 / 86400.0;
+  const double hw = weirDepth(c, q);
+  std::vector<BackwaterPoint> points;
+  const BackwaterCurve r =
+      computeBackwaterCurve(c, q, hw, findUniformDepth(c, q, hw).depth, points);
+  ASSERT_EQ(r.status, BackwaterCurve::Status::DepthBelowCentimetre);
+  EXPECT_EQ(fatalOf(input),
+            (std::vector<std::string>{
+                " Uniform flow depth reached in backwatercurve is below 1 cm ",
+                " Uniform flow depth is: " + formatLayout("(f9.5)", {r.depth}) + " m at " +
+                    formatLayout("(f7.2)", {r.distance}) + " m from weir"}));
+}
+
+TEST(HydrologyMessages, BackwaterDistanceStepInTheWrongDirection) {
+  // A weir never holds the water below the critical depth of the channel,
+  // so a real water course cannot reach this stop; a supercritical chute
+  // shows the message.
+  const RepresentativeChannel c{.widBot = 1.0,
+                                .sloSid = 0.0,
+                                .sloBot = 0.5,
+                                .len = 100.0,
+                                .widCre = 0.4,
+                                .hgtCre = 0.1,
+                                .cofRghRef = 100.0,
+                                .cofVelHea = 1.1};
+  std::vector<BackwaterPoint> points;
+  const BackwaterCurve r = computeBackwaterCurve(c, 1.0, 0.2, 0.1, points);
+  TestRun t(testing::minimalInput());
+  t.setup();
+  const auto err = t.expectFatal([&] { checkBackwaterCurve(t.run().messages(), r); });
+  EXPECT_EQ(err, (std::vector<std::string>{" Distance from weir not calculated correctly ",
+                                           " Error in direct step calculation method"}));
+}
+
+TEST(HydrologyMessages, DepthAlongTheWaterCourseNotConstant) {
+  // A high crest on a slope of 0.5 %: 100 m of water body upstream of the
+  // weir lose about 0.5 m of depth, more than 0.002 x 100 m.
+  std::string input = waterCourseRun();
+  input = withRecord(input, "LenRepCha", "100");
+  input = withRecord(input, "HgtCreRepCha", "1.0");
+  input = withRecord(input, "SloBotRepCha", "0.005");
+  EXPECT_EQ(fatalOf(input), (std::vector<std::string>{
+                                "Assumption of constant water depth is violated",
+                                "Difference in water depth between upstream and downstream end",
+                                "of watercourse > 2% of length of watercourse"}));
+}
+
+TEST(HydrologyMessages, WaterFlowingUpstream) {
+  // Drainage in the channel's catchment only: the depth rises at once and
+  // the water body, fed by nothing, would have to flow backwards to fill.
+  std::string input = sulka(waterCourseRun());
+  input = withRecord(input, "QBasWatCrsInp", "0");
+  input = withRecord(input, "WidFldDra", "0");
+  input = withRecord(input, "AreaUpStrRepCha", "1");
+  // From 0 to 36 mm.h-1 over the second hour: the channel deepens in every
+  // sub-step of it, the last one included.
+  DriverRun d(input);
+  std::vector<double> fluxes(24, 36.0);
+  fluxes[0] = 0.0;
+  d.t.dir().write("field.s2k", sulkaFile(fluxes));
+  const auto err = d.t.expectFatal([&] { d.execute(); });
+  EXPECT_EQ(err, std::vector<std::string>{
+                     "Direction of water flow erroneous; water flows in upstream direction"});
+}
+
+TEST(HydrologyMessages, PondErosionAreaLargerThanRunoffArea) {
+  EXPECT_EQ(fatalOf(withRecord(runInput("MERIXKORVAN", "01-Jan-1980", "Only", merixPond()),
+                               "AreaErsSurPndInp", "2")),
+            (std::vector<std::string>{" Area contributing erosion fluxes,  2.0 ha",
+                                      " exceeds area contributing runoff fluxes,  1.0 ha"}));
+}
+
+TEST(HydrologyMessages, ErosionStripWiderThanRunoffStrip) {
+  std::string input = withRecord(
+      waterCourseRun("table Soil\nfield.q2k\nend_table\n0.5 RatInfDir (-)\n20 WidFldErs (m)\n"),
+      "OptLoa", "QUIB");
+  DriverRun d(input);
+  d.t.dir().write("field.q2k", dryQuibFile());
+  EXPECT_EQ(d.t.expectFatal([&] { d.execute(); }),
+            (std::vector<std::string>{" Width field contributing erosion fluxes,  20.0 m",
+                                      " exceeds width field contributing runoff fluxes,  10.0 m"}));
+}
+
+TEST(HydrologyMessages, WaterBelowTheExchangingDepth) {
+  // A pond at its crest height of 0.5 m under an exchanging depth of 0.6 m.
+  std::string pond = merixPond("0");
+  pond.replace(pond.find("20 1 10 0.0 0.1"), 15, "20 1 10 0.0 0.6");
+  EXPECT_EQ(fatalOf(runInput("MERIXKORVAN", "01-Jan-1980", "Only", pond)),
+            (std::vector<std::string>{"Water depth  0.500 m in waterbody < depth defining the",
+                                      "exchanging perimeter of  0.600 m",
+                                      "Adjust depth exchanging perimeter"}));
+}
+
+TEST(HydrologyMessages, PondOfMoreThanOneSegment) {
+  EXPECT_EQ(fatalOf(runInput("ORLANKORVAN", "01-Jan-1980", "Only", orlanPond("20 2 10 0.0 0.1"))),
+            std::vector<std::string>{"A pond is one segment: NumSeg in table WaterBody must be 1"});
+}
+
+}  // namespace
+}  // namespace korvan
