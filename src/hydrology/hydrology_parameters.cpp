@@ -5,6 +5,7 @@
 
 #include "core/compare.hpp"
 #include "core/layout.hpp"
+#include "core/units.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
 #include "driver/run_setup.hpp"
@@ -18,7 +19,6 @@ namespace korvan {
 namespace {
 
 constexpr std::string_view kRoutine = "Hydrology";
-constexpr double kSecondsPerDay = 86400.0;
 constexpr double kSquareMetresPerHectare = 10000.0;
 
 }  // namespace

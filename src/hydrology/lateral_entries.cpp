@@ -7,6 +7,7 @@
 #include "core/platform.hpp"
 #include "core/text.hpp"
 #include "core/text_file.hpp"
+#include "core/units.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
 #include "driver/run_setup.hpp"
@@ -22,7 +23,6 @@ namespace {
 
 // Field models write fluxes in mm.h-1 (1000 mm per m, 3600 s per h) or m.d-1.
 constexpr double kMmPerHourPerMPerSecond = 3.6e6;
-constexpr double kSecondsPerDay = 86400.0;
 
 constexpr std::string_view kSoilTable = "Soil";
 constexpr std::size_t kDateTextLength = 17;

@@ -7,6 +7,7 @@
 #include "core/compare.hpp"
 #include "core/layout.hpp"
 #include "core/text.hpp"
+#include "core/units.hpp"
 #include "driver/messages.hpp"
 #include "driver/modules.hpp"
 #include "driver/run.hpp"
@@ -19,11 +20,6 @@ namespace korvan {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kDegrees = kPi / 180.0;
-constexpr double kKelvin = 273.15;
-constexpr double kSecondsPerDay = 86400.0;
-constexpr double kSecondsPerHour = 3600.0;
 // Roughness length of the wind profile (m).
 constexpr double kRoughness = 0.02;
 constexpr double kRefractiveIndexWater = 1.33;
