@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/compare.hpp"
 #include "core/layout.hpp"
 #include "driver/messages.hpp"
 #include "driver/modules.hpp"
@@ -321,12 +322,28 @@ void Hydrology::prepareSubSteps(int numSubSteps) {
 
 void Hydrology::takeStored() {
   if (readsFile()) {
-    readRecord();
+    if (recordDue()) {
+      readRecord();
+    } else {
+      keepPrevious();
+    }
   } else {
     // Constant flow, or a stationary hydrology: the state of task 1 holds.
     keepPrevious();
   }
   readBack_ = true;
+}
+
+// A file of daily records read in the hourly temperature pass: a record
+// holds for its whole day, so the next one is taken on the day boundary.
+// Whenever the pass steps as the file does, every call takes a record.
+bool Hydrology::recordDue() const {
+  if (!readerOpen_ || recordsRead_ == 0) return true;
+  const SimClock& clock = run_.clock();
+  const double spacing = run_.options().optInp() == InputInterval::Daily ? 1.0 : kHour;
+  if (clock.delTim() >= spacing) return true;
+  const double since = clock.tim() - clock.timStart();
+  return cmp::eq(since, std::round(since / spacing) * spacing);
 }
 
 void Hydrology::reinitialise() {

@@ -215,6 +215,7 @@ class Hydrology {
   void updateGeometry();
   void updateVelocity();
   void keepPrevious();
+  bool recordDue() const;
   void accumulatePrint(double seconds);
   void resetPrint();
   double stepSeconds() const;

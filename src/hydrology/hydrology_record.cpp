@@ -189,6 +189,10 @@ void Hydrology::readRecord() {
       for (int i = 0; i <= n; ++i) QBou_[i] = v[static_cast<std::size_t>(i)];
       // One depth for the whole water body.
       for (int i = 1; i <= n; ++i) DepWat_[i] = v[static_cast<std::size_t>(n) + 1];
+      // The depth column is the depth of the representative channel, so a
+      // pass that reads the file shows the same channel depth as one that
+      // computed it.
+      if (!orlan()) DepWatRepCha_.set(v[static_cast<std::size_t>(n) + 1]);
       if (orlan()) FlwWatSpg_.set(v[static_cast<std::size_t>(n) + 2]);
       break;
     case HydrologyKind::Pond:
