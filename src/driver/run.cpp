@@ -19,7 +19,9 @@
 #include "hydrology/lateral_entries.hpp"
 #include "hydrology/water_body.hpp"
 #include "report/output_file.hpp"
+#include "substance/compounds.hpp"
 #include "temperature/meteo.hpp"
+#include "temperature/water_temperature.hpp"
 #include "substance/sediment.hpp"
 
 namespace korvan {
@@ -50,7 +52,9 @@ Run::Run(Environment env)
       lateralEntries_(std::make_unique<LateralEntries>(*this)),
       hydrology_(std::make_unique<Hydrology>(*this)),
       meteo_(std::make_unique<Meteo>(*this)),
-      outputFile_(std::make_unique<OutputFile>(*this)) {}
+      outputFile_(std::make_unique<OutputFile>(*this)),
+      waterTemperature_(std::make_unique<WaterTemperature>(*this)),
+      compounds_(std::make_unique<Compounds>(*this)) {}
 
 Run::~Run() = default;
 

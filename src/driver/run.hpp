@@ -31,6 +31,8 @@ class LateralEntries;
 class Hydrology;
 class Meteo;
 class OutputFile;
+class WaterTemperature;
+class Compounds;
 
 // What a run takes from its surroundings.
 struct Environment {
@@ -84,6 +86,8 @@ class Run {
   Hydrology& hydrology() { return *hydrology_; }
   Meteo& meteo() { return *meteo_; }
   OutputFile& outputFile() { return *outputFile_; }
+  WaterTemperature& waterTemperature() { return *waterTemperature_; }
+  Compounds& compounds() { return *compounds_; }
 
   TextFile& log() { return units_.file(Unit::Log); }
   TextFile& output() { return units_.file(Unit::Output); }
@@ -114,6 +118,8 @@ class Run {
   std::unique_ptr<Hydrology> hydrology_;
   std::unique_ptr<Meteo> meteo_;
   std::unique_ptr<OutputFile> outputFile_;
+  std::unique_ptr<WaterTemperature> waterTemperature_;
+  std::unique_ptr<Compounds> compounds_;
   bool terminated_ = false;
 };
 

@@ -4,7 +4,9 @@
 #include "hydrology/hydrology.hpp"
 #include "hydrology/lateral_entries.hpp"
 #include "substance/sediment.hpp"
+#include "substance/compounds.hpp"
 #include "temperature/meteo.hpp"
+#include "temperature/water_temperature.hpp"
 
 namespace korvan {
 
@@ -20,5 +22,15 @@ void RunModules::meteoTotals() { run_.meteo().updateCumulatives(); }
 void RunModules::copyMeteoToWaterSystem() {
   run_.hydrology().setPrecipitationEvaporation(run_.meteo().flvLiqPrc(), run_.meteo().flvLiqEvp());
 }
+
+}  // namespace korvan
+
+namespace korvan {
+
+void RunModules::temperature(Task task) { run_.waterTemperature().task(task); }
+double RunModules::nextTemperatureTime() { return run_.waterTemperature().nextRecordTime(); }
+void RunModules::temperatureTotals() { run_.waterTemperature().updateIntegrals(); }
+void RunModules::temperatureFile(Task task) { run_.waterTemperature().fileTask(task); }
+std::vector<std::string> RunModules::compoundNames() { return run_.compounds().names(); }
 
 }  // namespace korvan

@@ -20,6 +20,11 @@ class RunModules : public ModuleSet {
   double nextMeteoTime() override;
   void meteoTotals() override;
   void copyMeteoToWaterSystem() override;
+  void temperature(Task task) override;
+  double nextTemperatureTime() override;
+  void temperatureTotals() override;
+  void temperatureFile(Task task) override;
+  std::vector<std::string> compoundNames() override;
 
  private:
   Run& run_;
