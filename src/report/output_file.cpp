@@ -11,6 +11,8 @@
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
+#include "substance/compounds.hpp"
+#include "substance/sediment.hpp"
 
 namespace korvan {
 
@@ -27,14 +29,26 @@ double printable(double v) { return std::fabs(v) < kSmallest ? 0.0 : v; }
 OutputFile::OutputFile(Run& run) : run_(run) {}
 OutputFile::~OutputFile() = default;
 
+// The fixed part and the closing of the data line of each family.
+struct FamilyLayout {
+  std::string_view fixed;
+  std::string_view closing;
+};
+constexpr FamilyLayout kFamilies[] = {
+    {",1x,a18,1x,a20,1x,", ""},
+    {",1x,a18,1x,a20,1x,400(1x,", ",:)"},
+    {",1x,a18,1x,a24,1x,", ""},
+    {",1x,a18,1x,a24,1x,400(1x,", ",:)"},
+    {",1x,a11,1x,a18,1x,i4,1x,400(1x,", ",:)"},
+};
+
 const Layout& OutputFile::layout(Family family) {
   if (!realFormat_) realFormat_ = run_.records().readText("RealFormat");
-  std::optional<Layout>& cached = family == Family::Scalar ? scalarLayout_ : segmentLayout_;
+  const auto index = static_cast<std::size_t>(family);
+  std::optional<Layout>& cached = layouts_[index];
   if (!cached) {
-    const std::string text =
-        family == Family::Scalar
-            ? "(" + std::string(kTimeFormat) + ",1x,a18,1x,a20,1x," + *realFormat_ + ")"
-            : "(" + std::string(kTimeFormat) + ",1x,a18,1x,a20,1x,400(1x," + *realFormat_ + ",:))";
+    const std::string text = "(" + std::string(kTimeFormat) + std::string(kFamilies[index].fixed) +
+                             *realFormat_ + std::string(kFamilies[index].closing) + ")";
     try {
       cached.emplace(text);
     } catch (const LayoutError& e) {
@@ -81,13 +95,14 @@ double OutputFile::timeColumn(double tp) {
 }
 
 void OutputFile::writeLine(Family family, double tp, std::string_view name,
-                           std::span<const double> values) {
+                           std::span<const double> values, std::optional<int> layer) {
   const Layout& format = layout(family);
   lastPrintedDate_ = calendar::dateText(tp);
   items_.clear();
   items_.emplace_back(timeColumn(tp));
   items_.emplace_back(std::string_view(lastPrintedDate_));
   items_.emplace_back(name);
+  if (layer) items_.emplace_back(std::int64_t{*layer});
   for (double v : values) items_.emplace_back(printable(v));
   std::string line;
   try {
@@ -131,6 +146,61 @@ void OutputFile::printSegmentValue(double t, std::string_view name, double value
   if (tp <= run_.clock().timStart()) return;
   const double values[] = {value};
   writeLine(Family::Segment, tp, name, values);
+}
+
+std::string OutputFile::compoundName(std::string_view name, int c) {
+  const auto& names = run_.compounds().names();
+  const std::string joined =
+      std::string(name) + "_" + names[static_cast<std::size_t>(c)];
+  return padTo(joined, 2 * kMaxWordLength);
+}
+
+void OutputFile::printCompounds(double t, std::string_view name, std::span<const double> values,
+                                PrintSwitch& sw, std::string_view rateUnit,
+                                std::string_view cumulativeUnit, bool momentary) {
+  if (!readSwitch(Family::Compound, name, sw, rateUnit, cumulativeUnit)) return;
+  const double tp = printTime(t, momentary);
+  if (tp <= run_.clock().timStart()) return;
+  const int n = std::min<int>(run_.compounds().numCompounds(), static_cast<int>(values.size()));
+  for (int c = 0; c < n; ++c) {
+    const double value[] = {values[static_cast<std::size_t>(c)]};
+    writeLine(Family::Compound, tp, compoundName(name, c), value);
+  }
+}
+
+void OutputFile::printSegmentsCompounds(double t, std::string_view name,
+                                        const std::function<double(int, int)>& value,
+                                        PrintSwitch& sw, std::string_view rateUnit,
+                                        std::string_view cumulativeUnit, bool momentary) {
+  if (!readSwitch(Family::SegmentCompound, name, sw, rateUnit, cumulativeUnit)) return;
+  const double tp = printTime(t, momentary);
+  if (tp <= run_.clock().timStart()) return;
+  const int n = run_.compounds().numCompounds();
+  for (int c = 0; c < n; ++c) {
+    selected_.clear();
+    for (int i : run_.waterBody().outputSegments()) selected_.push_back(value(c, i));
+    writeLine(Family::SegmentCompound, tp, compoundName(name, c), selected_);
+  }
+}
+
+void OutputFile::printLayers(double t, std::string_view name,
+                             const std::function<double(int, int, int)>& value, PrintSwitch& sw,
+                             std::string_view rateUnit, std::string_view cumulativeUnit,
+                             bool momentary) {
+  if (!readSwitch(Family::Layer, name, sw, rateUnit, cumulativeUnit)) return;
+  const double tp = printTime(t, momentary);
+  if (tp <= run_.clock().timStart()) return;
+  const int n = run_.compounds().numCompounds();
+  const SedimentProfile& sediment = run_.sediment();
+  for (int c = 0; c < n; ++c) {
+    const std::string label = compoundName(name, c);
+    for (int j = 1; j <= sediment.numLayers(); ++j) {
+      if (!sediment.outputLayer(j)) continue;
+      selected_.clear();
+      for (int i : run_.waterBody().outputSegments()) selected_.push_back(value(c, j, i));
+      writeLine(Family::Layer, tp, label, selected_, j);
+    }
+  }
 }
 
 }  // namespace korvan
