@@ -125,7 +125,19 @@ std::string runnableInput(const std::string& extra) {
       "52 LocLat (Degrees)\n"
       "-5 LocLong (Degrees)\n"
       "2 MetLvlRef (m)\n"
-      "10 MetLvlObs (m)\n";
+      "10 MetLvlObs (m)\n"
+      "5 TemWatIni (C)\n"
+      "60 FacCldC1 (W.m-2)\n"
+      "0 FacCldC2 (W.m-2)\n"
+      "No print_TemWat\n"
+      "No print_FleRadShoUpw\n"
+      "No print_FleRadShoDowSed\n"
+      "No print_FleRadLonDow\n"
+      "No print_FleRadLonUpw\n"
+      "No print_SensHeaFlxAirWat\n"
+      "No print_VapHeaFlxAirWat\n"
+      "No print_SensHeaFlxWatSed\n"
+      "No print_HeaFlxPrc\n";
   for (const char* name : kPrintedVariables) input += std::string("No print_") + name + "\n";
   return input + extra;
 }

@@ -1,0 +1,456 @@
+#include "temperature/water_temperature.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/modules.hpp"
+#include "driver/run.hpp"
+#include "driver/run_driver.hpp"
+#include "driver/run_modules.hpp"
+#include "input/records.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::TestRun;
+
+// The modules of a run, noting the water temperature after every step of
+// the temperature pass and after every record taken in the substance pass.
+class RecordingModules : public RunModules {
+ public:
+  explicit RecordingModules(Run& run) : RunModules(run), run_(run) {}
+  void temperature(Task task) override {
+    RunModules::temperature(task);
+    if (task == Task::Step) stepped.push_back(run_.waterTemperature().temWat());
+    if (task == Task::TakeStored) taken.push_back(run_.waterTemperature().temWat());
+  }
+  std::vector<double> stepped, taken;
+
+ private:
+  Run& run_;
+};
+
+void replaceRecord(std::string& input, const std::string& from, const std::string& to) {
+  const auto at = input.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  input.replace(at, from.size(), to);
+}
+
+// The runnable input (two days of January 1980, hourly, a ditch of 0.3 m
+// with constant flow over 0.05 m of sediment, TemWatIni 5 C) with records
+// replaced: pairs of (from, to).
+std::string input(const std::vector<std::pair<std::string, std::string>>& changes = {}) {
+  std::string text = testing::runnableInput();
+  for (const auto& [from, to] : changes) replaceRecord(text, from, to);
+  return text;
+}
+
+// A whole run of the driver on the input, in-process.
+struct TemRun {
+  explicit TemRun(const std::string& text, bool weather = true) : t(text), modules(t.run()) {
+    if (weather) testing::writeTestWeather(t.dir());
+    t.setup();
+  }
+  void execute() { RunDriver(t.run(), modules).execute(); }
+  std::vector<std::string> fatal() {
+    return t.expectFatal([&] { execute(); });
+  }
+  WaterTemperature& tem() { return t.run().waterTemperature(); }
+  TestRun t;
+  RecordingModules modules;
+};
+
+// The time column f9.3 and the date text of hour k of 1980.
+std::string timeAndDate(int k) {
+  char text[48];
+  if (k % 24 == 0) {
+    std::snprintf(text, sizeof text, "%9.3f %02d-Jan-1980      ", k / 24.0, 1 + k / 24);
+  } else {
+    std::snprintf(text, sizeof text, "%9.3f %02d-Jan-1980-%02dh00", k / 24.0, 1 + k / 24, k % 24);
+  }
+  return text;
+}
+
+std::string f12(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, " %12.4f", v);
+  return text;
+}
+
+// The numbers of a record after the time and the date.
+std::vector<double> values(const std::string& line) {
+  std::vector<double> out;
+  FreeFormatReader reader(line);
+  reader.nextItem();
+  reader.nextItem();
+  while (const auto v = reader.nextReal()) out.push_back(*v);
+  return out;
+}
+
+// A temperature file with the header lines and records k = 1..n of the
+// temperature 280 + k (K).
+std::string temFile(int n) {
+  std::string text = std::string(kTemFileDashes) + "\n" + std::string(kTemFileNames) + "\n" +
+                     std::string(kTemFileUnits) + "\n" + std::string(kTemFileDashes) + "\n";
+  for (int k = 1; k <= n; ++k) {
+    text += timeAndDate(k) + f12(280.0 + k);
+    for (int j = 0; j < 10; ++j) text += f12(0.0);
+    text += "\n";
+  }
+  return text;
+}
+
+// The OptTem record of the runnable input.
+const std::string kOptTem = "OnLine OptTem";
+
+// The value of the last data line of a variable in the output file.
+std::optional<double> printedValue(const std::vector<std::string>& lines, const std::string& name) {
+  std::optional<double> value;
+  for (const auto& line : lines) {
+    if (line.empty() || line[0] == '*' || line.find(" " + name + " ") == std::string::npos) {
+      continue;
+    }
+    std::istringstream words(line);
+    std::string word, last;
+    while (words >> word) last = word;
+    value = parseNumber(last);
+  }
+  return value;
+}
+
+// ---------------------------------------------------------------------------
+// The temperature file
+
+TEST(TemperatureFile, ExactHeaderLines) {
+  TemRun r(input({{kOptTem, "Only OptTem"}}));
+  r.execute();
+  EXPECT_EQ(r.t.finish(), kExitNormal);
+  const auto lines = r.t.dir().lines("t.tem");
+  ASSERT_EQ(lines.size(), 4u + 48);
+  const std::string dashes = "*" + std::string(80, '-');
+  EXPECT_EQ(lines[0], dashes);
+  EXPECT_EQ(lines[1],
+            "*    Time              Date       TemWat  AvgDepWat  FleRadShoDow  FleRadShoUpw   "
+            "FleRadLonUpw  VapHeaFlxAirWat  HeaFlxPrc  FleRadShoDowSed  FleRadLonDow  "
+            "SensHeaFlxAirWat  SensHeaFlxWatSed");
+  EXPECT_EQ(lines[2],
+            "*                                    (K)        (m)       (W.m-2)       (W.m-2)   "
+            "(W.m-2)          (W.m-2)    (W.m-2)          (W.m-2)  (kg.s-1.m-2)           "
+            "(W.m-2)           (W.m-2)");
+  EXPECT_EQ(lines[3], dashes);
+  // The work file is gone; no substance pass ran.
+  EXPECT_FALSE(r.t.dir().exists(std::string(kTemWorkFile)));
+  EXPECT_TRUE(r.modules.taken.empty());
+}
+
+TEST(TemperatureFile, FirstRecordLineByHand) {
+  // The first hour: water at TemWatIni 5 C = 278.15 K under 0.3 m, midnight
+  // (no radiation, albedo 1), no rain. The sediment below 0.05 m of layers
+  // gives 0.57 x (290.15 - 278.15) / 0.025 = 273.6 W.m-2.
+  TemRun r(input({{kOptTem, "Only OptTem"}}));
+  r.execute();
+  r.t.finish();
+  const auto lines = r.t.dir().lines("t.tem");
+  ASSERT_EQ(lines.size(), 52u);
+  const std::string& line = lines[4];
+  const auto v = values(line);
+  ASSERT_EQ(v.size(), 11u);
+  EXPECT_EQ(line.substr(0, 27), "    0.042 01-Jan-1980-01h00");
+  EXPECT_EQ(line, timeAndDate(1) + f12(r.modules.stepped[0]) + "       0.3000" + "       0.0000" +
+                      "       0.0000" + "       0.0000" + f12(v[5]) + f12(v[6]) + f12(v[7]) +
+                      f12(v[8]) + "     273.6000" + "       0.0000");
+}
+
+TEST(TemperatureFile, RecordsFollowTheHeatBalanceColumnByColumn) {
+  // Each record k holds the temperature after step k and the fluxes of that
+  // step: T_k = T_k-1 + 3600 / (4.19e6 x h) x (FleRadShoDow - Sed - Upw +
+  // LonDow - LonUpw - Sens - Vap + SedFlux + Prc). The file's four decimals
+  // leave at most some 1e-4 K.
+  TemRun r(input({{kOptTem, "Only OptTem"}}));
+  r.execute();
+  r.t.finish();
+  const auto lines = r.t.dir().lines("t.tem");
+  ASSERT_EQ(lines.size(), 52u);
+  double previous = 278.15;
+  for (int k = 1; k <= 48; ++k) {
+    const std::string& line = lines[3 + static_cast<std::size_t>(k)];
+    EXPECT_EQ(line.substr(0, 27), timeAndDate(k)) << k;
+    const auto v = values(line);
+    ASSERT_EQ(v.size(), 11u) << k;
+    const double net = v[2] - v[3] - v[4] + v[5] - v[6] - v[7] - v[8] + v[9] + v[10];
+    EXPECT_NEAR(v[0], previous + 3600.0 / (4.19e6 * v[1]) * net, 2e-4) << k;
+    EXPECT_NEAR(v[0], r.modules.stepped[static_cast<std::size_t>(k) - 1], 5e-5) << k;
+    EXPECT_EQ(v[1], 0.3) << k;
+    EXPECT_EQ(v[10], 0.0) << k;  // dry weather
+    previous = v[0];
+  }
+  // From 5 C the water approaches the mild air of 4 to 10 C and the warm
+  // deep sediment: it warms.
+  EXPECT_GT(previous, 278.15);
+}
+
+TEST(TemperatureFile, MonthlyInputFollowsTheAirWithTheShortHeader) {
+  // Monthly weather: TemWat = TemAirRef = 4.5 C = 277.65 K in every record;
+  // TemWatIni is neither needed nor read.
+  TemRun r(input({{kOptTem, "Only OptTem"},
+                  {"Hourly OptMetInp", "Monthly OptMetInp"},
+                  {"5 TemWatIni (C)\n", ""}}),
+           false);
+  r.t.dir().write("Weather.met", "* Monthly weather\nWeather 1980 1 4.5\n");
+  r.execute();
+  EXPECT_EQ(r.t.finish(), kExitNormal);
+  const auto lines = r.t.dir().lines("t.tem");
+  ASSERT_EQ(lines.size(), 4u + 48);
+  EXPECT_EQ(lines[0], "*" + std::string(80, '-'));
+  EXPECT_EQ(lines[1], "*    Time              Date       TemWat");
+  EXPECT_EQ(lines[2], "*                                    (K)");
+  EXPECT_EQ(lines[3], "*" + std::string(80, '-'));
+  for (int k = 1; k <= 48; ++k) {
+    EXPECT_EQ(lines[3 + static_cast<std::size_t>(k)], timeAndDate(k) + "     277.6500") << k;
+  }
+  EXPECT_EQ(r.t.dir().read("t.log").find("TemWatIni"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Reading back
+
+TEST(TemperatureReadBack, SubstancePassTakesEveryRecordOfTheFile) {
+  TemRun r(input());
+  r.execute();
+  EXPECT_EQ(r.t.finish(), kExitNormal);
+  const auto lines = r.t.dir().lines("t.tem");
+  ASSERT_EQ(lines.size(), 52u);
+  ASSERT_EQ(r.modules.stepped.size(), 48u);
+  ASSERT_EQ(r.modules.taken.size(), 48u);
+  for (std::size_t k = 0; k < 48; ++k) {
+    // The record of the end of each hour, exactly as written.
+    EXPECT_EQ(r.modules.taken[k], values(lines[4 + k])[0]) << k;
+    EXPECT_NEAR(r.modules.taken[k], r.modules.stepped[k], 5e-5) << k;
+  }
+}
+
+TEST(TemperatureReadBack, OffLineReusesAnExistingFile) {
+  // No temperature pass: the file of an earlier run stays as it is and
+  // gives 281, 282, ... K.
+  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
+  const std::string file = temFile(48);
+  r.t.dir().write("t.tem", file);
+  r.execute();
+  EXPECT_EQ(r.t.finish(), kExitNormal);
+  EXPECT_TRUE(r.modules.stepped.empty());
+  ASSERT_EQ(r.modules.taken.size(), 48u);
+  for (std::size_t k = 0; k < 48; ++k) EXPECT_EQ(r.modules.taken[k], 281.0 + k) << k;
+  EXPECT_EQ(r.t.dir().read("t.tem"), file);
+  EXPECT_FALSE(r.t.dir().exists(std::string(kTemWorkFile)));
+}
+
+TEST(TemperatureReadBack, AutomaticFindsTheFileOfAnEarlierRun) {
+  TemRun r(input({{kOptTem, "Automatic OptTem"}}));
+  r.t.dir().write("t.tem", temFile(48));
+  r.execute();
+  r.t.finish();
+  EXPECT_TRUE(r.modules.stepped.empty());
+  ASSERT_EQ(r.modules.taken.size(), 48u);
+  EXPECT_EQ(r.modules.taken.back(), 328.0);
+}
+
+TEST(TemperatureReadBack, DailyStepTakesTheMeanOfItsDay) {
+  // Two daily steps over 48 hourly records of 280 + k: the first day
+  // (281 + 304) / 2 = 292.5, the second (305 + 328) / 2 = 316.5.
+  TemRun r(input({{kOptTem, "OffLine OptTem"}, {"Hourly OptInp", "Daily OptInp"}}));
+  r.t.dir().write("t.tem", temFile(48));
+  r.execute();
+  EXPECT_EQ(r.t.finish(), kExitNormal);
+  ASSERT_EQ(r.modules.taken.size(), 2u);
+  EXPECT_DOUBLE_EQ(r.modules.taken[0], 292.5);
+  EXPECT_DOUBLE_EQ(r.modules.taken[1], 316.5);
+}
+
+TEST(TemperatureReadBack, StationaryKeepsTheInitialTemperatureWithoutAFile) {
+  TemRun r(input({{kOptTem, "Stationary OptTem"}}));
+  r.execute();
+  EXPECT_EQ(r.t.finish(), kExitNormal);
+  EXPECT_TRUE(r.modules.taken.empty());
+  EXPECT_DOUBLE_EQ(r.tem().temWat(), 278.15);
+  EXPECT_FALSE(r.t.dir().exists("t.tem"));
+}
+
+// ---------------------------------------------------------------------------
+// Print-time output
+
+TEST(TemperaturePrint, OnlyPrintsTheWaterTemperatureAndTheEightFluxes) {
+  const char* names[] = {"TemWat",          "FleRadShoUpw",     "FleRadShoDowSed",
+                         "FleRadLonDow",    "FleRadLonUpw",     "SensHeaFlxAirWat",
+                         "VapHeaFlxAirWat", "SensHeaFlxWatSed", "HeaFlxPrc"};
+  std::vector<std::pair<std::string, std::string>> changes = {{kOptTem, "Only OptTem"}};
+  for (const char* name : names) {
+    changes.emplace_back(std::string("No print_") + name + "\n",
+                         std::string("Yes print_") + name + "\n");
+  }
+  TemRun r(input(changes));
+  r.execute();
+  EXPECT_EQ(r.t.finish(), kExitNormal);
+  const std::string out = r.t.dir().read("t.out");
+  EXPECT_NE(out.find("* Unit for TemWat is (C)"), std::string::npos);
+  for (const char* name : names) {
+    if (std::string(name) == "TemWat") continue;
+    EXPECT_NE(out.find("* Unit for " + std::string(name) + " is (W.m-2)"), std::string::npos)
+        << name;
+  }
+  // A print at the end of each day, for the middle of it (0.500, 1.500);
+  // the water temperature in C with four significant digits (g12.4).
+  const auto lines = r.t.dir().lines("t.out");
+  const auto printed = printedValue(lines, "TemWat");
+  ASSERT_TRUE(printed.has_value());
+  EXPECT_NEAR(*printed, r.tem().temWat() - 273.15, 5e-3);
+  std::vector<std::string> starts;
+  for (const auto& line : lines) {
+    if (line[0] != '*' && line.find(" TemWat ") != std::string::npos) {
+      starts.push_back(line.substr(0, 28));
+    }
+  }
+  EXPECT_EQ(starts, (std::vector<std::string>{"    0.500  01-Jan-1980-12h00",
+                                              "    1.500  02-Jan-1980-12h00"}));
+  EXPECT_NE(out.find(" HeaFlxPrc "), std::string::npos);
+}
+
+TEST(TemperaturePrint, CumulativeFluxesAreTheEnergySinceTheStart) {
+  // PrintCumulatives: the integral of the sediment flux, W.m-2.d x 86400 =
+  // J.m-2, over two days of 48 h x 3600 s x some 150 to 280 W.m-2.
+  TemRun r(input({{kOptTem, "Only OptTem"},
+                  {"No PrintCumulatives", "Yes PrintCumulatives"},
+                  {"No print_SensHeaFlxWatSed\n", "Yes print_SensHeaFlxWatSed\n"}}));
+  r.execute();
+  r.t.finish();
+  const std::string out = r.t.dir().read("t.out");
+  EXPECT_NE(out.find("* Unit for SensHeaFlxWatSed is (J.m-2)"), std::string::npos);
+  const double joules = r.tem().cumSensHeaFlxWatSed() * 86400.0;
+  EXPECT_GT(joules, 48 * 3600 * 150.0);
+  EXPECT_LT(joules, 48 * 3600 * 280.0);
+  const auto printed = printedValue(r.t.dir().lines("t.out"), "SensHeaFlxWatSed");
+  ASSERT_TRUE(printed.has_value());
+  EXPECT_NEAR(*printed, joules, joules * 1e-3);
+}
+
+TEST(TemperaturePrint, NothingPrintedWhenTheSubstancePassFollows) {
+  TemRun r(input({{"No print_TemWat\n", "Yes print_TemWat\n"}}));
+  r.execute();
+  r.t.finish();
+  EXPECT_EQ(r.t.dir().read("t.out").find("TemWat"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Accessors
+
+TEST(TemperatureAccessors, FluxesAndIntegralsAfterAPass) {
+  TemRun r(input({{kOptTem, "Only OptTem"}}));
+  r.execute();
+  r.t.finish();
+  const WaterTemperature& w = r.tem();
+  EXPECT_EQ(w.avgDepWat(), 0.3);
+  EXPECT_EQ(w.heaFlxPrc(), 0.0);
+  EXPECT_EQ(w.cumHeaFlxPrc(), 0.0);
+  EXPECT_GT(w.fleRadLonDow(), 0.0);
+  EXPECT_GT(w.fleRadLonUpw(), w.fleRadLonDow());
+  EXPECT_GT(w.sensHeaFlxWatSed(), 0.0);
+  // 48 steps of 1/24 day: the integral (W.m-2.d) is twice the mean flux.
+  // The sediment flux falls as the water warms, from 273.6 W.m-2 in the
+  // first hour to its last value.
+  EXPECT_GT(w.cumSensHeaFlxWatSed(), 2.0 * w.sensHeaFlxWatSed());
+  EXPECT_LT(w.cumSensHeaFlxWatSed(), 2.0 * 273.6);
+  EXPECT_EQ(w.cumFleRadShoDowSed(), w.integrals().fleRadShoDowSed);
+  EXPECT_EQ(w.fleRadShoUpw(), w.fluxes().fleRadShoUpw);
+}
+
+// ---------------------------------------------------------------------------
+// Fatal errors
+
+TEST(TemperatureFatal, InitialTemperatureOutOfBounds) {
+  {
+    TemRun r(input({{"5 TemWatIni (C)", "41 TemWatIni (C)"}}));
+    const auto err = r.fatal();
+    ASSERT_EQ(err.size(), 3u);
+    EXPECT_EQ(err[0], "FATAL: value > maximum");
+    EXPECT_EQ(err[2], "Variable name is: TemWatIni");
+  }
+  {
+    TemRun r(input({{"5 TemWatIni (C)", "-6 TemWatIni (C)"}}));
+    const auto err = r.fatal();
+    ASSERT_EQ(err.size(), 3u);
+    EXPECT_EQ(err[0], "FATAL: value < minimum");
+    EXPECT_EQ(err[2], "Variable name is: TemWatIni");
+  }
+  {
+    TemRun r(input({{"5 TemWatIni (C)", "5 TemWatIni (K)"}}));
+    EXPECT_EQ(r.fatal(), (std::vector<std::string>{"Dimension for TemWatIni should be (C)"}));
+  }
+}
+
+TEST(TemperatureFatal, CloudTermsOutOfBounds) {
+  {
+    TemRun r(input({{"60 FacCldC1 (W.m-2)", "-1 FacCldC1 (W.m-2)"}}));
+    const auto err = r.fatal();
+    ASSERT_EQ(err.size(), 3u);
+    EXPECT_EQ(err[0], "FATAL: value < minimum");
+    EXPECT_EQ(err[2], "Variable name is: FacCldC1");
+  }
+  {
+    TemRun r(input({{"0 FacCldC2 (W.m-2)", "201 FacCldC2 (W.m-2)"}}));
+    const auto err = r.fatal();
+    ASSERT_EQ(err.size(), 3u);
+    EXPECT_EQ(err[0], "FATAL: value > maximum");
+    EXPECT_EQ(err[2], "Variable name is: FacCldC2");
+  }
+}
+
+TEST(TemperatureFatal, MissingFile) {
+  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
+  EXPECT_EQ(r.fatal(), (std::vector<std::string>{"No records found in file t.tem",
+                                                 "Cannot find file t.tem with status old"}));
+}
+
+TEST(TemperatureFatal, FileWithoutRecords) {
+  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
+  r.t.dir().write("t.tem", "");
+  EXPECT_EQ(r.fatal(), (std::vector<std::string>{"No records found in file t.tem"}));
+}
+
+TEST(TemperatureFatal, DateFieldUnreadable) {
+  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
+  r.t.dir().write("t.tem", temFile(0) + "    0.042\n");
+  EXPECT_EQ(r.fatal(), (std::vector<std::string>{"error reading water temperature on date "}));
+}
+
+TEST(TemperatureFatal, TemperatureFieldUnreadable) {
+  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
+  r.t.dir().write("t.tem", temFile(2) + "    0.125 01-Jan-1980-03h00   warm\n");
+  EXPECT_EQ(r.fatal(),
+            (std::vector<std::string>{"error reading TemWatRef on date 01-Jan-1980-03h00"}));
+}
+
+TEST(TemperatureFatal, FileShorterThanThePeriod) {
+  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
+  r.t.dir().write("t.tem", temFile(3));
+  EXPECT_EQ(r.fatal(),
+            (std::vector<std::string>{"error reading water temperature on date ",
+                                      "The file t.tem ends before the simulation period"}));
+}
+
+TEST(TemperatureFatal, WorkFileCannotBeOpened) {
+  // A folder of that name, not empty, cannot be replaced by a file.
+  TemRun r(input({{kOptTem, "Only OptTem"}}));
+  std::filesystem::create_directories(r.t.dir().path() / std::string(kTemWorkFile) / "inside");
+  EXPECT_EQ(r.fatal(),
+            (std::vector<std::string>{"Cannot open file WatTem.tmp with status unknown"}));
+}
+
+}  // namespace
+}  // namespace korvan
