@@ -1,0 +1,285 @@
+#include "substance/compounds.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "driver/messages.hpp"
+#include "substance/compounds_test_input.hpp"
+
+namespace korvan {
+namespace {
+
+using namespace compound_test;
+
+// ---------------------------------------------------------------------------
+// Compound list
+
+TEST(CompoundList, NamesInTableOrderReadOnFirstUse) {
+  TestRun t(minimalInput(compoundsTable({"C", "MET-C", "MET-D"})));
+  t.setup();
+  Compounds& c = t.run().compounds();
+  // The progress display asks for the names first; they read the table.
+  const auto& names = c.names();
+  ASSERT_EQ(names.size(), 3u);
+  EXPECT_EQ(names[0], "C");
+  EXPECT_EQ(names[1], "MET-C");
+  EXPECT_EQ(names[2], "MET-D");
+  EXPECT_EQ(c.numCompounds(), 3);
+  EXPECT_EQ(c.name(2), "MET-C");
+  c.getCompoundList();  // read once: nothing changes
+  EXPECT_EQ(c.numCompounds(), 3);
+  t.finish();
+}
+
+TEST(CompoundList, NumberOfCompoundsReadsTheListItself) {
+  TestRun t(minimalInput(compoundsTable({"CMP"})));
+  t.setup();
+  EXPECT_EQ(t.run().compounds().numCompounds(), 1);
+  t.finish();
+}
+
+TEST(CompoundList, ListedInTheLogAfterALineOfDashes) {
+  TestRun t(minimalInput(compoundsTable({"C", "MET-C"})));
+  t.setup();
+  t.run().compounds().getCompoundList();
+  const Lines log = logOf(t);
+  // (a20,1x,i4,2x,a): label right-aligned in 20, number in 4, two blanks.
+  const int k = findLine(log, "            Compound    1  C");
+  ASSERT_GT(k, 0);
+  EXPECT_EQ(log[k - 1], kDashLine);
+  EXPECT_EQ(log[k + 1], "            Compound    2  MET-C");
+  t.finish();
+}
+
+TEST(CompoundList, AnEmptyTableHasNoCompounds) {
+  TestRun t(minimalInput(compoundsTable({})));
+  t.setup();
+  EXPECT_EQ(t.run().compounds().numCompounds(), 0);
+  EXPECT_TRUE(t.run().compounds().names().empty());
+  t.finish();
+}
+
+TEST(CompoundList, ARowThatIsNotOneNameIsFatal) {
+  // An empty row, and two names on one row.
+  for (const std::string rows : {"CMP\n\nMET\n", "CMP\nMET OTHER\n"}) {
+    TestRun t(minimalInput("table compounds\n" + rows + "end_table\n"));
+    t.setup();
+    EXPECT_EQ(t.expectFatal([&] { t.run().compounds().getCompoundList(); }),
+              (Lines{"Fatal while reading compounds table", "The error occurred near line 2"}))
+        << rows;
+    EXPECT_EQ(t.run().messages().record().routine, "GetCompoundList");
+  }
+}
+
+TEST(CompoundList, ANameTwiceIsFatal) {
+  TestRun t(minimalInput(compoundsTable({"CMP", "MET", "CMP"})));
+  t.setup();
+  EXPECT_EQ(t.expectFatal([&] { t.run().compounds().getCompoundList(); }),
+            (Lines{"Compound CMP occurs more than once in table compounds",
+                   "The error occurred near line 3"}));
+}
+
+// ---------------------------------------------------------------------------
+// Per-compound inputs: the keyword rule name + "_" + compound
+
+TEST(CompoundInputs, KeywordIsNameUnderscoreCompound) {
+  TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) +
+                         compoundRecords("C", {{"MolMas", "250"}}) +
+                         compoundRecords("MET-C", {{"MolMas", "125.5"}})));
+  t.setup();
+  Compounds& c = t.run().compounds();
+  EXPECT_EQ(c.molMas(1), 250.0);
+  EXPECT_EQ(c.molMas(2), 125.5);
+  t.finish();
+}
+
+TEST(CompoundInputs, ReaderReturnsOneValuePerCompoundInListOrder) {
+  TestRun t(minimalInput(compoundsTable({"A", "B"}) + "7 Xyz_B (-)\n3 Xyz_A (-)\n"));
+  t.setup();
+  EXPECT_EQ(t.run().compounds().rdPerCompound("Xyz", "(-)", 0, 10), (std::vector<double>{3, 7}));
+  t.finish();
+}
+
+TEST(CompoundInputs, AMissingKeywordOfALaterCompoundIsFatal) {
+  TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) + compoundRecords("C")));
+  t.setup();
+  EXPECT_EQ(t.expectFatal([&] { t.run().compounds().molMas(1); }),
+            Lines{"Cannot find record MolMas_MET-C (column  2, unit  20)"});
+}
+
+TEST(CompoundInputs, ValuesAreEchoedAfterOneLineOfDashes) {
+  TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) + compoundRecords("C") +
+                         compoundRecords("MET-C")));
+  t.setup();
+  t.run().compounds().komSed(1);
+  const Lines log = logOf(t);
+  int k = -1;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i].find("KomSed_C ") != std::string::npos) k = static_cast<int>(i);
+  }
+  ASSERT_GT(k, 0);
+  EXPECT_EQ(log[k - 1], kDashLine);
+  // Per-compound keywords are listed without a separator between them.
+  EXPECT_NE(log[k + 1].find("KomSed_MET-C"), std::string::npos);
+  EXPECT_NE(log[k + 1].find("(L.kg-1)"), std::string::npos);
+  t.finish();
+}
+
+TEST(CompoundInputs, EachValueIsConvertedOnceToTheUnitInside) {
+  TestRun t(
+      minimalInput(compoundsTable({"CMP"}) + compoundRecords("CMP", {{"ConLiqRefSusSol", "0.5"},
+                                                                     {"ConLiqRefSed", "2"},
+                                                                     {"CofDifWatRef", "4.3e-5"},
+                                                                     {"DT50SedRef", "1"},
+                                                                     {"TemRefTraSed", "10"},
+                                                                     {"MolEntTraSed", "50"},
+                                                                     {"SlbWatRef", "250"},
+                                                                     {"TemRefSlb", "25"},
+                                                                     {"MolEntSlb", "-27"},
+                                                                     {"TemRefVap", "0"}})));
+  t.setup();
+  Compounds& c = t.run().compounds();
+  EXPECT_EQ(c.molMas(1), 300.0);
+  EXPECT_EQ(c.conLiqRefSusSol(1), 0.5);  // mg.L-1 = g.m-3
+  EXPECT_EQ(c.expFreSusSol(1), 0.9);
+  EXPECT_EQ(c.komSusSol(1), 1000.0 / 1e6);  // L.kg-1 / 1e6 = m3.g-1
+  EXPECT_EQ(c.cofSorMph(1), 100.0 * 1e-6);
+  EXPECT_EQ(c.conLiqRefSed(1), 2.0);
+  EXPECT_EQ(c.expFreSed(1), 0.9);
+  EXPECT_EQ(c.komSed(1), 1e-3);
+  EXPECT_EQ(c.cofDifWatRef(1), 4.3e-5);  // m2.d-1 as read
+  // ln 2 / 10 d / 86400 s = 8.022536812036404e-07 s-1
+  EXPECT_EQ(c.dt50WatRef(1), 10.0);
+  EXPECT_DOUBLE_EQ(c.cofTraWatRef(1), 8.022536812036404e-07);
+  EXPECT_EQ(c.temRefTraWat(1), 293.15);
+  EXPECT_DOUBLE_EQ(c.molEntTraWat(1), 65400.0);
+  // ln 2 / 1 d / 86400 s = 8.022536812036404e-06 s-1
+  EXPECT_DOUBLE_EQ(c.cofTraSedRef(1), 8.022536812036404e-06);
+  EXPECT_EQ(c.dt50SedRef(1), 1.0);
+  EXPECT_EQ(c.temRefTraSed(1), 283.15);
+  EXPECT_DOUBLE_EQ(c.molEntTraSed(1), 50000.0);
+  EXPECT_EQ(c.slbWatRef(1), 250.0);
+  EXPECT_EQ(c.temRefSlb(1), 298.15);
+  EXPECT_DOUBLE_EQ(c.molEntSlb(1), -27000.0);
+  EXPECT_EQ(c.preVapRef(1), 0.01);
+  EXPECT_EQ(c.temRefVap(1), 273.15);
+  EXPECT_DOUBLE_EQ(c.molEntVap(1), 95000.0);
+  t.finish();
+}
+
+struct BoundCase {
+  std::string name;
+  std::string value;
+  std::string firstLine;
+};
+
+// Reads every per-compound value of compound 1.
+double readEveryValue(Compounds& c) {
+  return c.molMas(1) + c.conLiqRefSusSol(1) + c.expFreSusSol(1) + c.komSusSol(1) + c.cofSorMph(1) +
+         c.conLiqRefSed(1) + c.expFreSed(1) + c.komSed(1) + c.cofDifWatRef(1) + c.cofTraWatRef(1) +
+         c.temRefTraWat(1) + c.molEntTraWat(1) + c.cofTraSedRef(1) + c.temRefTraSed(1) +
+         c.molEntTraSed(1) + c.slbWatRef(1) + c.temRefSlb(1) + c.molEntSlb(1) + c.preVapRef(1) +
+         c.temRefVap(1) + c.molEntVap(1);
+}
+
+TEST(CompoundInputs, ValuesOutsideTheirBoundsAreFatal) {
+  const std::vector<BoundCase> cases = {
+      {"MolMas", "0.5", "FATAL: value < minimum"},
+      {"MolMas", "10001", "FATAL: value > maximum"},
+      {"ConLiqRefSusSol", "1e-7", "FATAL: value < minimum"},
+      {"ExpFreSusSol", "0.05", "FATAL: value < minimum"},
+      {"ExpFreSusSol", "1.6", "FATAL: value > maximum"},
+      {"KomSusSol", "-1", "FATAL: value < minimum"},
+      {"CofSorMph", "2e7", "FATAL: value > maximum"},
+      {"ConLiqRefSed", "101", "FATAL: value > maximum"},
+      {"ExpFreSed", "1.51", "FATAL: value > maximum"},
+      {"KomSed", "1.1e7", "FATAL: value > maximum"},
+      {"CofDifWatRef", "0.003", "FATAL: value > maximum"},
+      {"DT50WatRef", "0.001", "FATAL: value < minimum"},
+      {"TemRefTraWat", "4", "FATAL: value < minimum"},
+      {"MolEntTraWat", "201", "FATAL: value > maximum"},
+      {"DT50SedRef", "2e6", "FATAL: value > maximum"},
+      {"TemRefTraSed", "31", "FATAL: value > maximum"},
+      {"MolEntTraSed", "-1", "FATAL: value < minimum"},
+      {"SlbWatRef", "0.0001", "FATAL: value < minimum"},
+      {"TemRefSlb", "41", "FATAL: value > maximum"},
+      {"MolEntSlb", "-1001", "FATAL: value < minimum"},
+      {"PreVapRef", "200001", "FATAL: value > maximum"},
+      {"TemRefVap", "-1", "FATAL: value < minimum"},
+      {"MolEntVap", "1001", "FATAL: value > maximum"},
+  };
+  for (const BoundCase& b : cases) {
+    TestRun t(minimalInput(compoundsTable({"CMP"}) + compoundRecords("CMP", {{b.name, b.value}})));
+    t.setup();
+    Compounds& c = t.run().compounds();
+    const Lines err = t.expectFatal([&] { (void)readEveryValue(c); });
+    ASSERT_EQ(err.size(), 3u) << b.name;
+    EXPECT_EQ(err[0], b.firstLine) << b.name;
+    EXPECT_EQ(err[2], "Variable name is: " + b.name + "_CMP");
+  }
+}
+
+TEST(CompoundInputs, TheUnitWordMustBeThatOfTheTable) {
+  TestRun t(minimalInput(compoundsTable({"CMP"}) + "10 DT50WatRef_CMP (h)\n"));
+  t.setup();
+  EXPECT_EQ(t.expectFatal([&] { t.run().compounds().cofTraWatRef(1); }),
+            Lines{"Dimension for DT50WatRef_CMP should be (d)"});
+}
+
+TEST(CompoundInputs, ValuesOfTheRun) {
+  TestRun t(minimalInput(compoundsTable({"CMP"}) +
+                         "0.2 ConSysWatIni (g.m-3)\n5 ConAir (kg.m-3)\n0.03 ConWatSpg (g.m-3)\n"));
+  t.setup();
+  Compounds& c = t.run().compounds();
+  EXPECT_EQ(c.conSysWatIni(), 0.2);
+  EXPECT_EQ(c.conAir(), 5 * 0.001);  // kept as the value read x 0.001
+  EXPECT_EQ(c.conWatSpg(), 0.03);
+  t.finish();
+}
+
+TEST(CompoundInputs, NegativeValuesOfTheRunAreFatal) {
+  const std::vector<std::pair<std::string, double (Compounds::*)()>> cases = {
+      {"-1 ConSysWatIni (g.m-3)\n", &Compounds::conSysWatIni},
+      {"-1 ConAir (kg.m-3)\n", &Compounds::conAir},
+      {"-1 ConWatSpg (g.m-3)\n", &Compounds::conWatSpg},
+  };
+  for (const auto& [record, getter] : cases) {
+    TestRun t(minimalInput(compoundsTable({"CMP"}) + record));
+    t.setup();
+    Compounds& c = t.run().compounds();
+    const Lines err = t.expectFatal([&] { (void)(c.*getter)(); });
+    ASSERT_EQ(err.size(), 3u) << record;
+    EXPECT_EQ(err[0], "FATAL: value < minimum") << record;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Sediment values per layer
+
+TEST(CompoundSediment, InitialTotalConcentrationOnlyForTheFirstCompound) {
+  TestRun t(compoundInput({"C", "MET"}, ""));
+  t.setup();
+  Compounds& c = t.run().compounds();
+  // 1e-6 x 800000 g.m-3 x 2.5 mg.kg-1 = 2.0 g.m-3
+  for (int j = 1; j <= 2; ++j) {
+    EXPECT_DOUBLE_EQ(c.conSysSedIni(j, 1), 2.0);
+    EXPECT_EQ(c.conSysSedIni(j, 2), 0.0);
+  }
+  t.finish();
+}
+
+TEST(CompoundSediment, DiffusionCoefficientIsThatInWaterTimesTheRelativeOne) {
+  TestRun t(compoundInput({"C", "MET"}, compoundRecords("C", {{"CofDifWatRef", "8.64e-5"}}) +
+                                            compoundRecords("MET", {{"CofDifWatRef", "0"}})));
+  t.setup();
+  Compounds& c = t.run().compounds();
+  // 8.64e-5 m2.d-1 x 0.5 / 86400 s.d-1 = 5e-10 m2.s-1
+  EXPECT_DOUBLE_EQ(c.cofDifSed(1, 1), 5e-10);
+  EXPECT_DOUBLE_EQ(c.cofDifSed(2, 1), 5e-10);
+  EXPECT_EQ(c.cofDifSed(1, 2), 0.0);
+  t.finish();
+}
+
+}  // namespace
+}  // namespace korvan

@@ -1,0 +1,173 @@
+#include "substance/volatilisation.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "driver/messages.hpp"
+#include "input/calendar.hpp"
+#include "substance/compounds.hpp"
+#include "substance/compounds_test_input.hpp"
+
+namespace korvan {
+namespace {
+
+using namespace compound_test;
+
+constexpr double kTemRef = 293.15;  // 20 C
+
+// A compound of 300 g.mol-1 with 0.01 Pa and 100 g.m-3 at 20 C:
+// KH = 0.01 x 300 / (8.31432 x 293.15 x 100) = 1.2308485564969998e-05.
+constexpr double kKH = 1.2308485564969998e-05;
+// kl = (1/18000) x sqrt(44 / 300), kg = (1/120) x sqrt(18 / 300).
+constexpr double kKl = 2.1276157950140845e-05;
+constexpr double kKg = 0.002041241452319315;
+// kv = 1 / (1/kl + 1/(KH kg)): the gas film limits this compound.
+constexpr double kKv = 2.5094956816057144e-08;
+
+// ---------------------------------------------------------------------------
+// Henry coefficient
+
+TEST(HenryCoefficient, FromVapourPressureAndSolubility) {
+  EXPECT_NEAR(cofHenry(0.01, 300.0, kTemRef, 100.0), kKH, 1e-19);
+  // At the reference temperatures both properties are their reference values.
+  EXPECT_EQ(preVap(0.01, 95000.0, kTemRef, kTemRef), 0.01);
+  EXPECT_EQ(slbWat(100.0, 27000.0, kTemRef, kTemRef), 100.0);
+}
+
+TEST(HenryCoefficient, TemperatureDependenceOfVapourPressureAndSolubility) {
+  // At 30 C: P = 0.01 x exp(-(95000 / R)(1/303.15 - 1/293.15)) = 0.036173035718592594 Pa,
+  // S = 100 x exp(-(27000 / R)(1/303.15 - 1/293.15)) = 144.11158095781744 g.m-3,
+  // KH = P x 300 / (R x 303.15 x S) = 2.9876039244650142e-05.
+  const double p = preVap(0.01, 95000.0, kTemRef + 10.0, kTemRef);
+  const double s = slbWat(100.0, 27000.0, kTemRef + 10.0, kTemRef);
+  EXPECT_NEAR(p, 0.036173035718592594, 1e-16);
+  EXPECT_NEAR(s, 144.11158095781744, 1e-12);
+  EXPECT_NEAR(cofHenry(p, 300.0, kTemRef + 10.0, s), 2.9876039244650142e-05, 1e-19);
+}
+
+// ---------------------------------------------------------------------------
+// Two-film volatilisation
+
+TEST(VolatilisationCoefficient, FilmCoefficientsOfTheReferenceCompounds) {
+  // 0.2 m per hour for CO2 (44 g.mol-1), 30 m per hour for water vapour.
+  EXPECT_DOUBLE_EQ(cofTraLiq(44.0), 0.2 / 3600.0);
+  EXPECT_DOUBLE_EQ(cofTraGas(18.0), 30.0 / 3600.0);
+  EXPECT_NEAR(cofTraLiq(300.0), kKl, 1e-20);
+  EXPECT_NEAR(cofTraGas(300.0), kKg, 1e-18);
+}
+
+TEST(VolatilisationCoefficient, TwoFilmsInSeries) {
+  EXPECT_NEAR(cofVol(kKl, kKg, kKH), kKv, 1e-22);
+  // The resistances add: 1/kv = 1/kl + 1/(KH kg).
+  EXPECT_NEAR(1.0 / cofVol(kKl, kKg, kKH), 1.0 / kKl + 1.0 / (kKH * kKg), 1e-3);
+  // A very volatile compound is limited by the liquid film alone.
+  EXPECT_NEAR(cofVol(kKl, kKg, 1e6), kKl, 1e-7 * kKl);
+}
+
+TEST(VolatilisationCoefficient, NoneAtOrBelowTheHenryThreshold) {
+  EXPECT_EQ(cofVol(kKl, kKg, 1e-12), 0.0);
+  EXPECT_EQ(cofVol(kKl, kKg, 0.0), 0.0);
+  EXPECT_GT(cofVol(kKl, kKg, 2e-12), 0.0);
+}
+
+TEST(VolatilisationFlux, TowardsEquilibriumWithTheAir) {
+  // Clean air: J = -kv x C, out of the water.
+  EXPECT_NEAR(flmVol(0.01, kKv, 0.1, 0.0, kKH), -kKv * 0.1, 1e-24);
+  // Air in equilibrium with the water (ConAir = KH x C): no net flux.
+  EXPECT_NEAR(flmVol(0.01, kKv, 0.1, kKH * 0.1, kKH), 0.0, 1e-24);
+  // More in the air than in equilibrium: uptake by the water.
+  EXPECT_GT(flmVol(0.01, kKv, 0.1, kKH * 0.2, kKH), 0.0);
+}
+
+TEST(VolatilisationFlux, NoVapourPressureNoExchangeWhateverTheAir) {
+  EXPECT_EQ(flmVol(0.0, kKv, 0.1, 0.005, 0.0), 0.0);
+  EXPECT_EQ(flmVol(0.0, kKv, 0.1, 0.005, kKH), 0.0);
+}
+
+// ---------------------------------------------------------------------------
+// Volatilisation of the compounds
+
+TEST(CompoundVolatilisation, CoefficientsAndFluxPerSegment) {
+  // ConAir 0.005 is kept as 5e-6: the water approaches 5e-6 / KH.
+  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP") + "0.005 ConAir (kg.m-3)\n"));
+  initialiseWaterLayer(t);
+  Compounds& c = t.run().compounds();
+  c.updateVolatilisationCoefficients(kTemRef);
+  EXPECT_NEAR(c.cofHenry(1), kKH, 1e-19);
+  EXPECT_NEAR(c.cofVol(1), kKv, 1e-22);
+  EXPECT_EQ(c.slbWat(1), 100.0);
+  EXPECT_NEAR(c.conLiqEquAir(1), 5e-6 / kKH, 1e-12);
+  std::vector<double> conLiq = uniform(10, 0.1);
+  conLiq[2] = 5e-6 / kKH;
+  c.updateVolatilisation(1, conLiq);
+  EXPECT_NEAR(c.flmVol(1, 1), -kKv * (0.1 - 5e-6 / kKH), 1e-22);
+  EXPECT_NEAR(c.flmVol(2, 1), 0.0, 1e-22);
+  t.finish();
+}
+
+TEST(CompoundVolatilisation, NoVapourPressureNoFluxAlsoWithAirConcentration) {
+  TestRun t(
+      compoundInput({"CMP"}, compoundRecords("CMP", {{"PreVapRef", "0"}}) + "5 ConAir (kg.m-3)\n"));
+  initialiseWaterLayer(t);
+  Compounds& c = t.run().compounds();
+  CompoundSegmentArray conLiq;
+  conLiq.allocate(10, 1);
+  for (int i = 1; i <= 10; ++i) conLiq(i, 1) = 0.1;
+  c.updateVolatilisationCoefficients(kTemRef);
+  c.updateVolatilisation(conLiq);
+  EXPECT_EQ(c.cofHenry(1), 0.0);
+  EXPECT_EQ(c.cofVol(1), 0.0);
+  EXPECT_EQ(c.conLiqEquAir(1), 0.0);
+  for (int i = 1; i <= 10; ++i) EXPECT_EQ(c.flmVol(i, 1), 0.0);
+  t.finish();
+}
+
+// ---------------------------------------------------------------------------
+// Solubility
+
+double eightOClockFirstJanuary1980() {
+  return calendar::timeOfDate({1980, 1, 1}) + 8.0 / 24.0;
+}
+
+TEST(CompoundSolubility, FirstExceedanceIsReportedOnce) {
+  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP")));
+  initialiseWaterLayer(t);
+  Compounds& c = t.run().compounds();
+  std::vector<double> conLiq = uniform(10, 1.0);
+  conLiq[4] = 150.0;
+  conLiq[6] = 200.0;
+  EXPECT_TRUE(c.checkSolubility(1, conLiq, eightOClockFirstJanuary1980(), kTemRef));
+  EXPECT_TRUE(c.solubilityExceeded());
+  const MessageRecord& m = t.run().messages().record();
+  EXPECT_EQ(m.level, 1);
+  EXPECT_EQ(m.lines[0], "Concentration in water layer of CMP exceeds solubility of 100.00 mg.L-1");
+  EXPECT_EQ(m.lines[1], "in segment 4 at 01-Jan-1980-08h00 and temperature of 20.00");
+  EXPECT_EQ(m.lines[2],
+            "This is first occurence; check concentrations in out file for other occurences.");
+  EXPECT_TRUE(t.run().messages().warningsOccurred());
+  // Later exceedances are not reported.
+  EXPECT_FALSE(c.checkSolubility(1, conLiq, eightOClockFirstJanuary1980() + 1.0, kTemRef));
+  const Lines log = logOf(t);
+  int blocks = 0;
+  for (const auto& line : log) blocks += line.find("exceeds solubility") != std::string::npos;
+  EXPECT_EQ(blocks, 1);
+  t.finish();
+}
+
+TEST(CompoundSolubility, SolubilityAtTheWaterTemperature) {
+  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP")));
+  initialiseWaterLayer(t);
+  Compounds& c = t.run().compounds();
+  // 140 g.m-3 lies below the 144.11 g.m-3 of 30 C and above the 100 of 20 C.
+  const std::vector<double> conLiq = uniform(10, 140.0);
+  EXPECT_FALSE(c.checkSolubility(1, conLiq, 0.0, kTemRef + 10.0));
+  EXPECT_FALSE(c.solubilityExceeded());
+  // A concentration equal to the solubility does not exceed it.
+  EXPECT_FALSE(c.checkSolubility(1, uniform(10, 100.0), 0.0, kTemRef));
+  EXPECT_TRUE(c.checkSolubility(1, conLiq, 0.0, kTemRef));
+  t.finish();
+}
+
+}  // namespace
+}  // namespace korvan
