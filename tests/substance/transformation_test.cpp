@@ -28,6 +28,9 @@ TEST(ArrheniusFactor, TenKelvinAboveTheReference) {
   EXPECT_NEAR(arrheniusFactor(65400.0, kTemRef + 10.0, kTemRef), 2.423282020155695, 1e-14);
   // Ten kelvin below: exp(-0.947774...) = 0.38765382531410864.
   EXPECT_NEAR(arrheniusFactor(65400.0, kTemRef - 10.0, kTemRef), 0.38765382531410864, 1e-15);
+  // Water at 20 C with a reference of 10 C and 54 kJ.mol-1:
+  // exp(-(54000 / 8.31432) x (1/293.15 - 1/283.15)) = exp(0.782441...) = 2.18683...
+  EXPECT_NEAR(arrheniusFactor(54000.0, 293.15, 283.15), 2.1868, 1e-4);
 }
 
 TEST(TransformationRate, HalfLifeToRateCoefficient) {
