@@ -5,6 +5,7 @@
 #include "driver/run.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/sim_clock.hpp"
+#include "substance/sediment.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {
@@ -59,8 +60,7 @@ TEST(OutputFile, ScalarLinesStandForTheMiddleOfThePrintInterval) {
   // The date column is the 17-character date text right-aligned in 18, the
   // name right-aligned in 20.
   EXPECT_EQ(p.lines(), (std::vector<std::string>{
-                           "* Option PrintCumulatives was set to false",
-                           "* Unit for Vol is (m3)",
+                           "* Option PrintCumulatives was set to false", "* Unit for Vol is (m3)",
                            "* Unit for Vol is (m3)",
                            "    0.021  01-Jan-1980                        Vol    2.500    "}));
   EXPECT_EQ(p.out().lastPrintedDate(), "01-Jan-1980      ");
@@ -68,9 +68,10 @@ TEST(OutputFile, ScalarLinesStandForTheMiddleOfThePrintInterval) {
 }
 
 TEST(OutputFile, SegmentLinesWriteTheOutputSegments) {
-  PrintRun p("e12.4 RealFormat\nDaysFrom1900 DateFormat\nYes PrintCumulatives\nYes print_DepWat\n"
-             "No print_QBou\n",
-             "Day");
+  PrintRun p(
+      "e12.4 RealFormat\nDaysFrom1900 DateFormat\nYes PrintCumulatives\nYes print_DepWat\n"
+      "No print_QBou\n",
+      "Day");
   std::vector<double> depth(11);
   for (int i = 0; i <= 10; ++i) depth[static_cast<std::size_t>(i)] = 0.1 * i;
   depth[3] = 1e-60;   // written as 0
@@ -126,11 +127,65 @@ TEST(OutputFile, NoOutputSegmentsLeavesOnlyTimeDateAndName) {
 TEST(OutputFile, AnInvalidRealFormatStopsTheRun) {
   PrintRun p("g12.x RealFormat\nNo PrintCumulatives\nDaysFromSta DateFormat\nYes print_Vol\n");
   PrintSwitch sw;
-  const auto err = p.t.expectFatal(
-      [&] { p.out().printScalar(kStart + kHour, "Vol", 1.0, sw, "(m3)", "(m3)"); });
+  const auto err =
+      p.t.expectFatal([&] { p.out().printScalar(kStart + kHour, "Vol", 1.0, sw, "(m3)", "(m3)"); });
   ASSERT_EQ(err.size(), 2u);
   EXPECT_EQ(err[0], "Cannot write the output file with RealFormat g12.x");
   EXPECT_EQ(err[1].rfind("Invalid layout (f9.3,1x,a18,1x,a20,1x,g12.x)", 0), 0u);
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
+  TestRun t(PrintRun::withInterval(
+      waterBodyInput("e10.3 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
+                     "Yes print_ConLiqWatLay\nYes print_AmaLoaWatLay\nYes print_ConLiqSed\n"
+                     "table compounds\nCMP\nMET\nend_table\n"
+                     "table SedimentProfile\nThiHor NumLay\n(m)\n0.02 2\nend_table\n"
+                     "All OutputDepths\n"),
+      "Day"));
+  // Only two output segments: 2 and 7.
+  std::string input = t.dir().read("t.kvn");
+  input.replace(input.find("All OptOutputDistances"), 22,
+                "table OptOutputDistances\ntable OutputDistances (m)\n15\n65\nend_table");
+  t.dir().write("t.kvn", input);
+  t.setup();
+  t.run().clock().readSettings();
+  t.run().waterBody().getWaterBody();
+  t.run().sediment().getSedimentProfile();
+  OutputFile& out = t.run().outputFile();
+  PrintSwitch a, b, c;
+  const double amounts[] = {0.5, 1e-60};
+  out.printCompounds(kStart + 1.0, "AmaLoaWatLay", amounts, a, "(g.m-2.d-1)", "(g.m-2)");
+  // A momentary value stands for the time itself: the end of the day.
+  out.printSegmentsCompounds(
+      kStart + 1.0, "ConLiqWatLay", [](int k, int i) { return 10.0 * (k + 1) + i; }, b, "(g.m-3)",
+      "(g.m-3)", true);
+  out.printLayers(
+      kStart + 1.0, "ConLiqSed", [](int k, int j, int i) { return k + 0.1 * j + 0.01 * i; }, c,
+      "(g.m-3)", "(g.m-3)");
+  t.run().output().flush();
+  const auto all = t.dir().lines("t.out");
+  const std::vector<std::string> lines(all.end() - 10, all.end());
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{
+                // name_compound left-adjusted in 24; values in e10.3
+                "    0.500  01-Jan-1980-12h00 AmaLoaWatLay_CMP          0.500E+00",
+                "    0.500  01-Jan-1980-12h00 AmaLoaWatLay_MET          0.000E+00",
+                "* Unit for ConLiqWatLay is (g.m-3)",
+                "    1.000  02-Jan-1980       ConLiqWatLay_CMP           0.120E+02  0.170E+02",
+                "    1.000  02-Jan-1980       ConLiqWatLay_MET           0.220E+02  0.270E+02",
+                "* Unit for ConLiqSed is (g.m-3)",
+                // the date in 11 characters, name in 18, layer number in 4
+                "    0.500 01-Jan-1980 ConLiqSed_CMP         1   0.120E+00  0.170E+00",
+                "    0.500 01-Jan-1980 ConLiqSed_CMP         2   0.220E+00  0.270E+00",
+                "    0.500 01-Jan-1980 ConLiqSed_MET         1   0.112E+01  0.117E+01",
+                "    0.500 01-Jan-1980 ConLiqSed_MET         2   0.122E+01  0.127E+01"}));
+  t.finish();
 }
 
 }  // namespace
