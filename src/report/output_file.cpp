@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/text.hpp"
+#include "core/units.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
 #include "hydrology/water_body.hpp"
@@ -40,6 +41,8 @@ constexpr FamilyLayout kFamilies[] = {
     {",1x,a18,1x,a24,1x,", ""},
     {",1x,a18,1x,a24,1x,400(1x,", ",:)"},
     {",1x,a11,1x,a18,1x,i4,1x,400(1x,", ",:)"},
+    {",1x,a11,1x,a18,1x,400(", ",:)"},
+    {",1x,a11,1x,a18,1x,i3,1x,400(", ",:)"},
 };
 
 const Layout& OutputFile::layout(Family family) {
@@ -104,15 +107,7 @@ void OutputFile::writeLine(Family family, double tp, std::string_view name,
   items_.emplace_back(name);
   if (layer) items_.emplace_back(std::int64_t{*layer});
   for (double v : values) items_.emplace_back(printable(v));
-  std::string line;
-  try {
-    line = format.write(items_);
-  } catch (const LayoutError& e) {
-    run_.messages().fatal("PrintVariable",
-                          "Cannot write the output file with RealFormat " + *realFormat_,
-                          e.what());
-  }
-  run_.output().writeLine(line);
+  run_.output().writeLine(formatItems(format));
 }
 
 void OutputFile::printScalar(double t, std::string_view name, double value, PrintSwitch& sw,
@@ -200,6 +195,63 @@ void OutputFile::printLayers(double t, std::string_view name,
       for (int i : run_.waterBody().outputSegments()) selected_.push_back(value(c, j, i));
       writeLine(Family::Layer, tp, label, selected_, j);
     }
+  }
+}
+
+void OutputFile::writeXProfile(double t, const std::function<XProfilePoint(int, int)>& point) {
+  const auto& names = run_.compounds().names();
+  const int n = run_.waterBody().numSeg();
+  lastPrintedDate_ = calendar::dateText(t);
+  for (int k = 1; k <= static_cast<int>(names.size()); ++k) {
+    const std::string label = padTo("XProfile_" + names[static_cast<std::size_t>(k - 1)], 32);
+    for (int i = 1; i <= n; ++i) {
+      const XProfilePoint p = point(k, i);
+      // Temperature and concentration below 1e-50 are written as 0.
+      const double temperature = p.temWat - kKelvin;
+      const double values[] = {printable(p.distance), temperature < kSmallest ? 0.0 : temperature,
+                               p.depWat, p.conLiqWatLay < kSmallest ? 0.0 : p.conLiqWatLay};
+      writeProfileLine(Family::XProfile, t, label, values, std::nullopt);
+    }
+  }
+}
+
+void OutputFile::writeZProfile(
+    double t, const std::function<std::pair<double, double>(int, int, int)>& conSysLiq) {
+  const auto& names = run_.compounds().names();
+  const SedimentProfile& sediment = run_.sediment();
+  lastPrintedDate_ = calendar::dateText(t);
+  for (int k = 1; k <= static_cast<int>(names.size()); ++k) {
+    const std::string label = padTo("ZProfile_" + names[static_cast<std::size_t>(k - 1)], 32);
+    for (int i : run_.waterBody().outputSegments()) {
+      for (int j = 1; j <= sediment.numLayers(); ++j) {
+        const auto [conSys, conLiq] = conSysLiq(k, j, i);
+        const double values[] = {sediment.z(j), run_.sediment().thetaSat(j), printable(conSys),
+                                 printable(conLiq)};
+        writeProfileLine(Family::ZProfile, t, label, values, i);
+      }
+    }
+  }
+}
+
+void OutputFile::writeProfileLine(Family family, double t, std::string_view label,
+                                  std::span<const double> values, std::optional<int> segment) {
+  const Layout& format = layout(family);
+  items_.clear();
+  items_.emplace_back(timeColumn(t));
+  items_.emplace_back(std::string_view(lastPrintedDate_));
+  items_.emplace_back(label);
+  if (segment) items_.emplace_back(std::int64_t{*segment});
+  for (double v : values) items_.emplace_back(v);
+  run_.output().writeLine(formatItems(format));
+}
+
+std::string OutputFile::formatItems(const Layout& format) {
+  try {
+    return format.write(items_);
+  } catch (const LayoutError& e) {
+    run_.messages().fatal("PrintVariable",
+                          "Cannot write the output file with RealFormat " + *realFormat_,
+                          e.what());
   }
 }
 

@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/layout.hpp"
@@ -59,6 +60,22 @@ class OutputFile {
                    std::string_view rateUnit, std::string_view cumulativeUnit,
                    bool momentary = false);
 
+  // The longitudinal profile of every compound at time t, one line per
+  // segment: distance from the upstream end (m), water temperature (K, written
+  // in C), water depth (m) and dissolved concentration (g.m-3).
+  struct XProfilePoint {
+    double distance = 0.0;
+    double temWat = 0.0;
+    double depWat = 0.0;
+    double conLiqWatLay = 0.0;
+  };
+  void writeXProfile(double t, const std::function<XProfilePoint(int k, int i)>& point);
+  // The depth profile of every compound at time t, per output segment and
+  // sediment layer: depth and porosity of the layer, then the total and the
+  // dissolved concentration (g.m-3) given by conSysLiq(k, j, i).
+  void writeZProfile(double t,
+                     const std::function<std::pair<double, double>(int k, int j, int i)>& conSysLiq);
+
   // The date text of the last data line written.
   const std::string& lastPrintedDate() const { return lastPrintedDate_; }
 
@@ -66,7 +83,7 @@ class OutputFile {
   double timeColumn(double tp);
 
  private:
-  enum class Family { Scalar, Segment, Compound, SegmentCompound, Layer };
+  enum class Family { Scalar, Segment, Compound, SegmentCompound, Layer, XProfile, ZProfile };
   // Reads the switch on the first call (scalars: at every call) and writes
   // the unit line for a Yes; true when data lines are wanted.
   bool readSwitch(Family family, std::string_view name, PrintSwitch& sw, std::string_view rateUnit,
@@ -77,13 +94,17 @@ class OutputFile {
   double printTime(double t, bool momentary) const;
   void writeLine(Family family, double tp, std::string_view name, std::span<const double> values,
                  std::optional<int> layer = std::nullopt);
+  void writeProfileLine(Family family, double t, std::string_view label,
+                        std::span<const double> values, std::optional<int> segment);
+  // The current items written by the layout; an unusable RealFormat stops the run.
+  std::string formatItems(const Layout& format);
   // The compound name joined to the variable name, left-adjusted.
   std::string compoundName(std::string_view name, int c);
 
   Run& run_;
   std::optional<std::string> realFormat_;
   // The data-line layouts, built on the first call of each family.
-  std::optional<Layout> layouts_[5];
+  std::optional<Layout> layouts_[7];
   std::vector<LayoutValue> items_;
   std::vector<double> selected_;
   std::string lastPrintedDate_;

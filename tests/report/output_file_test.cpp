@@ -99,8 +99,12 @@ TEST(OutputFile, WaterBodyValueInTheSegmentLayoutWithDecimalYears) {
   // Years: noon of 1 January 1980 is day 1 of the year, so 1980 + 0/366.
   PrintSwitch sw;
   p.out().printSegmentValue(kStart + 1.0, "X", 3.0, sw, "(-)", "(-)");
+  // Noon of 31 December 1980 is day 366 of the leap year: 1980 + 365/366.
+  p.out().printSegmentValue(kStart + 366.0, "X", 3.0, sw, "(-)", "(-)");
   const auto lines = p.lines();
-  EXPECT_EQ(lines.back(), " 1980.000  01-Jan-1980-12h00                    X     3.000    ");
+  EXPECT_EQ(lines[lines.size() - 2],
+            " 1980.000  01-Jan-1980-12h00                    X     3.000    ");
+  EXPECT_EQ(lines.back(), " 1980.997  31-Dec-1980-12h00                    X     3.000    ");
   p.t.finish();
 }
 
@@ -185,6 +189,52 @@ TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
                 "    0.500 01-Jan-1980 ConLiqSed_CMP         2   0.220E+00  0.270E+00",
                 "    0.500 01-Jan-1980 ConLiqSed_MET         1   0.112E+01  0.117E+01",
                 "    0.500 01-Jan-1980 ConLiqSed_MET         2   0.122E+01  0.127E+01"}));
+  t.finish();
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(OutputFile, ProfilesAlongTheWaterBodyAndDownTheSediment) {
+  TestRun t(PrintRun::withInterval(
+      waterBodyInput("f8.3 RealFormat\nDaysFromSta DateFormat\n"
+                     "table compounds\nCMP\nend_table\n"
+                     "table SedimentProfile\nThiHor NumLay\n(m)\n0.02 2\nend_table\n"
+                     "None OutputDepths\nInput OptSedProperties\n"
+                     "table horizon SedimentProperties\n"
+                     "Nr Rho CntOm ThetaSat CofDifRel pH\n"
+                     "(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (-)\n"
+                     "1 800 0.09 0.6 0.5 7.0\nend_table\n"),
+      "Day"));
+  std::string input = t.dir().read("t.kvn");
+  input.replace(input.find("All OptOutputDistances"), 22,
+                "table OptOutputDistances\ntable OutputDistances (m)\n95\nend_table");
+  t.dir().write("t.kvn", input);
+  t.setup();
+  t.run().clock().readSettings();
+  t.run().waterBody().getWaterBody();
+  t.run().sediment().getSedimentProfile();
+  OutputFile& out = t.run().outputFile();
+  // Half a day after the start; -1 C and a concentration of -1e-3 are written as 0.
+  out.writeXProfile(kStart + 0.5, [](int, int i) {
+    return OutputFile::XProfilePoint{i * 10.0 - 5.0, i == 1 ? 272.15 : 285.15, 0.25,
+                                     i == 2 ? -1e-3 : 0.125};
+  });
+  out.writeZProfile(kStart + 0.5, [](int, int j, int) { return std::pair{2.0 * j, 1.0 * j}; });
+  t.run().output().flush();
+  const auto all = t.dir().lines("t.out");
+  EXPECT_EQ(all[all.size() - 12],
+            "    0.500 01-Jan-1980 XProfile_CMP          5.000   0.000   0.250   0.125");
+  EXPECT_EQ(all[all.size() - 11],
+            "    0.500 01-Jan-1980 XProfile_CMP         15.000  12.000   0.250   0.000");
+  // Segment 10 only; layer centres at -0.005 and -0.015 m, porosity 0.6.
+  EXPECT_EQ(all[all.size() - 2],
+            "    0.500 01-Jan-1980 ZProfile_CMP        10   -0.005   0.600   2.000   1.000");
+  EXPECT_EQ(all.back(),
+            "    0.500 01-Jan-1980 ZProfile_CMP        10   -0.015   0.600   4.000   2.000");
   t.finish();
 }
 
