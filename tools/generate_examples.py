@@ -141,11 +141,21 @@ def stamps(weather, hourly):
     return out
 
 
+def event_header(f, events):
+    """Spray events announced in the header: "*  NumApp n", then one line per
+    event: "*", date, loading (mg.m-2), dosage (g ai.ha-1), start and end of the
+    loaded stretch (m) [, option, factor] as in the table Loadings."""
+    f.write("*  NumApp %d\n" % len(events))
+    for event in events:
+        f.write("*  %s\n" % event)
+
+
 def write_s2k(path, compound, weather, hourly):
     with open(path, "w", newline="\n") as f:
         f.write("* Drainage from the field (generated)\n")
         f.write("*   Compound : %s\n" % compound)
-        f.write("* Date              Drain(mm.h-1)  Conc(g.m-3)\n")
+        event_header(f, ["15-May-1980-09h00  12.5  500  0  200"])
+        f.write("* Date              Drain(mm.h-1)  Flux(mg.m-2.h-1)\n")
         for (t, stamp), q in zip(stamps(weather, hourly), drainage(weather, hourly)):
             f.write("%s %12.6f %12.6f\n" % (stamp, q, 0.0))
 
@@ -154,7 +164,9 @@ def write_q2k(path, compound, weather):
     with open(path, "w", newline="\n") as f:
         f.write("* Runoff and erosion from the field (generated)\n")
         f.write("*  Chemical: %s\n" % compound)
-        f.write("* Date              Runoff(mm.h-1)  Flux1  Flux2  Flux3  Infil(mm.h-1)\n")
+        event_header(f, ["15-May-1980-09h00  12.5  500  0  30"])
+        f.write("* Date              Runoff(mm.h-1)  RnfFlx(mg.m-2.h-1)  Unused  "
+                "ErsFlx(mg.m-2.h-1)  Infil(mm.h-1)\n")
         for (t, stamp), q in zip(stamps(weather, True), runoff(weather)):
             f.write("%s %12.6f %10.4f %10.4f %10.4f %12.6f\n" % (stamp, q, 0.0, 0.0, 0.0, 0.0))
 
@@ -164,6 +176,11 @@ def write_e2k(path, compound, weather, hourly, orlan):
         f.write("* Drain fluxes (generated)\n")
         f.write("*  Number of substances: 1\n")
         f.write("* Drain flux and concentration data for substance %s\n" % compound)
+        event_header(f, ["15-May-1980  12.5  500  0  40"])
+        if orlan:
+            f.write("* Time(d) Date  Flux1  Flux2  Flux3 (m.d-1)  Conc1  Conc2  Conc3 (g.L-1)\n")
+        else:
+            f.write("* Time(d) Date  Flux (m.d-1)  Conc (g.L-1)\n")
         for (t, stamp), q in zip(stamps(weather, hourly), drainage(weather, hourly)):
             flux = q * 24 / 1000.0  # mm.h-1 -> m.d-1
             if orlan:
@@ -177,9 +194,11 @@ def write_brax(folder, run_id, zando, weather):
     with open(os.path.join(folder, run_id + ".b2k"), "w", newline="\n") as f:
         f.write("* Greenhouse basin (generated)\n")
         f.write("*  Number of substances: 1\n")
+        event_header(f, ["15-May-1980-09h00  12.5  500  0  150"])
+        f.write("* Time(d) Date  Paved(m.s-1)  Unused  Subst1(g.m-2.h-1)  Unused\n")
         for (t, stamp), h in zip(stamps(weather, True), weather.hours):
             paved = h[10] / 1000.0 / 3600.0 * 0.8  # m.s-1 from the paved area
-            f.write("%10.4f %s %14.6e %10.4f\n" % (t, stamp, paved, 0.0))
+            f.write("%10.4f %s %14.6e %10.4f %10.4f %10.4f\n" % (t, stamp, paved, 0.0, 0.0, 0.0))
     with open(os.path.join(folder, zando + ".z2k"), "w", newline="\n") as f:
         f.write("Discharge of the upstream water course (generated)\n")
         f.write("Time(d) Date Q(m3.s-1)\n")

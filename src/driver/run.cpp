@@ -20,6 +20,7 @@
 #include "hydrology/water_body.hpp"
 #include "report/output_file.hpp"
 #include "substance/compounds.hpp"
+#include "substance/loadings.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
 #include "substance/sediment.hpp"
@@ -54,7 +55,8 @@ Run::Run(Environment env)
       meteo_(std::make_unique<Meteo>(*this)),
       outputFile_(std::make_unique<OutputFile>(*this)),
       waterTemperature_(std::make_unique<WaterTemperature>(*this)),
-      compounds_(std::make_unique<Compounds>(*this)) {}
+      compounds_(std::make_unique<Compounds>(*this)),
+      loadings_(std::make_unique<Loadings>(*this)) {}
 
 Run::~Run() = default;
 

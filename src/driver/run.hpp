@@ -33,6 +33,7 @@ class Meteo;
 class OutputFile;
 class WaterTemperature;
 class Compounds;
+class Loadings;
 
 // What a run takes from its surroundings.
 struct Environment {
@@ -88,6 +89,7 @@ class Run {
   OutputFile& outputFile() { return *outputFile_; }
   WaterTemperature& waterTemperature() { return *waterTemperature_; }
   Compounds& compounds() { return *compounds_; }
+  Loadings& loadings() { return *loadings_; }
 
   TextFile& log() { return units_.file(Unit::Log); }
   TextFile& output() { return units_.file(Unit::Output); }
@@ -120,6 +122,7 @@ class Run {
   std::unique_ptr<OutputFile> outputFile_;
   std::unique_ptr<WaterTemperature> waterTemperature_;
   std::unique_ptr<Compounds> compounds_;
+  std::unique_ptr<Loadings> loadings_;
   bool terminated_ = false;
 };
 

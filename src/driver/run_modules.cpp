@@ -5,6 +5,7 @@
 #include "hydrology/lateral_entries.hpp"
 #include "substance/sediment.hpp"
 #include "substance/compounds.hpp"
+#include "substance/loadings.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
 
@@ -32,5 +33,6 @@ double RunModules::nextTemperatureTime() { return run_.waterTemperature().nextRe
 void RunModules::temperatureTotals() { run_.waterTemperature().updateIntegrals(); }
 void RunModules::temperatureFile(Task task) { run_.waterTemperature().fileTask(task); }
 std::vector<std::string> RunModules::compoundNames() { return run_.compounds().names(); }
+bool RunModules::profileEventRaised() { return run_.loadings().profileRaised(); }
 
 }  // namespace korvan

@@ -25,6 +25,7 @@ class RunModules : public ModuleSet {
   void temperatureTotals() override;
   void temperatureFile(Task task) override;
   std::vector<std::string> compoundNames() override;
+  bool profileEventRaised() override;
 
  private:
   Run& run_;

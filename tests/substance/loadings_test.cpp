@@ -1,0 +1,416 @@
+#include "substance/loadings.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "driver/messages.hpp"
+#include "driver/modules.hpp"
+#include "hydrology/hydrology.hpp"
+#include "input/sim_clock.hpp"
+#include "substance/compounds_test_input.hpp"
+
+namespace korvan {
+namespace {
+
+using compound_test::compoundRecords;
+using compound_test::Lines;
+using testing::minimalInput;
+using testing::TestRun;
+
+const std::string kNoPrints =
+    "No print_QBou\nNo print_DepWat\nNo print_VelWatFlw\nNo print_VvrLiqDra\n"
+    "No print_VvrLiqRnf\nNo print_VolErrWatLay\nNo print_DepWatRepCha\nNo print_FlwWatSpg\n"
+    "No print_CofDisPhs\n";
+
+// Ten segments of 10 m, 1.2 m wide with vertical banks, constant flow; one
+// compound CMP. The ZR edition reads the six-column WaterBody table.
+std::string loadingInput(const std::string& extra, const std::string& edition = "MERIXKORVAN",
+                         const std::string& optLoa = "DriftOnly",
+                         const std::string& compound = "") {
+  const bool six = edition == "ZRKORVAN" || edition == "BRAXKORVAN";
+  std::string input =
+      minimalInput("table compounds\nCMP\nend_table\n" + compound +
+                   "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys DepWatDefPer" +
+                   (six ? " DepWatSysBot" : "") + "\n(m) (-) (m) (-) (m)" + (six ? " (m)" : "") +
+                   "\n100 10 1.2 0.0 0.1" + (six ? " 0.0" : "") +
+                   "\nend_table\nDitch WaterbodyID\nAll OptOutputDistances\n"
+                   "Constant OptFloWat\nConstant OptWaterSystemType\n864 VelWatFlwBas (m.d-1)\n"
+                   "0.5 DepWat (m)\n" +
+                   optLoa + " OptLoa\n" + kNoPrints + extra);
+  input.replace(0, std::string("MERIXKORVAN").size(), edition);
+  return input;
+}
+
+std::string loadingsTable(const std::string& rows) {
+  return "table Loadings\n" + rows + "end_table\n";
+}
+
+// Hourly clock at TimStart with daily prints, and the initial hydrology.
+void prepare(TestRun& t) {
+  t.setup();
+  SimClock& c = t.run().clock();
+  c.readSettings();
+  c.setTimeStep(kHour);
+  c.resetToStart();
+  c.resetPrintTime();
+  t.run().hydrology().task(Task::Initialise);
+}
+
+// One hourly outer step: the loading step at the end of the step, then the
+// clock moves on as the run driver moves it.
+void hourStep(TestRun& t, Loadings& l) {
+  SimClock& c = t.run().clock();
+  c.setSubSteps(1, 3600.0);
+  c.resetSubTime();
+  c.advanceSubTime();
+  l.step();
+  c.advance();
+  if (SimClock::timeReached(c.tim(), c.timPrn())) c.setNextPrintTime();
+}
+
+std::vector<std::string> fatalOf(
+    const std::string& input, const std::function<void(TestRun&, Loadings&)>& action =
+                                  [](TestRun&, Loadings& l) { l.initialise(); }) {
+  TestRun t(input);
+  prepare(t);
+  Loadings l(t.run());
+  return t.expectFatal([&] { action(t, l); });
+}
+
+// --- Stretch and distribution -------------------------------------------------
+
+TEST(LoadingStretch, DriftExampleOverSegmentsThreeToFive) {
+  // Nodes every 10 m; the stretch 20..50 m covers segments 3, 4 and 5, whose
+  // surface widths 1.0, 1.2 and 1.4 m average 1.2 m: 10 mg.m-2 = 0.01 g.m-2
+  // gives 0.01 x 1.2 = 0.012 g per metre of water course.
+  std::vector<double> xBou;
+  for (int i = 0; i <= 10; ++i) xBou.push_back(10.0 * i);
+  const LoadedSegments s = loadedSegments(xBou, 20.0, 50.0);
+  EXPECT_EQ(s.first, 3);
+  EXPECT_EQ(s.last, 5);
+  const std::vector<double> widths = {0, 9, 9, 1.0, 1.2, 1.4, 9, 9, 9, 9, 9};
+  EXPECT_NEAR(0.01 * meanSurfaceWidth(widths, s), 0.012, 1e-15);
+}
+
+TEST(LoadingStretch, DriftEventLoadsOnlyTheCoveredSegments) {
+  // Uniform width 1.2 m: each of segments 3..5 gets 0.01 x 1.2 = 0.012 g.m-1.
+  TestRun t(loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 20 50\n")));
+  prepare(t);
+  Loadings l(t.run());
+  l.initialise();
+  l.distribute();
+  for (int h = 0; h < 2; ++h) hourStep(t, l);
+  ASSERT_TRUE(l.loadingRaised());
+  EXPECT_TRUE(l.loadingSolveRaised());
+  l.distribute();
+  for (int i = 1; i <= 10; ++i) {
+    EXPECT_NEAR(l.loaWatLay(i, 1), (i >= 3 && i <= 5) ? 0.012 : 0.0, 1e-15) << i;
+  }
+  EXPECT_NEAR(l.cumAreicLoading(), 10.0, 1e-12);
+  EXPECT_EQ(l.numApplications(), 1);
+  t.finish();
+}
+
+TEST(LoadingStretch, EndAtWaterBodyLengthIsAccepted) {
+  TestRun t(loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 90 100\n")));
+  prepare(t);
+  Loadings l(t.run());
+  l.initialise();
+  for (int h = 0; h < 2; ++h) hourStep(t, l);
+  l.distribute();
+  EXPECT_NEAR(l.loaWatLay(10, 1), 0.012, 1e-15);
+  EXPECT_EQ(l.loaWatLay(9, 1), 0.0);
+  t.finish();
+}
+
+// --- Intervals between applications ---------------------------------------------
+
+TEST(LoadingInterval, TwoEventsTwentyThreeHoursApartRejectedInZROnly) {
+  const std::string rows =
+      loadingsTable("01-Jan-1980-01h00 10 500 0 100\n02-Jan-1980-00h00 10 500 0 100\n");
+  auto run23 = [](TestRun& t, Loadings& l) {
+    for (int h = 0; h < 24; ++h) hourStep(t, l);
+  };
+  EXPECT_EQ(fatalOf(loadingInput(rows + "10 XCrpWatSysTop (m)\n", "ZRKORVAN"), run23),
+            (std::vector<std::string>{"Time interval between applications < 24 h",
+                                      "Event number (row) = 2"}));
+  TestRun t(loadingInput(rows));
+  prepare(t);
+  Loadings l(t.run());
+  run23(t, l);
+  EXPECT_EQ(l.numApplications(), 2);
+  EXPECT_FALSE(l.depositionRaised());  // never outside the ZR edition
+  t.finish();
+}
+
+// --- Atmospheric deposition ---------------------------------------------------
+
+TEST(AtmosphericDeposition, VapourPressureOfExactlyOneTenThousandthPascalIsThirdClass) {
+  // At the reference temperature of 20 C the vapour pressure is PreVapRef itself.
+  EXPECT_EQ(preVap20(1e-4, 95000.0, 293.15), 1e-4);
+  EXPECT_EQ(depositionClass(1e-4), DepositionClass::Moderate);
+  EXPECT_EQ(depositionClass(std::nextafter(1e-4, 0.0)), DepositionClass::Low);
+  EXPECT_EQ(depositionClass(0.01), DepositionClass::Volatile);
+}
+
+TEST(AtmosphericDeposition, ActsForTwentyFourHourlyStepsAfterAZRApplication) {
+  // 500 g ai.ha-1 = 50 mg.m-2; X = 10 + 0.5 x 1.2 = 10.6 m; third class:
+  // 1.1574074074074074e-7 x 50 x 0.221 x exp(-0.05446 x 9.6) mg.m-2.s-1.
+  TestRun t(
+      loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 0 100\n") + "10 XCrpWatSysTop (m)\n",
+                   "ZRKORVAN", "DriftOnly", compoundRecords("CMP", {{"PreVapRef", "1e-3"}})));
+  prepare(t);
+  Loadings l(t.run());
+  l.initialise();
+  for (int h = 0; h < 2; ++h) hourStep(t, l);
+  ASSERT_TRUE(l.depositionRaised());
+  EXPECT_NEAR(l.dosage(), 50.0, 1e-12);
+  int steps = 0;
+  while (l.depositionRaised() && steps < 100) {
+    l.applyAtmosphericDeposition();
+    const double expected = 1e-3 * 1.1574074074074074e-7 * 50 * 0.221 * std::exp(-0.05446 * 9.6);
+    EXPECT_NEAR(l.ratAtmDep(4, 1), expected, 1e-20);
+    ++steps;
+    hourStep(t, l);
+  }
+  EXPECT_EQ(steps, 24);
+  EXPECT_EQ(l.ratAtmDep(4, 1), 0.0);
+  t.finish();
+}
+
+// --- Profile events -------------------------------------------------------------
+
+TEST(ProfileEvent, OptionFourOffAPrintTimeRaisesNoProfileFlag) {
+  // Prints at midnight; 01-Jan-1980-05h00 is no print time.
+  TestRun t(loadingInput(loadingsTable("01-Jan-1980-05h00 0 0 0 100 4\n")));
+  prepare(t);
+  Loadings l(t.run());
+  for (int h = 0; h < 30; ++h) {
+    hourStep(t, l);
+    EXPECT_FALSE(l.profileRaised()) << h;
+    EXPECT_FALSE(l.loadingRaised()) << h;
+  }
+  EXPECT_EQ(l.numApplications(), 0);
+  t.finish();
+}
+
+TEST(ProfileEvent, OptionFourAtAPrintTimeRaisesTheFlagOnceInTheStepReachingIt) {
+  TestRun t(loadingInput(loadingsTable("02-Jan-1980 0 0 0 100 4\n")));
+  prepare(t);
+  Loadings l(t.run());
+  int raised = 0;
+  for (int h = 0; h < 30; ++h) {
+    hourStep(t, l);
+    if (l.profileRaised()) {
+      ++raised;
+      EXPECT_EQ(h, 23);
+      l.clearProfile();
+    }
+  }
+  EXPECT_EQ(raised, 1);
+  t.finish();
+}
+
+// --- Messages of the event table -------------------------------------------------
+
+TEST(LoadingTableMessages, ReadingErrors) {
+  const std::string fmt =
+      "Spray  drift loading chosen - format must be: Date Loading Dosage Startdis Enddis";
+  EXPECT_EQ(
+      fatalOf(loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 0\n"))),
+      (std::vector<std::string>{fmt, "Fatal while reading table Loadings", "Last row read is 1"}));
+  EXPECT_EQ(
+      fatalOf(loadingInput(loadingsTable("01-Feb-1980 10 500 0 100\n"
+                                         "01-Mar-1980 1 x 0 100\n"))),
+      (std::vector<std::string>{fmt, "Fatal while reading table Loadings", "Last row read is 2"}));
+  EXPECT_EQ(fatalOf(loadingInput(loadingsTable("02-Jan-1981 10 500 0 100\n"))),
+            (std::vector<std::string>{"Date of loading is not in simulation period",
+                                      "Last row read is 1"}));
+  EXPECT_EQ(fatalOf(loadingInput(loadingsTable("01-Mar-1980 10 500 0 100\n"
+                                               "01-Feb-1980 10 500 0 100\n"))),
+            (std::vector<std::string>{"Loading dates must be sequential", "Last row read is 2"}));
+  EXPECT_EQ(fatalOf(loadingInput(loadingsTable("01-Mar-1980 10 500 0 100 drift\n"))),
+            (std::vector<std::string>{"Illegal event found in row 1"}));
+}
+
+TEST(LoadingTableMessages, HorizontalProfiles) {
+  const std::string rows = loadingsTable("01-Mar-1980 10 500 0 100\n");
+  EXPECT_EQ(fatalOf(loadingInput(rows + "table HorizontalProfiles\nP1\n\nend_table\n")),
+            (std::vector<std::string>{"Fatal while reading table HorizontalProfiles",
+                                      "Last row read is 2"}));
+  EXPECT_EQ(fatalOf(loadingInput(rows + "table HorizontalProfiles\nP1 P2\nend_table\n")),
+            (std::vector<std::string>{"Number of words in HorizontalProfiles table must be one"}));
+  TestRun t(loadingInput(rows + "table HorizontalProfiles\nUpstream\nDownstream\nend_table\n"));
+  prepare(t);
+  Loadings l(t.run());
+  l.getEvtTable();
+  EXPECT_EQ(l.horizontalProfiles(), (std::vector<std::string>{"Upstream", "Downstream"}));
+  t.finish();
+}
+
+TEST(LoadingTableMessages, ChecksOfEveryRow) {
+  auto check = [](const std::string& row, const std::string& message) {
+    EXPECT_EQ(fatalOf(loadingInput(loadingsTable("01-Mar-1980 10 500 0 100\n" + row))),
+              (std::vector<std::string>{message, "Event number (row) = 2"}))
+        << row;
+  };
+  check("02-Mar-1980 -1 500 0 100\n", "Loading in table Events < 0");
+  check("02-Mar-1980 10 500 -5 100\n", "Distance to stretch of loadings in table Events < 0");
+  check("02-Mar-1980 10 500 40 30\n",
+        "Distance to end of stretch of loadings in table Events < 40.000");
+  check("02-Mar-1980 10 500 0 100.5\n",
+        "End of stretch of loadings in table Events 100.50 m  > length of waterbody");
+  check("02-Mar-1980 10 500 0 100 6\n", "Event option must be 1 - 5");
+}
+
+TEST(LoadingTableMessages, EventTableInTheLog) {
+  TestRun t(loadingInput(loadingsTable("15-May-1980-09h00 12.5 500 0 100\n")));
+  prepare(t);
+  Loadings l(t.run());
+  l.initialise();
+  const Lines log = compound_test::logOf(t);
+  const int at = compound_test::findLine(log, "Event table :");
+  ASSERT_GE(at, 0);
+  EXPECT_EQ(log[static_cast<std::size_t>(at + 1)],
+            "* Appl.No  Date/Hour              Mass (g ai.ha-1)    Areic mean deposition (mg.m-2)");
+  EXPECT_EQ(log[static_cast<std::size_t>(at + 2)],
+            "        1  15-May-1980-09h00               500.000                         12.500000");
+  t.finish();
+}
+
+// --- evtfil.tmp ------------------------------------------------------------------
+
+TEST(EventFile, HoldsEveryEventAsRead) {
+  TestRun t(
+      loadingInput(loadingsTable("15-May-1980-09h00 12.5 500 0 100\n"
+                                 "20-May-1980 0 0 10 20 4 0.5\n")));
+  prepare(t);
+  Loadings l(t.run());
+  l.getEvtTable();
+  EXPECT_EQ(t.dir().lines("evtfil.tmp"),
+            (std::vector<std::string>{
+                "* Date/Hour        Loading(mg.m-2)  StartDis(m)    EndDis(m) Option   "
+                "Dosage(g.ha-1)        Factor(-)",
+                "15-May-1980-09h00     1.250000E+01        0.000      100.000      1     "
+                "5.000000E+02     1.000000E+00",
+                "20-May-1980           0.000000E+00       10.000       20.000      4     "
+                "0.000000E+00     5.000000E-01"}));
+  t.finish();
+}
+
+// --- Events in the header of a field-model file ------------------------------------
+
+const std::string kSulkaSoil = "table Soil\nfield.s2k\nend_table\n";
+
+TEST(HeaderEvents, EventsAfterNumAppInTheSulkaHeader) {
+  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
+  t.dir().write("field.s2k",
+                "* SULKA output\n*   Compound : CMP\n*  NumApp 2\n"
+                "*  01-Jan-1980-02h00  10  500  20  50\n*  03-Jan-1980  5  250  0  100  1  1\n"
+                "01-Jan-1980-01h00 0 0\n");
+  prepare(t);
+  Loadings l(t.run());
+  l.initialise();
+  ASSERT_EQ(l.events().size(), 2u);
+  EXPECT_NEAR(l.events()[0].loading, 0.01, 1e-15);  // g.m-2
+  EXPECT_EQ(l.events()[0].start, 20.0);
+  EXPECT_EQ(l.events()[1].dosage, 250.0);
+  t.finish();
+}
+
+TEST(HeaderEvents, MessagesNameTheFileType) {
+  auto fatal = [](const std::string& header) {
+    TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
+    t.dir().write("field.s2k", "*   Compound : CMP\n" + header + "01-Jan-1980-01h00 0 0\n");
+    prepare(t);
+    Loadings l(t.run());
+    return t.expectFatal([&] { l.initialise(); });
+  };
+  EXPECT_EQ(fatal("*  NumApp 2\n*  01-Jan-1980-02h00  10  500  20  50\n"),
+            (std::vector<std::string>{
+                "Spray  drift loading chosen - format must be: Date Loading Dosage Start distance "
+                "End distance (in header of *.s2k file)",
+                "Fatal while reading header of field.s2k", "Last row read is 2"}));
+  EXPECT_EQ(fatal("*  NumApp 1\n*  01-Jan-1982  10  500  20  50\n"),
+            (std::vector<std::string>{
+                "Date of loading is not in simulation period (in header of *.s2k file)",
+                "Last row read is 1"}));
+}
+
+// --- Substance entries with lateral water ------------------------------------------
+
+TEST(LoadingEntries, SulkaFluxPerHourBecomesPerSecond) {
+  // 3.6 mg.m-2.h-1 x 2.7777779097151425e-7 = 1.0000000474974513e-6 g.m-2.s-1.
+  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
+  t.dir().write("field.s2k", "*   Compound : CMP\n01-Jan-1980-01h00 0.36 3.6\n");
+  prepare(t);
+  Loadings l(t.run());
+  l.openEntryFiles();
+  l.readEntries();
+  EXPECT_DOUBLE_EQ(l.entries().flmDra(7, 1), 3.6 * 2.7777779097151425e-7);
+  EXPECT_DOUBLE_EQ(l.entries().flmDraPrevious(7, 1), 3.6 * 2.7777779097151425e-7);
+  EXPECT_DOUBLE_EQ(t.run().hydrology().vvrLiqDra(3), 0.36 * 2.7777779097151425e-7);
+  t.finish();
+}
+
+TEST(LoadingEntries, QuibRunoffAndErosionFluxes) {
+  // Runoff 7.2 and erosion 3.6 mg.m-2.h-1: 2e-6 and 1e-6 g.m-2.s-1.
+  TestRun t(
+      loadingInput("table Soil\nfield.q2k\nend_table\n0.5 RatInfDir (-)\n", "MERIXKORVAN", "QUIB"));
+  t.dir().write("field.q2k", "*  Chemical: CMP\n01-Jan-1980-01h00 1 7.2 99 3.6 2\n");
+  prepare(t);
+  Loadings l(t.run());
+  l.openEntryFiles();
+  l.readEntries();
+  EXPECT_NEAR(l.entries().flmRnf(1, 1), 2e-6, 1e-20);
+  EXPECT_NEAR(l.entries().flmErs(1, 1), 1e-6, 1e-20);
+  EXPECT_NEAR(l.entries().vvrLiqRnf(), 2.0 / 3.6e6, 1e-20);  // 1 + 0.5 x 2 mm.h-1
+  t.finish();
+}
+
+TEST(LoadingEntries, DraloOrlanPathways) {
+  // Pathways 0.0864 m.d-1 each with 1, 2 and 3 g.L-1: 0.0864 x c / 86.4 =
+  // 0.001 x c g.m-2.s-1; runoff 0.001, drainage 0.002 + 0.003 = 0.005.
+  TestRun t(loadingInput("", "ORLANKORVAN", "DRALO"));
+  t.dir().write("t_1.e2k",
+                "*  Number of substances: 1\n"
+                "* Drain flux and concentration data for substance CMP\n"
+                "0.0 01-Jan-1980 0.0864 0.0864 0.0864 1 2 3\n");
+  prepare(t);
+  Loadings l(t.run());
+  l.openEntryFiles();
+  l.readEntries();
+  EXPECT_NEAR(l.entries().flmRnf(2, 1), 0.001, 1e-17);
+  EXPECT_NEAR(l.entries().flmDra(2, 1), 0.005, 1e-17);
+  EXPECT_NEAR(l.entries().vvrLiqDra(), 3 * 0.0864 / 86400, 1e-20);
+  t.finish();
+}
+
+TEST(LoadingEntries, BraxEntryOfThePavedAreaAtSegmentOne) {
+  // 0.5 ha = 5000 m2 x 7.2 g.m-2.h-1 / 3600 = 10 g.s-1 into segment 1.
+  TestRun t(loadingInput("0.5 AreaPntInp (ha)\n", "BRAXKORVAN", "BRAX"));
+  t.dir().write("t.b2k", "*  Number of substances: 1\n0.0 01-Jan-1980 1e-6 0 7.2 0\n");
+  prepare(t);
+  Loadings l(t.run());
+  l.openEntryFiles();
+  l.readEntries();
+  EXPECT_NEAR(l.entries().flmDra(1, 1), 10.0, 1e-12);
+  EXPECT_EQ(l.entries().flmDra(2, 1), 0.0);
+  t.finish();
+}
+
+TEST(LoadingEntries, CompoundOfTheFileMustBeACompoundOfTheRun) {
+  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
+  t.dir().write("field.s2k", "*   Compound : OTHER\n01-Jan-1980-01h00 0 0\n");
+  prepare(t);
+  Loadings l(t.run());
+  EXPECT_EQ(t.expectFatal([&] { l.openEntryFiles(); }),
+            (std::vector<std::string>{"Names of compound in KORVAN input file",
+                                      "do not correspond with compound name in field.s2k file "}));
+}
+
+}  // namespace
+}  // namespace korvan
