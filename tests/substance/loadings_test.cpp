@@ -414,3 +414,52 @@ TEST(LoadingEntries, CompoundOfTheFileMustBeACompoundOfTheRun) {
 
 }  // namespace
 }  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(LoadingPrint, AmountsAsRatesOverThePrintInterval) {
+  // 10 mg.m-2 of drift and 500 g ai.ha-1 on the field at 02h00: over the
+  // first day 0.01 g.m-2.d-1 reaches the water and 0.05 g.m-2.d-1 the field.
+  TestRun t(loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 20 50\n") +
+                         "e10.3 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
+                         "No print_AmaLoaWatLay\nYes print_AmaLoaDrfWatLay\n"
+                         "No print_AmaLoaAtmDepWatLay\nYes print_AmaAppSol\nNo print_FlmDra\n"
+                         "No print_FlmRnf\nNo print_FlmErs\n"));
+  prepare(t);
+  Loadings l(t.run());
+  l.initialise();
+  for (int h = 0; h < 24; ++h) hourStep(t, l);
+  l.print(t.run().clock().tim());
+  t.run().output().flush();
+  const auto out = t.dir().lines("t.out");
+  const std::vector<std::string> last(out.end() - 4, out.end());
+  EXPECT_EQ(last, (std::vector<std::string>{
+                      "* Unit for AmaLoaDrfWatLay is (g.m-2.d-1)",
+                      "    0.500  01-Jan-1980-12h00      AmaLoaDrfWatLay  0.100E-01",
+                      "* Unit for AmaAppSol is (g.m-2.d-1)",
+                      "    0.500  01-Jan-1980-12h00            AmaAppSol  0.500E-01"}));
+  t.finish();
+}
+
+}  // namespace
+}  // namespace korvan
+
+namespace korvan {
+namespace {
+
+TEST(LoadingEntries, ARecordCutShortOrMissingStopsTheRun) {
+  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
+  t.dir().write("field.s2k",
+                "*   Compound : CMP\n01-Jan-1980-01h00 0.36 3.6\n01-Jan-1980-02h00 0.36\n");
+  prepare(t);
+  Loadings l(t.run());
+  l.openEntryFiles();
+  l.readEntries();
+  const auto err = t.expectFatal([&] { l.readEntries(); });
+  ASSERT_FALSE(err.empty());
+  EXPECT_EQ(err[0], "Fatal while reading s2k record ");
+}
+
+}  // namespace
+}  // namespace korvan
