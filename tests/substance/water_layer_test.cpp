@@ -1,0 +1,312 @@
+#include "substance/water_layer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::minimalInput;
+using testing::TestRun;
+
+// A chain of n equal segments with the same hydraulics at start and end.
+WaterLayerInput chain(int n, double dx, double area, double q, double cofDis, double dt) {
+  WaterLayerInput in;
+  in.numSeg = n;
+  in.dt = dt;
+  in.lenSeg.assign(static_cast<std::size_t>(n) + 1, dx);
+  in.x.assign(static_cast<std::size_t>(n) + 1, 0.0);
+  for (int i = 1; i <= n; ++i) in.x[static_cast<std::size_t>(i)] = (i - 0.5) * dx;
+  WaterLayerHydraulics h;
+  h.qBou.assign(static_cast<std::size_t>(n) + 1, q);
+  h.area.assign(static_cast<std::size_t>(n) + 1, area);
+  h.width.assign(static_cast<std::size_t>(n) + 1, 1.0);
+  h.perWet.assign(static_cast<std::size_t>(n) + 1, 2.0);
+  h.cofDisPhs.assign(static_cast<std::size_t>(n) + 1, cofDis);
+  in.start = h;
+  in.end = h;
+  in.compounds.resize(1);
+  return in;
+}
+
+class WaterLayerTest : public ::testing::Test {
+ protected:
+  WaterLayerTest() : t_(minimalInput()) { t_.setup(); }
+  ~WaterLayerTest() override { t_.finish(); }
+  TestRun t_;
+  SedimentTop noSed_;
+};
+
+// --- A0, A1, A7 ------------------------------------------------------------------
+
+TEST(SpatialWeight, EqualSegmentsGiveOneHalf) {
+  const std::vector<double> len = {0, 10, 10, 10, 10};
+  const std::vector<double> x = {0, 5, 15, 25, 35};
+  const std::vector<double> a = spatialWeights(len, x);
+  for (int i = 1; i <= 4; ++i) EXPECT_DOUBLE_EQ(a[static_cast<std::size_t>(i)], 0.5) << i;
+}
+
+TEST(SpatialWeight, SingleSegmentUsesOne) {
+  const std::vector<double> a =
+      spatialWeights(std::vector<double>{0, 10}, std::vector<double>{0, 5});
+  EXPECT_DOUBLE_EQ(a[1], 1.0);
+}
+
+TEST(Dispersion, InputIsConvertedAndFloored) {
+  EXPECT_DOUBLE_EQ(cofDisPhsInput(864.0), 0.01);
+  EXPECT_DOUBLE_EQ(cofDisPhsInput(0.0), 50.0 / 86400.0);
+}
+
+TEST(Dispersion, FischerUsesTheFloorWithoutShear) {
+  EXPECT_DOUBLE_EQ(cofDisPhsFischer(0.273, 0.0, 0.0, 1.0, 0.5), kCofDisPhsMin);
+  // c u^2 W^2 / (h u*) = 0.273 x 0.25 x 4 / (0.5 x 0.05) = 10.92 m2.s-1.
+  EXPECT_NEAR(cofDisPhsFischer(0.273, 0.5, 0.05, 2.0, 0.5), 10.92, 1e-12);
+  EXPECT_DOUBLE_EQ(fischerCoefficient(true, false), 0.273);
+  EXPECT_DOUBLE_EQ(fischerCoefficient(false, true), 0.028);
+  EXPECT_DOUBLE_EQ(fischerCoefficient(false, false), 0.0);
+}
+
+TEST(WaterLayerTimeStep, DailyInput) {
+  const SubstanceTimeStep s = dailyTimeStep();
+  EXPECT_DOUBLE_EQ(s.dt, 600.0);
+  EXPECT_EQ(s.numSteps, 144);
+}
+
+TEST(WaterLayerTimeStep, InputTimStpWat) {
+  const SubstanceTimeStep s = inputTimeStep(700.0);
+  EXPECT_DOUBLE_EQ(s.dt, 700.0);
+  EXPECT_EQ(s.numSteps, 5);  // int(3600 / 700)
+}
+
+TEST(WaterLayerTimeStep, CalcReducesByTwoPercentAndDividesTheHour) {
+  // 1000 s -> 980 s -> int(3600 / 980) + 1 = 4 steps of 900 s.
+  const SubstanceTimeStep s = calcTimeStep(1000.0, 5000.0, false, 3600.0);
+  EXPECT_EQ(s.numSteps, 4);
+  EXPECT_DOUBLE_EQ(s.dt, 900.0);
+  // The sediment's smaller step bounds the result: 500 -> 490 -> 8 steps.
+  EXPECT_EQ(calcTimeStep(1000.0, 500.0, false, 3600.0).numSteps, 8);
+}
+
+TEST(WaterLayerTimeStep, CalcCapsAt720sForSmallKomSed) {
+  const SubstanceTimeStep s = calcTimeStep(3000.0, 1e30, true, 3600.0);
+  EXPECT_EQ(s.numSteps, 6);  // int(3600 / 720) + 1
+  EXPECT_DOUBLE_EQ(s.dt, 600.0);
+}
+
+TEST(WaterLayerTimeStep, CalcMaximumStepOfMerix) {
+  const SubstanceTimeStep s = calcTimeStep(1e9, 1e9, false, 1900.0);
+  EXPECT_DOUBLE_EQ(s.dt, 1900.0);
+  EXPECT_EQ(s.numSteps, 1);
+  EXPECT_DOUBLE_EQ(calcTimeStep(1e9, 1e9, false, 3600.0).dt, 3600.0);
+}
+
+TEST(WaterLayerTimeStep, CalcFloorOf001s) {
+  const SubstanceTimeStep s = calcTimeStep(0.005, 1e9, false, 3600.0);
+  EXPECT_DOUBLE_EQ(s.dt, 0.01);
+  EXPECT_EQ(s.numSteps, 360000);
+}
+
+// --- Solver ---------------------------------------------------------------------
+
+TEST_F(WaterLayerTest, SingleSegmentUpdate) {
+  // One segment, inflow 0.1 m3.s-1 at 2 g.m-3, outflow at C, decay 1e-4 s-1:
+  // C1 = (A C0 - dt (Q/dx + k A) C0 + dt Q/dx Cups) / A.
+  WaterLayerInput in = chain(1, 100.0, 2.0, 0.1, 0.01, 60.0);
+  in.compounds[0].cofTra = 1e-4;
+  in.compounds[0].conSysUps = 2.0;
+  WaterLayerSolver s(t_.run());
+  s.allocate(1, 1, 0.5);
+  s.solve(in, noSed_);
+  const double expected =
+      (2.0 * 0.5 - 60.0 * (0.1 / 100.0 + 1e-4 * 2.0) * 0.5 + 60.0 * 0.1 / 100.0 * 2.0) / 2.0;
+  EXPECT_NEAR(s.conLiqWatLay()(1, 1), expected, 1e-15);
+  EXPECT_DOUBLE_EQ(s.alpha()[1], 1.0);
+}
+
+TEST_F(WaterLayerTest, LinearSorptionConvergesAtSecondIteration) {
+  WaterLayerInput in = chain(3, 10.0, 1.0, 0.01, 0.1, 60.0);
+  in.conSus = 15.0;
+  in.cntOmSusSol = 0.1;
+  in.compounds[0].isoSusSol = FreundlichIsotherm::make(1e-3, 1.0, 1.0);
+  WaterLayerSolver s(t_.run());
+  s.allocate(3, 1, 1.0);
+  s.solve(in, noSed_);
+  EXPECT_EQ(s.iterations(1), 2);
+}
+
+TEST_F(WaterLayerTest, FreundlichSorptionNeedsMoreIterations) {
+  WaterLayerInput in = chain(3, 10.0, 1.0, 0.01, 0.1, 60.0);
+  in.conSus = 15.0;
+  in.cntOmSusSol = 0.1;
+  in.start.area.assign(4, 0.9);  // a rising water level changes the storage
+  in.compounds[0].isoSusSol = FreundlichIsotherm::make(1e-2, 1.0, 0.9);
+  WaterLayerSolver s(t_.run());
+  s.allocate(3, 1, 1.0);
+  s.solve(in, noSed_);
+  EXPECT_GT(s.iterations(1), 2);
+  EXPECT_LT(s.iterations(1), kMaxItWatLay);
+}
+
+TEST_F(WaterLayerTest, PositivityConditionFiveForOversizedTimeStep) {
+  // Decay 1e-3 s-1 over 2000 s removes more than the storage: rdd < 0.
+  WaterLayerInput in = chain(2, 10.0, 1.0, 0.0, 0.0, 2000.0);
+  in.compounds[0].cofTra = 1e-3;
+  WaterLayerSolver s(t_.run());
+  const auto lines = t_.expectFatal([&] { s.solve(in, noSed_); });
+  const std::string all = [&] {
+    std::string r;
+    for (const auto& l : lines) r += l + "\n";
+    return r;
+  }();
+  EXPECT_NE(all.find("Positivity condition 5 (rdd >= 0) not fulfilled"), std::string::npos) << all;
+  EXPECT_NE(all.find("At segment:   1 rdd is"), std::string::npos) << all;
+  EXPECT_NE(all.find("Time step of   2000.00s is too large"), std::string::npos) << all;
+}
+
+TEST_F(WaterLayerTest, StagnantWaterKeepsDispersionSinksAndSources) {
+  WaterLayerInput in = chain(3, 10.0, 1.0, 0.0, 0.01, 60.0);
+  in.compounds[0].cofTra = 1e-6;
+  in.compounds[0].flmDra.assign(4, 1e-6);
+  WaterLayerSolver s(t_.run());
+  s.allocate(3, 1, 0.0);
+  s.conLiqWatLay()(2, 1) = 1.0;
+  s.solve(in, noSed_);
+  for (WaterLayerTerm t :
+       {WaterLayerTerm::AdvDwnOwn, WaterLayerTerm::AdvDwnNbr, WaterLayerTerm::AdvUpsOwn,
+        WaterLayerTerm::AdvUpsNbr, WaterLayerTerm::Inflow}) {
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(s.term(t, 1)[static_cast<std::size_t>(i)], 0.0);
+  }
+  EXPECT_LT(s.term(WaterLayerTerm::DisDwnOwn, 1)[2], 0.0);
+  EXPECT_LT(s.term(WaterLayerTerm::Tra, 1)[2], 0.0);
+  EXPECT_GT(s.term(WaterLayerTerm::Dra, 1)[2], 0.0);
+  const WaterLayerAmounts m = s.amounts(in, 1);
+  EXPECT_EQ(m.upstream, 0.0);
+  EXPECT_EQ(m.downstream, 0.0);
+}
+
+TEST_F(WaterLayerTest, DecayInClosedSegmentFollowsExponential) {
+  // Explicit decay gives (1 - k dt)^n; against exp(-k t) the relative error
+  // is about 0.5 k dt x k t = 0.26 % here, so 0.5 % bounds it.
+  const double k = 1e-5;
+  const double dt = 600.0;
+  WaterLayerInput in = chain(1, 10.0, 1.0, 0.0, 0.0, dt);
+  in.compounds[0].cofTra = k;
+  WaterLayerSolver s(t_.run());
+  s.allocate(1, 1, 1.0);
+  const int n = 144;
+  for (int step = 0; step < n; ++step) s.solve(in, noSed_);
+  const double c = s.conLiqWatLay()(1, 1);
+  EXPECT_NEAR(c, std::pow(1.0 - k * dt, n), 1e-12);
+  EXPECT_NEAR(c / std::exp(-k * dt * n), 1.0, 5e-3);
+}
+
+TEST_F(WaterLayerTest, PulseAgainstOgataBanks) {
+  // A block of 1 g.m-3 from 100 to 300 m in a 3 km chain of 10 m segments,
+  // u = 0.05 m.s-1, D = 1 m2.s-1, after 20000 s (moved 1000 m): in an
+  // unbounded channel the solution is the difference of two Ogata-Banks
+  // fronts, 0.5 erfc((x - x0 - ut) / 2 sqrt(Dt)); the boundaries stay clear
+  // of the pulse. The central weights and the corrected numerical dispersion
+  // leave an error of order (dx / 2 sqrt(Dt))^2 / 2 ~ 1e-3 of the block; 5e-3
+  // bounds it with margin.
+  const double u = 0.05;
+  const double d = 1.0;
+  const double dt = 20.0;
+  WaterLayerInput in = chain(300, 10.0, 1.0, u, d, dt);
+  WaterLayerSolver s(t_.run());
+  s.allocate(300, 1, 0.0);
+  for (int i = 11; i <= 30; ++i) s.conLiqWatLay()(i, 1) = 1.0;
+  const int steps = 1000;
+  for (int step = 0; step < steps; ++step) s.solve(in, noSed_);
+  const double t = steps * dt;
+  const double spread = 2.0 * std::sqrt(d * t);
+  double maxErr = 0.0;
+  for (int i = 1; i <= 300; ++i) {
+    const double x = (i - 0.5) * 10.0;
+    const double exact =
+        0.5 * (std::erfc((x - 300.0 - u * t) / spread) - std::erfc((x - 100.0 - u * t) / spread));
+    maxErr = std::max(maxErr, std::fabs(s.conLiqWatLay()(i, 1) - exact));
+  }
+  EXPECT_LT(maxErr, 5e-3);
+}
+
+TEST_F(WaterLayerTest, MassBalanceClosesFromTermContributions) {
+  WaterLayerInput in = chain(4, 25.0, 1.2, 0.02, 0.5, 120.0);
+  in.start.area = {0, 1.1, 1.15, 1.2, 1.25};
+  in.start.qBou = {0.018, 0.02, 0.021, 0.022, 0.023};
+  in.conSus = 15.0;
+  in.cntOmSusSol = 0.1;
+  in.amaMphWatLay = 5.0;
+  in.thetaSat1 = 0.6;
+  in.thiLay1 = 0.01;
+  in.widSed.assign(5, 1.5);
+  in.qSpg = {0, 1e-6, -1e-6, 2e-6, -2e-6};
+  WaterLayerCompound& c = in.compounds[0];
+  c.isoSusSol = FreundlichIsotherm::make(1e-2, 1.0, 0.9);
+  c.cofSorMph = 1e-4;
+  c.cofTra = 1e-6;
+  c.cofVol = 1e-6;
+  c.conLiqEquAir = 0.01;
+  c.conSysUps = 0.3;
+  c.ratFor.assign(5, 1e-7);
+  c.ratAtmDep.assign(5, 1e-8);
+  c.flmDra.assign(5, 1e-6);
+  c.flmRnf.assign(5, 2e-6);
+  c.flmErs.assign(5, 3e-7);
+  CompoundSegmentArray sedCon;
+  sedCon.allocate(4, 1);
+  for (int i = 1; i <= 4; ++i) sedCon(i, 1) = 0.2 * i;
+  const std::vector<double> dif = {1e-9};
+  const SedimentTop sed{&sedCon, dif};
+  WaterLayerSolver s(t_.run());
+  s.allocate(4, 1, 0.0);
+  for (int i = 1; i <= 4; ++i) s.conLiqWatLay()(i, 1) = 0.1 * i;
+  s.solve(in, sed);
+  const WaterLayerAmounts m = s.amounts(in, 1);
+  // Every term is a coefficient times a concentration the update used, so
+  // the sum equals the storage change to round-off of the sums (~1e-16 of
+  // the amounts, here about 1 g).
+  EXPECT_NEAR(m.storageChange, m.sum(), 1e-13);
+  EXPECT_NEAR(m.internal, 0.0, 1e-14);
+  EXPECT_LT(m.downstream, 0.0);
+  EXPECT_GT(m.upstream, 0.0);
+  EXPECT_NE(m.sediment, 0.0);
+}
+
+TEST_F(WaterLayerTest, LoadingSolveAddsOnlyTheLoading) {
+  WaterLayerInput in = chain(3, 10.0, 1.0, 0.05, 1.0, 600.0);
+  in.conSus = 15.0;
+  in.cntOmSusSol = 0.1;
+  in.compounds[0].isoSusSol = FreundlichIsotherm::make(1e-2, 1.0, 0.9);
+  in.compounds[0].loaWatLay = {0, 0.0, 0.012, 0.0};
+  in.compounds[0].cofTra = 1e-3;  // ignored: no time passes
+  WaterLayerSolver s(t_.run());
+  s.allocate(3, 1, 0.1);
+  s.solveLoading(in);
+  const WaterLayerAmounts m = s.amounts(in, 1);
+  EXPECT_NEAR(m.loa, 0.12, 1e-15);
+  EXPECT_NEAR(m.storageChange, m.loa, 1e-15);
+  EXPECT_NEAR(s.conLiqWatLay()(1, 1), 0.1, 1e-15);
+  EXPECT_GT(s.conLiqWatLay()(2, 1), 0.1);
+}
+
+TEST_F(WaterLayerTest, StableTimeStepKeepsRddNonNegative) {
+  WaterLayerInput in = chain(5, 10.0, 1.0, 0.05, 1.0, 1.0);
+  in.compounds[0].cofTra = 1e-4;
+  WaterLayerSolver s(t_.run());
+  s.allocate(5, 1, 1.0);
+  const double dtMax = s.stableTimeStep(in, noSed_, false);
+  in.dt = dtMax;
+  s.solve(in, noSed_);
+  double minRdd = 1e30;
+  for (int i = 1; i <= 5; ++i) minRdd = std::min(minRdd, s.rdd(1)[static_cast<std::size_t>(i)]);
+  // At the limit the smallest diagonal is 0 up to the rounding of the root.
+  EXPECT_NEAR(minRdd, 0.0, 1e-12);
+}
+
+}  // namespace
+}  // namespace korvan
