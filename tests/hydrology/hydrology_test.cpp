@@ -838,6 +838,7 @@ TEST(HydrologyMessages, BackwaterDistanceStepInTheWrongDirection) {
                                 .cofVelHea = 1.1};
   std::vector<BackwaterPoint> points;
   const BackwaterCurve r = computeBackwaterCurve(c, 1.0, 0.2, 0.1, points);
+  EXPECT_EQ(r.status, BackwaterCurve::Status::DistanceStepTooSmall);
   TestRun t(testing::minimalInput());
   t.setup();
   const auto err = t.expectFatal([&] { checkBackwaterCurve(t.run().messages(), r); });

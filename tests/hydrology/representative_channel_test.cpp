@@ -213,23 +213,6 @@ TEST(BackwaterCurve, DepthBelowOneCentimetreStopsTheCurve) {
   EXPECT_GE(r.depth, 0.01 - (0.05 - 0.005) / 50.0);
 }
 
-TEST(BackwaterCurve, SupercriticalStepGoesTheWrongWay) {
-  // A steep smooth chute: at 0.2 m the flow of 1 m3.s-1 is supercritical
-  // (Fr = 3.6), so the energy head grows as the depth drops and the step
-  // would point downstream.
-  const RepresentativeChannel c{.widBot = 1.0,
-                                .sloSid = 0.0,
-                                .sloBot = 0.5,
-                                .len = 100.0,
-                                .widCre = 0.4,
-                                .hgtCre = 0.1,
-                                .cofRghRef = 100.0,
-                                .cofVelHea = 1.1};
-  std::vector<BackwaterPoint> points;
-  const BackwaterCurve r = computeBackwaterCurve(c, 1.0, 0.2, 0.1, points);
-  EXPECT_EQ(r.status, BackwaterCurve::Status::DistanceStepTooSmall);
-}
-
 TEST(BackwaterCurve, DepthBetweenCurvePointsIsInterpolated) {
   const std::vector<BackwaterPoint> points = {{0.0, 1.0}, {10.0, 0.8}, {30.0, 0.6}};
   EXPECT_DOUBLE_EQ(depthAtDistance(points, 5.0), 0.9);
