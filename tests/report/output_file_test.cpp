@@ -144,6 +144,19 @@ TEST(OutputFile, AnInvalidRealFormatStopsTheRun) {
 namespace korvan {
 namespace {
 
+// Selects the output segments at the given distances instead of all of them,
+// then sets up the clock, the water body and the sediment profile.
+void setupWithDistances(TestRun& t, const std::string& distances) {
+  std::string input = t.dir().read("t.kvn");
+  input.replace(input.find("All OptOutputDistances"), 22,
+                "table OptOutputDistances\ntable OutputDistances (m)\n" + distances + "end_table");
+  t.dir().write("t.kvn", input);
+  t.setup();
+  t.run().clock().readSettings();
+  t.run().waterBody().getWaterBody();
+  t.run().sediment().getSedimentProfile();
+}
+
 TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
   TestRun t(PrintRun::withInterval(
       waterBodyInput("e10.3 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
@@ -153,14 +166,7 @@ TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
                      "All OutputDepths\n"),
       "Day"));
   // Only two output segments: 2 and 7.
-  std::string input = t.dir().read("t.kvn");
-  input.replace(input.find("All OptOutputDistances"), 22,
-                "table OptOutputDistances\ntable OutputDistances (m)\n15\n65\nend_table");
-  t.dir().write("t.kvn", input);
-  t.setup();
-  t.run().clock().readSettings();
-  t.run().waterBody().getWaterBody();
-  t.run().sediment().getSedimentProfile();
+  setupWithDistances(t, "15\n65\n");
   OutputFile& out = t.run().outputFile();
   PrintSwitch a, b, c;
   const double amounts[] = {0.5, 1e-60};
@@ -209,14 +215,7 @@ TEST(OutputFile, ProfilesAlongTheWaterBodyAndDownTheSediment) {
                      "(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (-)\n"
                      "1 800 0.09 0.6 0.5 7.0\nend_table\n"),
       "Day"));
-  std::string input = t.dir().read("t.kvn");
-  input.replace(input.find("All OptOutputDistances"), 22,
-                "table OptOutputDistances\ntable OutputDistances (m)\n95\nend_table");
-  t.dir().write("t.kvn", input);
-  t.setup();
-  t.run().clock().readSettings();
-  t.run().waterBody().getWaterBody();
-  t.run().sediment().getSedimentProfile();
+  setupWithDistances(t, "95\n");
   OutputFile& out = t.run().outputFile();
   // Half a day after the start; -1 C and a concentration of -1e-3 are written as 0.
   out.writeXProfile(kStart + 0.5, [](int, int i) {
