@@ -18,7 +18,9 @@
 #include "hydrology/hydrology.hpp"
 #include "hydrology/lateral_entries.hpp"
 #include "hydrology/water_body.hpp"
+#include "report/mass_balance.hpp"
 #include "report/output_file.hpp"
+#include "report/substance_cycle.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
 #include "temperature/meteo.hpp"
@@ -56,7 +58,9 @@ Run::Run(Environment env)
       outputFile_(std::make_unique<OutputFile>(*this)),
       waterTemperature_(std::make_unique<WaterTemperature>(*this)),
       compounds_(std::make_unique<Compounds>(*this)),
-      loadings_(std::make_unique<Loadings>(*this)) {}
+      loadings_(std::make_unique<Loadings>(*this)),
+      massBalance_(std::make_unique<MassBalance>(*this)),
+      substance_(std::make_unique<SubstanceCycle>(*this, *massBalance_)) {}
 
 Run::~Run() = default;
 

@@ -34,6 +34,8 @@ class OutputFile;
 class WaterTemperature;
 class Compounds;
 class Loadings;
+class MassBalance;
+class SubstanceCycle;
 
 // What a run takes from its surroundings.
 struct Environment {
@@ -90,6 +92,8 @@ class Run {
   WaterTemperature& waterTemperature() { return *waterTemperature_; }
   Compounds& compounds() { return *compounds_; }
   Loadings& loadings() { return *loadings_; }
+  MassBalance& massBalance() { return *massBalance_; }
+  SubstanceCycle& substance() { return *substance_; }
 
   TextFile& log() { return units_.file(Unit::Log); }
   TextFile& output() { return units_.file(Unit::Output); }
@@ -123,6 +127,8 @@ class Run {
   std::unique_ptr<WaterTemperature> waterTemperature_;
   std::unique_ptr<Compounds> compounds_;
   std::unique_ptr<Loadings> loadings_;
+  std::unique_ptr<MassBalance> massBalance_;
+  std::unique_ptr<SubstanceCycle> substance_;
   bool terminated_ = false;
 };
 

@@ -3,6 +3,8 @@
 #include "driver/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/lateral_entries.hpp"
+#include "report/mass_balance.hpp"
+#include "report/substance_cycle.hpp"
 #include "substance/sediment.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
@@ -34,5 +36,13 @@ void RunModules::temperatureTotals() { run_.waterTemperature().updateIntegrals()
 void RunModules::temperatureFile(Task task) { run_.waterTemperature().fileTask(task); }
 std::vector<std::string> RunModules::compoundNames() { return run_.compounds().names(); }
 bool RunModules::profileEventRaised() { return run_.loadings().profileRaised(); }
+
+void RunModules::substance(Task task) { run_.substance().task(task); }
+void RunModules::massBalance(Task task) { run_.massBalance().task(task); }
+double RunModules::flowVelocityLastSegment() { return run_.substance().flowVelocityLastSegment(); }
+double RunModules::massFirstCompoundWaterLayer() {
+  return run_.substance().massFirstCompoundWaterLayer();
+}
+double RunModules::massFirstCompoundSediment() { return run_.substance().massFirstCompoundSediment(); }
 
 }  // namespace korvan

@@ -26,6 +26,11 @@ class RunModules : public ModuleSet {
   void temperatureFile(Task task) override;
   std::vector<std::string> compoundNames() override;
   bool profileEventRaised() override;
+  void substance(Task task) override;
+  void massBalance(Task task) override;
+  double flowVelocityLastSegment() override;
+  double massFirstCompoundWaterLayer() override;
+  double massFirstCompoundSediment() override;
 
  private:
   Run& run_;

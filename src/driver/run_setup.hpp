@@ -50,6 +50,9 @@ class RunIdentity {
   bool isMerix() const { return callingProgram_ == "MERIX"; }
   // The Orlan edition: CallingProgram contains Orlan.
   bool isOrlan() const { return callingProgram_.find("Orlan") != std::string::npos; }
+  // The ZR and BRAX editions, which evaluate targets in a stretch.
+  bool isZR() const { return callingProgram_ == "ZR"; }
+  bool isBRAX() const { return callingProgram_ == "BRAX"; }
 
   // The report header on the output, log or summary file.
   void writeHeader(Unit unit);

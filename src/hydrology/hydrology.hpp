@@ -167,6 +167,13 @@ class Hydrology {
   double widFldErs();         // m
   double areaSurPndInp();     // m2
   double areaErsSurPndInp();  // m2
+  // The field width (m2 of field per metre of water body) whose drainage,
+  // runoff and eroded soil reach the water body: the field strips of a water
+  // course, the catchment area over Len of a pond, as the water balance
+  // takes them, so that water and substance come from the same area.
+  double widEntDra();
+  double widEntRnf();
+  double widEntErs();
   double qBasPndInp();        // m3.s-1
   double hgtCrePnd();         // m
   double widCrePnd();         // m

@@ -127,6 +127,21 @@ double Hydrology::widFldErs() {
   return parameter(WidFldErs_, "WidFldErs", {.unit = "(m)", .min = 0.0, .max = 1000.0});
 }
 
+double Hydrology::widEntDra() {
+  if (kind_ == HydrologyKind::Pond) return areaSurPndInp() / run_.waterBody().len();
+  return widFldDra();
+}
+double Hydrology::widEntRnf() {
+  if (kind_ == HydrologyKind::Pond) return areaSurPndInp() / run_.waterBody().len();
+  // The Orlan pond takes drainage and runoff from the one catchment.
+  if (kind_ == HydrologyKind::OrlanPond) return widFldDra();
+  return widFldRnf();
+}
+double Hydrology::widEntErs() {
+  if (kind_ == HydrologyKind::Pond) return areaErsSurPndInp() / run_.waterBody().len();
+  return widFldErs();
+}
+
 // --- Pond -----------------------------------------------------------------
 
 double Hydrology::areaSurPndInp() {

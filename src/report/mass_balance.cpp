@@ -38,7 +38,7 @@ void addWaterLayerAmounts(const WaterLayerAmounts& w, BalanceAmounts& a) {
   a.AmaAtmDepWatLay += w.atmDep;
   a.AmaDraWatLay += w.dra;
   // Eroded soil reaches the water layer with the runoff water.
-  a.AmaRnoWatLay += w.rnf + w.ers;
+  a.AmaRnoWatLay += w.rnf;
   a.excWatLay += w.sediment;
   a.AmaDwnWatLay += w.downstream;
   // The exchange between segments cancels to round-off; it is kept with the

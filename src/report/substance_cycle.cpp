@@ -1,11 +1,13 @@
 #include "report/substance_cycle.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <utility>
 
 #include "driver/modules.hpp"
 #include "driver/run.hpp"
+#include "driver/run_setup.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/run_options.hpp"
@@ -28,38 +30,53 @@ std::size_t at(int i) {
 
 SubstanceCycle::SubstanceCycle(Run& run, MassBalance& balance)
     : run_(run), balance_(balance), water_(run), sediment_(run) {
-  using B = CompoundBalance;
-  // The print order of the mass-balance variables; states print their
-  // current value, cumulative fluxes the amount since the previous print.
-  const struct {
-    const char* name;
-    double B::*term;
-    bool cumulative;
-  } order[] = {
-      {"AmaWatLay", &B::AmaWatLay, false},
-      {"AmaSed", &B::AmaSed, false},
-      {"AmaTraWatLay", &B::AmaTraWatLay, true},
-      {"AmaVolWatLay", &B::AmaVolWatLay, true},
-      {"AmaForWatLay", &B::AmaForWatLay, true},
-      {"AmaSedInWatLay", &B::AmaSedInWatLay, true},
-      {"AmaSedOutWatLay", &B::AmaSedOutWatLay, true},
-      {"AmaDwnWatLay", &B::AmaDwnWatLay, true},
-      {"AmaUpsWatLay", &B::AmaUpsWatLay, true},
-      {"AmaDrfWatLay", &B::AmaDrfWatLay, true},
-      {"AmaAtmDepWatLay", &B::AmaAtmDepWatLay, true},
-      {"AmaDraWatLay", &B::AmaDraWatLay, true},
-      {"AmaRnoWatLay", &B::AmaRnoWatLay, true},
-      {"AmaErrWatLay", &B::AmaErrWatLay, false},
-      {"AmaTraSed", &B::AmaTraSed, true},
-      {"AmaForSed", &B::AmaForSed, true},
-      {"AmaWatLayInSed", &B::AmaWatLayInSed, true},
-      {"AmaWatLayOutSed", &B::AmaWatLayOutSed, true},
-      {"AmaDwnSed", &B::AmaDwnSed, true},
-      {"AmaErsSed", &B::AmaErsSed, true},
-      {"AmaErrSed", &B::AmaErrSed, false},
+  using S = SubstanceCycle;
+  segmentConcentrations_ = {
+      {"ConSysWatLay", "(g.m-3)", &S::conSysWatLay},
+      {"ConLiqWatLay", "(g.m-3)", &S::conLiqWatLay},
+      {"CntSorMph", "(g.kg-1)", &S::cntSorMph},
+      {"CntSorSusSol", "(g.kg-1)", &S::cntSorSusSol},
+      {"CntSedTgt", "(g.kg-1)", &S::cntSedTgt},
+      {"ConLiqSedTgt", "(g.m-3)", &S::conLiqSedTgt},
+      {"CntSorSedTgt", "(g.kg-1)", &S::cntSorSedTgt},
   };
-  balanceVariables_.reserve(std::size(order));
-  for (const auto& o : order) balanceVariables_.push_back({o.name, o.term, o.cumulative});
+  layerConcentrations_ = {
+      {"ConSysSed", "(g.m-3)", &S::conSysSed},
+      {"ConLiqSed", "(g.m-3)", &S::conLiqSed},
+      {"CntSorSed", "(g.kg-1)", &S::cntSorSed},
+  };
+  using B = CompoundBalance;
+  constexpr MassKind St = MassKind::State, Cu = MassKind::Cumulative, Co = MassKind::Component;
+  // The print order of the masses; states print their current value,
+  // cumulative fluxes the amount since the previous print.
+  masses_ = {
+      {"AmaWatLay", St, &B::AmaWatLay},
+      {"AmaLiqWatLay", Co, nullptr, &S::amaLiqWatLay},
+      {"AmaSorSusSol", Co, nullptr, &S::amaSorSusSol},
+      {"AmaSorMph", Co, nullptr, &S::amaSorMph},
+      {"AmaSed", St, &B::AmaSed},
+      {"AmaLiqSed", Co, nullptr, &S::amaLiqSed},
+      {"AmaSorSed", Co, nullptr, &S::amaSorSed},
+      {"AmaTraWatLay", Cu, &B::AmaTraWatLay},
+      {"AmaVolWatLay", Cu, &B::AmaVolWatLay},
+      {"AmaForWatLay", Cu, &B::AmaForWatLay},
+      {"AmaSedInWatLay", Cu, &B::AmaSedInWatLay},
+      {"AmaSedOutWatLay", Cu, &B::AmaSedOutWatLay},
+      {"AmaDwnWatLay", Cu, &B::AmaDwnWatLay},
+      {"AmaUpsWatLay", Cu, &B::AmaUpsWatLay},
+      {"AmaDrfWatLay", Cu, &B::AmaDrfWatLay},
+      {"AmaAtmDepWatLay", Cu, &B::AmaAtmDepWatLay},
+      {"AmaDraWatLay", Cu, &B::AmaDraWatLay},
+      {"AmaRnoWatLay", Cu, &B::AmaRnoWatLay},
+      {"AmaErrWatLay", St, &B::AmaErrWatLay},
+      {"AmaTraSed", Cu, &B::AmaTraSed},
+      {"AmaForSed", Cu, &B::AmaForSed},
+      {"AmaWatLayInSed", Cu, &B::AmaWatLayInSed},
+      {"AmaWatLayOutSed", Cu, &B::AmaWatLayOutSed},
+      {"AmaDwnSed", Cu, &B::AmaDwnSed},
+      {"AmaErsSed", Cu, &B::AmaErsSed},
+      {"AmaErrSed", St, &B::AmaErrSed},
+  };
 }
 
 void SubstanceCycle::task(Task task) {
@@ -131,14 +148,17 @@ void SubstanceCycle::initialise() {
   phaseConcentrations();
   processCoefficients();
 
-  // Every integral and baseline exists before the first step, so that no
-  // step allocates.
-  for (ConcentrationVariable* v : {&ConSysWatLay_, &ConLiqWatLay_}) {
-    v->integral.allocate(numSeg, nc);
-    v->atLastPrint.allocate(numSeg, nc);
-  }
-  for (BalanceVariable& v : balanceVariables_) v.atLastPrint.assign(at(nc), 0.0);
+  // Every array exists before the first step, so that no step allocates;
+  // the integrals of the printed concentrations are sized at their first
+  // print, which is part of this initialisation.
+  for (MassVariable& v : masses_) v.atLastPrint.assign(at(nc), 0.0);
   values_.assign(at(nc), 0.0);
+  stretchAverages_ = run_.identity().isZR() || run_.identity().isBRAX();
+  ZRAvg_.assign(at(nc), StretchAverage{});
+  erosion_ = variableFlow_ && options.optLoa() == LoadingSource::QUIB;
+  flmErsSed_.allocate(numSeg, nc);
+  timInt_ = 0.0;
+  if (stretchAverages_) updateStretchAverages();
 
   balance_.initialise(nc, clock.tim());
   for (int k = 1; k <= nc; ++k) balance_.setMassesPresent(k, amaWatLay(k), amaSed(k));
@@ -223,8 +243,46 @@ void SubstanceCycle::subStep(int subStep) {
   copyTopLayer();
   water_.step(subStep, dt_, top_);
   last_ = &water_.gather(subStep, dt_);
-  sediment_.step(dt_, water_.conLiqWatLaySta());
+  if (stretchAverages_) updateStretchAverages();
+  if (erosion_) {
+    // The substance on eroded soil of the step's start, over the field
+    // width whose soil reaches the water body.
+    const LoadingEntries& en = run_.loadings().entries();
+    const double width = run_.hydrology().widEntErs();
+    for (int k = 1; k <= flmErsSed_.numCompounds(); ++k) {
+      for (int i = 1; i <= flmErsSed_.upperBound(); ++i) {
+        flmErsSed_(i, k) = en.flmErsPrevious(i, k) * width;
+      }
+    }
+  }
+  sediment_.step(dt_, water_.conLiqWatLaySta(), erosion_ ? &flmErsSed_ : nullptr);
   phaseConcentrations();
+}
+
+// The volume-weighted mean dissolved concentration over the evaluation
+// stretch and over the whole water body.
+void SubstanceCycle::updateStretchAverages() {
+  WaterBody& wb = run_.waterBody();
+  const Hydrology& hy = run_.hydrology();
+  const int n = wb.numSeg();
+  const int first = n == 1 ? 1 : wb.firstTargetSegment();
+  const int last = n == 1 ? 1 : wb.lastTargetSegment();
+  const CompoundSegmentArray& c = water_.conLiqWatLay();
+  for (int k = 1; k <= static_cast<int>(ZRAvg_.size()); ++k) {
+    double mass = 0.0, volume = 0.0, massAll = 0.0, volumeAll = 0.0;
+    for (int i = 1; i <= n; ++i) {
+      const double v = hy.area(i) * wb.lenSeg(i);
+      massAll += c(i, k) * v;
+      volumeAll += v;
+      if (i >= first && i <= last) {
+        mass += c(i, k) * v;
+        volume += v;
+      }
+    }
+    StretchAverage& a = ZRAvg_[ci(k)];
+    a.stretch = volume > 0.0 ? mass / volume : 0.0;
+    a.all = volumeAll > 0.0 ? massAll / volumeAll : 0.0;
+  }
 }
 
 void SubstanceCycle::copyTopLayer() {
@@ -247,18 +305,28 @@ void SubstanceCycle::updateBalance() {
   }
 }
 
-// Rectangle rule with the value at the end of the sub-step.
+// Rectangle rule with the value at the end of the sub-step; only the
+// integrals of printed variables run.
 void SubstanceCycle::updateIntegrals() {
   const double days = dt_ / kSecondsPerDay;
   const int nc = balance_.numCompounds();
   const int numSeg = run_.waterBody().numSeg();
-  Compounds& cp = run_.compounds();
-  for (int k = 1; k <= nc; ++k) {
-    for (int i = 1; i <= numSeg; ++i) {
-      ConSysWatLay_.integral(i, k) += cp.conSysWatLay(i, k) * days;
-      ConLiqWatLay_.integral(i, k) += water_.conLiqWatLay()(i, k) * days;
+  for (SegmentConcentration& v : segmentConcentrations_) {
+    if (!printing(v.sw)) continue;
+    for (int k = 1; k <= nc; ++k) {
+      for (int i = 1; i <= numSeg; ++i) v.integral(i, k) += (this->*v.current)(i, k) * days;
     }
   }
+  const int numLay = sediment_.input().numLayers;
+  for (LayerConcentration& v : layerConcentrations_) {
+    if (!printing(v.sw)) continue;
+    for (int k = 1; k <= nc; ++k) {
+      for (int i = 1; i <= numSeg; ++i) {
+        for (int j = 1; j <= numLay; ++j) v.integral(j, i, k) += (this->*v.current)(j, i, k) * days;
+      }
+    }
+  }
+  for (StretchAverage& a : ZRAvg_) a.integral += a.stretch * days;
   timInt_ += days;
 }
 
@@ -273,6 +341,7 @@ void SubstanceCycle::loadingAtEndOfStep() {
   water_.step(n_, dt_, top_);
   const WaterLayerInput& in = water_.gather(n_, dt_);
   phaseConcentrations();
+  if (stretchAverages_) updateStretchAverages();
   for (int k = 1; k <= balance_.numCompounds(); ++k) {
     balance_.addDrift(k, water_.amounts(in, k).loa, amaWatLay(k));
   }
@@ -315,7 +384,7 @@ double SubstanceCycle::flowVelocityLastSegment() const {
   return run_.hydrology().velWatFlw(run_.waterBody().numSeg());
 }
 
-// --- Print ---------------------------------------------------------------------
+// --- Printed values -----------------------------------------------------------
 
 double SubstanceCycle::conSysWatLay(int i, int k) const {
   return run_.compounds().conSysWatLay(i, k);
@@ -325,41 +394,200 @@ double SubstanceCycle::conLiqWatLay(int i, int k) const {
   return water_.conLiqWatLay()(i, k);
 }
 
+double SubstanceCycle::cntSorMph(int i, int k) const {
+  return run_.compounds().cntSorMph(i, k) * 1000.0;
+}
+
+double SubstanceCycle::cntSorSusSol(int i, int k) const {
+  return run_.compounds().cntSorSusSol(i, k) * 1000.0;
+}
+
+double SubstanceCycle::conSysSed(int j, int i, int k) const {
+  return run_.compounds().conSysSed(j, i, k);
+}
+
+double SubstanceCycle::conLiqSed(int j, int i, int k) const {
+  return sediment_.conLiqSed(j, i, k);
+}
+
+double SubstanceCycle::cntSorSed(int j, int i, int k) const {
+  return run_.compounds().cntSorSed(j, i, k) * 1000.0;
+}
+
+int SubstanceCycle::numLayTgt() const {
+  return std::min(run_.waterBody().numLayTgt(), sediment_.input().numLayers);
+}
+
+// Thickness-weighted mean of ConSysSed / Rho over the target layer.
+double SubstanceCycle::cntSedTgt(int i, int k) const {
+  const SedimentSolverInput& in = sediment_.input();
+  double sum = 0.0, thickness = 0.0;
+  for (int j = 1; j <= numLayTgt(); ++j) {
+    const std::size_t s = static_cast<std::size_t>(j);
+    sum += in.thiLay[s] * run_.compounds().conSysSed(j, i, k) / in.rho[s];
+    thickness += in.thiLay[s];
+  }
+  return thickness > 0.0 ? 1000.0 * sum / thickness : 0.0;
+}
+
+// Mean of ConLiqSed weighted by the water in each layer.
+double SubstanceCycle::conLiqSedTgt(int i, int k) const {
+  const SedimentSolverInput& in = sediment_.input();
+  double sum = 0.0, weight = 0.0;
+  for (int j = 1; j <= numLayTgt(); ++j) {
+    const std::size_t s = static_cast<std::size_t>(j);
+    const double w = in.thiLay[s] * in.thetaSat[s];
+    sum += w * sediment_.conLiqSed(j, i, k);
+    weight += w;
+  }
+  return weight > 0.0 ? sum / weight : 0.0;
+}
+
+// Mean of CntSorSed weighted by the dry mass of each layer.
+double SubstanceCycle::cntSorSedTgt(int i, int k) const {
+  const SedimentSolverInput& in = sediment_.input();
+  double sum = 0.0, weight = 0.0;
+  for (int j = 1; j <= numLayTgt(); ++j) {
+    const std::size_t s = static_cast<std::size_t>(j);
+    const double w = in.thiLay[s] * in.rho[s];
+    sum += w * run_.compounds().cntSorSed(j, i, k);
+    weight += w;
+  }
+  return weight > 0.0 ? 1000.0 * sum / weight : 0.0;
+}
+
+// The parts of the water layer's mass: dissolved, on suspended solids, and
+// on macrophytes as the rest of the total.
+double SubstanceCycle::amaLiqWatLay(int k) const {
+  const WaterBody& wb = run_.waterBody();
+  const Hydrology& hy = run_.hydrology();
+  double sum = 0.0;
+  for (int i = 1; i <= wb.numSeg(); ++i) sum += conLiqWatLay(i, k) * hy.area(i) * wb.lenSeg(i);
+  return sum;
+}
+
+double SubstanceCycle::amaSorSusSol(int k) const {
+  WaterBody& wb = run_.waterBody();
+  const Hydrology& hy = run_.hydrology();
+  Compounds& cp = run_.compounds();
+  double sum = 0.0;
+  for (int i = 1; i <= wb.numSeg(); ++i) {
+    sum += wb.conSus() * cp.cntSorSusSol(i, k) * hy.area(i) * wb.lenSeg(i);
+  }
+  return sum;
+}
+
+double SubstanceCycle::amaSorMph(int k) const {
+  return amaWatLay(k) - amaLiqWatLay(k) - amaSorSusSol(k);
+}
+
+double SubstanceCycle::amaLiqSed(int k) const {
+  const WaterBody& wb = run_.waterBody();
+  const SedimentSolverInput& in = sediment_.input();
+  double sum = 0.0;
+  for (int i = 1; i <= wb.numSeg(); ++i) {
+    double column = 0.0;
+    for (int j = 1; j <= in.numLayers; ++j) {
+      const std::size_t s = static_cast<std::size_t>(j);
+      column += in.thetaSat[s] * sediment_.conLiqSed(j, i, k) * sediment_.areaLayer(j);
+    }
+    sum += column * wb.lenSeg(i);
+  }
+  return sum;
+}
+
+double SubstanceCycle::amaSorSed(int k) const {
+  return amaSed(k) - amaLiqSed(k);
+}
+
+// --- Print ---------------------------------------------------------------------
+
 void SubstanceCycle::print() {
   const double t = run_.clock().tim();
   // The loading module's variables come before the concentrations.
   run_.loadings().print(t);
-  printConcentration(t, "ConSysWatLay", ConSysWatLay_, &SubstanceCycle::conSysWatLay);
-  printConcentration(t, "ConLiqWatLay", ConLiqWatLay_, &SubstanceCycle::conLiqWatLay);
-  for (BalanceVariable& v : balanceVariables_) printBalanceTerm(t, v);
-  timIntLastPrint_ = timInt_;
+  printSegmentConcentration(t, segmentConcentrations_[0]);
+  printSegmentConcentration(t, segmentConcentrations_[1]);
+  if (stretchAverages_) printStretchAverage(t);
+  if (!printConLiqWatLayCur_.known || printConLiqWatLayCur_.yes) {
+    run_.outputFile().printSegmentsCompounds(
+        t, "ConLiqWatLayCur", [&](int c, int i) { return conLiqWatLay(i, c + 1); },
+        printConLiqWatLayCur_, "(g.m-3)", "(g.m-3)", true);
+  }
+  printSegmentConcentration(t, segmentConcentrations_[2]);
+  printSegmentConcentration(t, segmentConcentrations_[3]);
+  for (LayerConcentration& v : layerConcentrations_) printLayerConcentration(t, v);
+  for (std::size_t n = 4; n < segmentConcentrations_.size(); ++n) {
+    printSegmentConcentration(t, segmentConcentrations_[n]);
+  }
+  for (MassVariable& v : masses_) printMass(t, v);
+}
+
+void SubstanceCycle::printStretchAverage(double t) {
+  if (printConLiqWatZRAvg_.known && !printConLiqWatZRAvg_.yes) return;
+  for (std::size_t c = 0; c < ZRAvg_.size(); ++c) values_[c] = ZRAvg_[c].stretch;
+  run_.outputFile().printCompounds(t, "ConLiqWatZRAvg", values_, printConLiqWatZRAvg_, "(g.m-3)",
+                                   "(g.m-3)");
 }
 
 // The current value at the first print, afterwards the mean over the print
 // interval from the time integral.
-void SubstanceCycle::printConcentration(double t, const char* name, ConcentrationVariable& v,
-                                        double (SubstanceCycle::*current)(int i, int k) const) {
+void SubstanceCycle::printSegmentConcentration(double t, SegmentConcentration& v) {
   if (v.sw.known && !v.sw.yes) return;
-  const double interval = timInt_ - timIntLastPrint_;
+  const double interval = timInt_ - v.timeAtLastPrint;
   const bool mean = v.printed && interval > 0.0;
   run_.outputFile().printSegmentsCompounds(
-      t, name,
+      t, v.name,
       [&](int c, int i) {
         const int k = c + 1;
-        return mean ? (v.integral(i, k) - v.atLastPrint(i, k)) / interval : (this->*current)(i, k);
+        return mean ? (v.integral(i, k) - v.atLastPrint(i, k)) / interval
+                    : (this->*v.current)(i, k);
       },
-      v.sw, "(g.m-3)", "(g.m-3)");
+      v.sw, v.unit, v.unit);
+  if (!v.sw.yes) return;
+  if (!v.printed) {
+    v.integral.allocate(run_.waterBody().numSeg(), balance_.numCompounds());
+    v.atLastPrint.allocate(run_.waterBody().numSeg(), balance_.numCompounds());
+  }
   v.atLastPrint = v.integral;
+  v.timeAtLastPrint = timInt_;
   v.printed = true;
 }
 
-void SubstanceCycle::printBalanceTerm(double t, BalanceVariable& v) {
+void SubstanceCycle::printLayerConcentration(double t, LayerConcentration& v) {
+  if (v.sw.known && !v.sw.yes) return;
+  const double interval = timInt_ - v.timeAtLastPrint;
+  const bool mean = v.printed && interval > 0.0;
+  run_.outputFile().printLayers(
+      t, v.name,
+      [&](int c, int j, int i) {
+        const int k = c + 1;
+        return mean ? (v.integral(j, i, k) - v.atLastPrint(j, i, k)) / interval
+                    : (this->*v.current)(j, i, k);
+      },
+      v.sw, v.unit, v.unit);
+  if (!v.sw.yes) return;
+  if (!v.printed) {
+    const int nc = balance_.numCompounds();
+    v.integral.allocate(sediment_.input().numLayers, run_.waterBody().numSeg(), nc);
+    v.atLastPrint.allocate(sediment_.input().numLayers, run_.waterBody().numSeg(), nc);
+  }
+  v.atLastPrint = v.integral;
+  v.timeAtLastPrint = timInt_;
+  v.printed = true;
+}
+
+void SubstanceCycle::printMass(double t, MassVariable& v) {
   if (v.sw.known && !v.sw.yes) return;
   const int nc = balance_.numCompounds();
   for (int k = 1; k <= nc; ++k) {
-    const double value = balance_.compound(k).*v.term;
     const std::size_t c = at(k - 1);
-    values_[c] = v.cumulative && v.printed ? value - v.atLastPrint[c] : value;
+    if (v.kind == MassKind::Component) {
+      values_[c] = (this->*v.component)(k);
+      continue;
+    }
+    const double value = balance_.compound(k).*v.term;
+    values_[c] = v.kind == MassKind::Cumulative && v.printed ? value - v.atLastPrint[c] : value;
     v.atLastPrint[c] = value;
   }
   run_.outputFile().printCompounds(t, v.name, values_, v.sw, "(g)", "(g)");

@@ -7,6 +7,7 @@
 // Indices: segments i = 1..N, sediment layers j = 1..L, compounds k = 1..n.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "report/mass_balance.hpp"
@@ -48,22 +49,60 @@ class SubstanceCycle {
   double amaWatLay(int k) const;
   double amaSed(int k) const;
 
+  // The evaluation-stretch mean of ConLiqWatLay (ZR, BRAX; g.m-3) of
+  // compound k, its time integral (g.m-3.d) and the mean over all segments.
+  double conLiqWatZRAvg(int k) const { return ZRAvg_.empty() ? 0.0 : ZRAvg_[ci(k)].stretch; }
+  double conLiqWatZRAvgIntegral(int k) const {
+    return ZRAvg_.empty() ? 0.0 : ZRAvg_[ci(k)].integral;
+  }
+  double conLiqWatAvg(int k) const { return ZRAvg_.empty() ? 0.0 : ZRAvg_[ci(k)].all; }
+
+  // Values of the sediment target layer of segment i for compound k:
+  // CntSedTgt (g.kg-1), ConLiqSedTgt (g.m-3), CntSorSedTgt (g.kg-1).
+  double cntSedTgt(int i, int k) const;
+  double conLiqSedTgt(int i, int k) const;
+  double cntSorSedTgt(int i, int k) const;
+
  private:
-  // A printed mass-balance term: a state (current value) or a cumulative
-  // flux (the amount since the previous print).
-  struct BalanceVariable {
+  static std::size_t ci(int k) { return static_cast<std::size_t>(k - 1); }
+
+  // A printed mass: a state (current value), a cumulative flux (the amount
+  // since the previous print) or a component of a state that is computed
+  // only for printing.
+  enum class MassKind { State, Cumulative, Component };
+  struct MassVariable {
     const char* name;
-    double CompoundBalance::*term;
-    bool cumulative;
+    MassKind kind;
+    double CompoundBalance::*term = nullptr;               // State, Cumulative
+    double (SubstanceCycle::*component)(int k) const = nullptr;  // Component
     PrintSwitch sw{};
     bool printed = false;
     std::vector<double> atLastPrint{};  // per compound
   };
-  // A printed concentration with its interval integral.
-  struct ConcentrationVariable {
+  // A concentration or content per segment and compound: the current value
+  // at the first print, afterwards the mean over the print interval from its
+  // time integral, which runs only while the variable is printed.
+  struct SegmentConcentration {
+    const char* name;
+    const char* unit;
+    double (SubstanceCycle::*current)(int i, int k) const;
     PrintSwitch sw{};
-    CompoundSegmentArray integral, atLastPrint;
+    CompoundSegmentArray integral{}, atLastPrint{};
+    double timeAtLastPrint = 0.0;  // of the run's integral clock (days)
     bool printed = false;
+  };
+  // The same per sediment layer, segment and compound.
+  struct LayerConcentration {
+    const char* name;
+    const char* unit;
+    double (SubstanceCycle::*current)(int j, int i, int k) const;
+    PrintSwitch sw{};
+    CompoundSedimentArray integral{}, atLastPrint{};
+    double timeAtLastPrint = 0.0;
+    bool printed = false;
+  };
+  struct StretchAverage {
+    double stretch = 0.0, all = 0.0, integral = 0.0;
   };
 
   void initialise();
@@ -83,11 +122,28 @@ class SubstanceCycle {
   // ConLiqSed of the top layer, which the water layer reads.
   void copyTopLayer();
 
-  void printConcentration(double t, const char* name, ConcentrationVariable& v,
-                          double (SubstanceCycle::*current)(int i, int k) const);
-  void printBalanceTerm(double t, BalanceVariable& v);
+  void updateStretchAverages();
+  static bool printing(const PrintSwitch& sw) { return sw.known && sw.yes; }
+  void printSegmentConcentration(double t, SegmentConcentration& v);
+  void printLayerConcentration(double t, LayerConcentration& v);
+  void printMass(double t, MassVariable& v);
+  void printStretchAverage(double t);
+
+  // Current values of the printed variables.
   double conSysWatLay(int i, int k) const;
   double conLiqWatLay(int i, int k) const;
+  double cntSorMph(int i, int k) const;     // g.kg-1
+  double cntSorSusSol(int i, int k) const;  // g.kg-1
+  double conSysSed(int j, int i, int k) const;
+  double conLiqSed(int j, int i, int k) const;
+  double cntSorSed(int j, int i, int k) const;  // g.kg-1
+  double amaLiqWatLay(int k) const;
+  double amaSorSusSol(int k) const;
+  double amaSorMph(int k) const;
+  double amaLiqSed(int k) const;
+  double amaSorSed(int k) const;
+  // Layers 1..numLayTgt and their weights for the target-layer means.
+  int numLayTgt() const;
 
   Run& run_;
   MassBalance& balance_;
@@ -107,12 +163,19 @@ class SubstanceCycle {
   CompoundSegmentArray conLiqSed1_;
   SedimentTop top_;
 
-  // Time integrals (value x days) over the run and their length (days).
+  // Length of the time integrals (days since the start of the pass).
   double timInt_ = 0.0;
-  double timIntLastPrint_ = 0.0;
-  ConcentrationVariable ConSysWatLay_, ConLiqWatLay_;
-  std::vector<BalanceVariable> balanceVariables_;
+  std::vector<SegmentConcentration> segmentConcentrations_;
+  std::vector<LayerConcentration> layerConcentrations_;
+  std::vector<MassVariable> masses_;
+  PrintSwitch printConLiqWatLayCur_, printConLiqWatZRAvg_;
   std::vector<double> values_;  // per compound, for printing
+  // Evaluation-stretch averages (ZR, BRAX).
+  bool stretchAverages_ = false;
+  std::vector<StretchAverage> ZRAvg_;
+  // Substance with eroded soil per metre of water course (g.m-1.s-1).
+  bool erosion_ = false;
+  CompoundSegmentArray flmErsSed_;
 };
 
 }  // namespace korvan

@@ -171,7 +171,7 @@ void SedimentSolver::allocate() {
   int_.assign(n, Interface{});
   AreaLay_.assign(n, 0.0);
   Qs_.assign(n, 0.0);
-  for (auto* v : {&gFix_, &gDt_, &lbd_, &ldd_, &lod_, &rbd_, &rdd_, &rod_, &src_, &stoSta_, &tra_,
+  for (auto* v : {&gFix_, &gDt_, &lbd_, &ldd_, &lod_, &rbd_, &rdd_, &rod_, &src_, &kdSta_, &stoSta_, &tra_,
                   &advOwn_, &advUpp_, &advLow_, &disOwn_, &disUpp_, &disLow_, &for_, &ers_}) {
     v->assign(n, 0.0);
   }
@@ -246,6 +246,7 @@ void SedimentSolver::partitionInitial() {
 void SedimentSolver::conductances(int k, std::span<const double> c0) {
   const int l = in_.numLayers;
   for (int j = 0; j <= l; ++j) Qs_[at(j)] = in_.widRefSpg * in_.flwWatSpgSed[at(j)];
+  for (int j = 1; j <= l; ++j) kdSta_[at(j)] = kd(j, k, c0[at(j)]);
   for (int j = 1; j < l; ++j) {
     const Interface& f = int_[at(j)];
     const double w = in_.widSedInterface[at(j)];
@@ -254,7 +255,7 @@ void SedimentSolver::conductances(int k, std::span<const double> c0) {
     // velocity.
     const double v = Qs_[at(j)] / w;
     const double cofDis = in_.lenDisSedLiq[at(j)] * std::fabs(v / theta);
-    const double r = theta + in_.rho[at(j)] * kd(j, k, c0[at(j)]) * in_.isotherm[at(k - 1)].expFre;
+    const double r = theta + in_.rho[at(j)] * kdSta_[at(j)] * in_.isotherm[at(k - 1)].expFre;
     // The numerical dispersion of the scheme, taken off the physical
     // coefficient: its spatial part and its time part (the latter grows with
     // the time step, so it is kept apart).
@@ -273,7 +274,7 @@ void SedimentSolver::buildColumn(int i, int k, double dt, double conWat, double 
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
     const double area = AreaLay_[s];
-    stoSta_[s] = area * (in_.thetaSat[s] + in_.rho[s] * kd(j, k, c0[s]));
+    stoSta_[s] = area * (in_.thetaSat[s] + in_.rho[s] * kdSta_[s]);
     // Transformation of the total content, first order.
     tra_[s] = dt * in_.cofTraSed(j, k) * stoSta_[s];
     for_[s] = dt * area * in_.ratForSed(j, i, k);
@@ -320,10 +321,11 @@ void SedimentSolver::buildColumn(int i, int k, double dt, double conWat, double 
   src_[at(l)] += srcBot_;
 }
 
-void SedimentSolver::storageEnd(int k, std::span<const double> c) {
+void SedimentSolver::storageEnd(int k, std::span<const double> c, bool firstIterate) {
   for (int j = 1; j <= in_.numLayers; ++j) {
     const std::size_t s = at(j);
-    ldd_[s] = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kd(j, k, c[s]));
+    const double kdEnd = firstIterate ? kdSta_[s] : kd(j, k, c[s]);
+    ldd_[s] = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdEnd);
   }
 }
 
@@ -354,7 +356,7 @@ void SedimentSolver::solveColumn(int i, int k, double dt, double conWat, double 
     } else {
       std::copy(cNew.begin(), cNew.end(), c.begin());
     }
-    storageEnd(k, c);
+    storageEnd(k, c, count == 1);
     checkPositivity();
     for (int j = 1; j <= l; ++j) {
       const std::size_t s = at(j);
@@ -468,7 +470,7 @@ double SedimentSolver::maxStableTimeStep(int k) {
       // rdd(dt) = S + a dt - b dt^2: storage, the rates of the own
       // concentration, and the part of the numerical dispersion that grows
       // with the time step.
-      const double sto = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kd(j, k, c0[s]));
+      const double sto = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdSta_[s]);
       double a = -in_.cofTraSed(j, k) * sto;
       double b = 0.0;
       if (j == 1) {

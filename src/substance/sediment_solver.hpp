@@ -206,9 +206,13 @@ class SedimentSolver {
   }
   // Conductance G(j) = gFix + gDt x dt (m2.s-1 per metre) of the inner
   // interfaces of a column at its start-of-step concentrations.
+  // Fills kdSta_ with the sorption coefficients at c0 (one power per layer)
+  // and the interface conductances from them.
   void conductances(int k, std::span<const double> c0);
   void buildColumn(int i, int k, double dt, double conWat, double ers);
-  void storageEnd(int k, std::span<const double> c);
+  // The end-of-step storage at the iterate c; the first iterate is c0,
+  // whose coefficients conductances() already holds.
+  void storageEnd(int k, std::span<const double> c, bool firstIterate);
   void checkPositivity() const;
   void solveColumn(int i, int k, double dt, double conWat, double ers);
   void storeTerms(int i, int k, std::span<const double> c0, std::span<const double> cNew);
@@ -231,7 +235,7 @@ class SedimentSolver {
   // Matrix of the column being solved (layer j), and the coefficient
   // contributions that the terms are evaluated from.
   std::vector<double> lbd_, ldd_, lod_, rbd_, rdd_, rod_, src_;
-  std::vector<double> stoSta_, tra_, advOwn_, advUpp_, advLow_, disOwn_, disUpp_, disLow_, for_,
+  std::vector<double> kdSta_, stoSta_, tra_, advOwn_, advUpp_, advLow_, disOwn_, disUpp_, disLow_, for_,
       ers_;
   double srcAdvTop_ = 0.0, srcDisTop_ = 0.0, srcBot_ = 0.0;  // boundary sources (g per metre)
   double ownAdvTop_ = 0.0, ownDisTop_ = 0.0, ownBot_ = 0.0;  // their own-concentration parts

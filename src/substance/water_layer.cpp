@@ -125,8 +125,9 @@ void WaterLayerSolver::readOptions() {
   cFischer_ =
       fischerCoefficient(id.isMerix() || id.isOrlan(), edition == "ZR" || edition == "BRAX");
   orlan_ = id.isOrlan();
-  merixWaterCourse_ =
-      id.isMerix() && run_.options().optWaterSystemType() == WaterSystemType::WaterCourse;
+  // The water system type is read only with variable flow; the hydrology
+  // has resolved it into its kind.
+  merixWaterCourse_ = id.isMerix() && run_.hydrology().kind() == HydrologyKind::WaterCourse;
 }
 
 void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conSysWatIni) {
@@ -233,7 +234,6 @@ void WaterLayerSolver::assemble(const WaterLayerInput& in, const SedimentTop& se
     put(T::AtmDep, i, dt * valueAt(c.ratAtmDep, i) * b);
     put(T::Dra, i, dt * valueAt(c.flmDra, i));
     put(T::Rnf, i, dt * valueAt(c.flmRnf, i));
-    put(T::Ers, i, dt * valueAt(c.flmErs, i));
     put(T::UpsCatch, i, dt * valueAt(c.flmUpsCatch, i));
     // Top sediment layer: seepage carries the concentration of the side it
     // leaves; diffusion over half the layer's thickness drives the difference.
@@ -277,7 +277,7 @@ void WaterLayerSolver::sumElements(int k, int numSeg) {
                  v(T::DifOut, i);
     rod_(i, k) = v(T::AdvUpsNbr, i) + v(T::DisUpsNbr, i);
     rbd_(i, k) = v(T::AdvDwnNbr, i) + v(T::DisDwnNbr, i);
-    src_(i, k) = v(T::Inflow, i) + v(T::AtmDep, i) + v(T::Dra, i) + v(T::Rnf, i) + v(T::Ers, i) +
+    src_(i, k) = v(T::Inflow, i) + v(T::AtmDep, i) + v(T::Dra, i) + v(T::Rnf, i) +
                  v(T::UpsCatch, i) + v(T::AirExc, i) + v(T::SpgIn, i) + v(T::DifIn, i) +
                  v(T::For, i) + v(T::Loa, i);
   }
@@ -496,7 +496,6 @@ WaterLayerAmounts WaterLayerSolver::amounts(const WaterLayerInput& in, int k) co
     m.atmDep += dx * v(T::AtmDep, i);
     m.dra += dx * v(T::Dra, i);
     m.rnf += dx * v(T::Rnf, i);
-    m.ers += dx * v(T::Ers, i);
     m.upsCatch += dx * v(T::UpsCatch, i);
     m.loa += dx * v(T::Loa, i);
     m.sediment += dx * ((v(T::SpgOut, i) + v(T::DifOut, i)) * c0 + v(T::SpgIn, i) + v(T::DifIn, i));
@@ -614,7 +613,7 @@ const WaterLayerInput& WaterLayerSolver::gather(int subStep, double dt) {
     c.cofVol = cp.cofVol(k);
     c.conLiqEquAir = cp.conLiqEquAir(k);
     for (std::vector<double>* v :
-         {&c.ratFor, &c.ratAtmDep, &c.flmDra, &c.flmRnf, &c.flmErs, &c.flmUpsCatch, &c.loaWatLay}) {
+         {&c.ratFor, &c.ratAtmDep, &c.flmDra, &c.flmRnf, &c.flmUpsCatch, &c.loaWatLay}) {
       v->assign(at(n) + 1, 0.0);
     }
     for (int i = 1; i <= n; ++i) {
@@ -626,12 +625,13 @@ const WaterLayerInput& WaterLayerSolver::gather(int subStep, double dt) {
       switch (loa) {
         case LoadingSource::DRALO:
         case LoadingSource::SULKA:
-          c.flmDra[at(i)] = en.flmDraPrevious(i, k) * hy.widFldDra();
-          c.flmRnf[at(i)] = en.flmRnfPrevious(i, k) * hy.widFldRnf();
+          c.flmDra[at(i)] = en.flmDraPrevious(i, k) * hy.widEntDra();
+          c.flmRnf[at(i)] = en.flmRnfPrevious(i, k) * hy.widEntRnf();
           break;
         case LoadingSource::QUIB:
-          c.flmRnf[at(i)] = en.flmRnfPrevious(i, k) * hy.widFldRnf();
-          c.flmErs[at(i)] = en.flmErsPrevious(i, k) * hy.widFldErs();
+          // The substance on eroded soil settles with the soil: it enters
+          // the sediment, not the water layer.
+          c.flmRnf[at(i)] = en.flmRnfPrevious(i, k) * hy.widEntRnf();
           break;
         case LoadingSource::BRAX:  // g.s-1 of the paved area into segment 1
           c.flmDra[at(i)] = i == 1 ? en.flmDraPrevious(1, k) / in.lenSeg[1] : 0.0;

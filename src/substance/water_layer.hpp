@@ -93,7 +93,7 @@ struct WaterLayerCompound {
   std::vector<double> ratFor;     // g.m-3.s-1, formation from parents, 1..N
   std::vector<double> ratAtmDep;  // g.m-2.s-1, atmospheric deposition, 1..N
   // Lateral entries, g.m-1.s-1 per metre of water course, 1..N.
-  std::vector<double> flmDra, flmRnf, flmErs, flmUpsCatch;
+  std::vector<double> flmDra, flmRnf, flmUpsCatch;
   std::vector<double> loaWatLay;  // g.m-1, loading of the loading solve, 1..N
 };
 
@@ -156,7 +156,6 @@ enum class WaterLayerTerm {
   AtmDep,     // source: atmospheric deposition
   Dra,        // source: drainage
   Rnf,        // source: runoff
-  Ers,        // source: erosion
   UpsCatch,   // source: entries of the upstream catchment
   AirExc,     // source: uptake from the air
   SpgIn,      // source: upward seepage from the sediment
@@ -171,13 +170,13 @@ inline constexpr int kNumWaterLayerTerms = static_cast<int>(WaterLayerTerm::Loa)
 struct WaterLayerAmounts {
   double storageChange = 0.0;  // end-of-step minus start-of-step mass in the storage terms
   double tra = 0.0, vol = 0.0, airExc = 0.0, formation = 0.0;
-  double atmDep = 0.0, dra = 0.0, rnf = 0.0, ers = 0.0, upsCatch = 0.0, loa = 0.0;
+  double atmDep = 0.0, dra = 0.0, rnf = 0.0, upsCatch = 0.0, loa = 0.0;
   double sediment = 0.0;    // net exchange with the sediment (seepage and diffusion)
   double upstream = 0.0;    // across node 0
   double downstream = 0.0;  // across node N (negative for outflow)
   double internal = 0.0;    // advection and dispersion between segments: 0 to round-off
   double sum() const {
-    return tra + vol + airExc + formation + atmDep + dra + rnf + ers + upsCatch + loa + sediment +
+    return tra + vol + airExc + formation + atmDep + dra + rnf + upsCatch + loa + sediment +
            upstream + downstream + internal;
   }
 };

@@ -35,8 +35,8 @@ class Example : public ::testing::TestWithParam<const char*> {};
 TEST_P(Example, RunsToTheEndAndReadsItsHydrologyBack) {
   const std::string id = GetParam();
   testing::TempDir dir;
-  fs::copy(fs::path(KORVAN_SOURCE_DIR) / "examples" / id, dir.path(),
-           fs::copy_options::recursive);
+  testing::copyExample(dir, id);
+  testing::setTimEnd(dir, id + ".kvn", testing::kShortTimEnd);
 
   const auto first = testing::runProgram(dir.path(), {id});
   ASSERT_EQ(first.status, kExitNormal) << dir.read(id + ".err");

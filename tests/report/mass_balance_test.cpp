@@ -92,7 +92,6 @@ TEST(MassBalanceSubstance, WaterLayerAmountsGoToTheirTerms) {
   w.airExc = 0.25;
   w.loa = 3.0;
   w.rnf = 0.5;
-  w.ers = 0.125;
   w.sediment = -0.75;
   w.upstream = 2.0;
   w.upsCatch = 0.5;
@@ -102,7 +101,7 @@ TEST(MassBalanceSubstance, WaterLayerAmountsGoToTheirTerms) {
   EXPECT_EQ(a.AmaTraWatLay, -1.0);
   EXPECT_EQ(a.AmaVolWatLay, -0.25);
   EXPECT_EQ(a.AmaDrfWatLay, 3.0);
-  EXPECT_EQ(a.AmaRnoWatLay, 0.625);
+  EXPECT_EQ(a.AmaRnoWatLay, 0.5);
   EXPECT_EQ(a.excWatLay, -0.75);
   EXPECT_EQ(a.AmaUpsWatLay, 2.5);
   EXPECT_EQ(a.AmaDwnWatLay, -1.5);

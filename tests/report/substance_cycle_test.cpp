@@ -31,6 +31,9 @@ constexpr const char* kSubstancePrints[] = {
     "AmaErrWatLay",       "AmaTraSed",    "AmaForSed",       "AmaWatLayInSed",  "AmaWatLayOutSed",
     "AmaDwnSed",          "AmaErsSed",    "AmaErrSed",       "AmaLoaWatLay",    "AmaLoaDrfWatLay",
     "AmaLoaAtmDepWatLay", "AmaAppSol",    "FlmDra",          "FlmRnf",          "FlmErs",
+    "ConLiqWatLayCur",    "CntSorMph",    "CntSorSusSol",    "ConSysSed",       "ConLiqSed",
+    "CntSorSed",          "CntSedTgt",    "ConLiqSedTgt",    "CntSorSedTgt",    "AmaLiqWatLay",
+    "AmaSorSusSol",       "AmaSorMph",    "AmaLiqSed",       "AmaSorSed",
 };
 
 // A closed, stagnant ditch: ten segments of 10 m, 1 m wide with vertical

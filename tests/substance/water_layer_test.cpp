@@ -256,7 +256,6 @@ TEST_F(WaterLayerTest, MassBalanceClosesFromTermContributions) {
   c.ratAtmDep.assign(5, 1e-8);
   c.flmDra.assign(5, 1e-6);
   c.flmRnf.assign(5, 2e-6);
-  c.flmErs.assign(5, 3e-7);
   CompoundSegmentArray sedCon;
   sedCon.allocate(4, 1);
   for (int i = 1; i <= 4; ++i) sedCon(i, 1) = 0.2 * i;

@@ -67,7 +67,16 @@ constexpr const char* kPrintedVariables[] = {
     "TemAirRef",  "FleRadShoDow", "FraHumAirRef", "FraCldCov",    "VelWndRef",
     "PreVapAir",  "FlvLiqPrc",    "FlvLiqEvp",    "QBou",         "DepWat",
     "VelWatFlw",  "VvrLiqDra",    "VvrLiqRnf",    "VolErrWatLay", "DepWatRepCha",
-    "FlwWatSpg",
+    "FlwWatSpg",  "CofDisPhs",
+    // Substance pass.
+    "AmaLoaWatLay", "AmaLoaDrfWatLay", "AmaLoaAtmDepWatLay", "AmaAppSol", "FlmDra", "FlmRnf",
+    "FlmErs", "ConSysWatLay", "ConLiqWatLay", "ConLiqWatZRAvg", "ConLiqWatLayCur", "CntSorMph",
+    "CntSorSusSol", "ConSysSed", "ConLiqSed", "CntSorSed", "CntSedTgt", "ConLiqSedTgt",
+    "CntSorSedTgt", "AmaWatLay", "AmaLiqWatLay", "AmaSorSusSol", "AmaSorMph", "AmaSed",
+    "AmaLiqSed", "AmaSorSed", "AmaTraWatLay", "AmaVolWatLay", "AmaForWatLay", "AmaSedInWatLay",
+    "AmaSedOutWatLay", "AmaDwnWatLay", "AmaUpsWatLay", "AmaDrfWatLay", "AmaAtmDepWatLay",
+    "AmaDraWatLay", "AmaRnoWatLay", "AmaErrWatLay", "AmaTraSed", "AmaForSed", "AmaWatLayInSed",
+    "AmaWatLayOutSed", "AmaDwnSed", "AmaErsSed", "AmaErrSed",
 };
 
 }  // namespace
@@ -137,9 +146,40 @@ std::string runnableInput(const std::string& extra) {
       "No print_SensHeaFlxAirWat\n"
       "No print_VapHeaFlxAirWat\n"
       "No print_SensHeaFlxWatSed\n"
-      "No print_HeaFlxPrc\n";
+      "No print_HeaFlxPrc\n"
+      // One compound that sorbs and transforms, no loading.
+      "300 MolMas_CMP (g.mol-1)\n1 ConLiqRefSusSol_CMP (mg.L-1)\n0.9 ExpFreSusSol_CMP (-)\n"
+      "100 KomSusSol_CMP (L.kg-1)\n0 CofSorMph_CMP (L.kg-1)\n1 ConLiqRefSed_CMP (mg.L-1)\n"
+      "0.9 ExpFreSed_CMP (-)\n100 KomSed_CMP (L.kg-1)\n4.3e-5 CofDifWatRef_CMP (m2.d-1)\n"
+      "10 DT50WatRef_CMP (d)\n20 TemRefTraWat_CMP (C)\n65.4 MolEntTraWat_CMP (kJ.mol-1)\n"
+      "30 DT50SedRef_CMP (d)\n20 TemRefTraSed_CMP (C)\n65.4 MolEntTraSed_CMP (kJ.mol-1)\n"
+      "100 SlbWatRef_CMP (mg.L-1)\n20 TemRefSlb_CMP (C)\n27 MolEntSlb_CMP (kJ.mol-1)\n"
+      "0 PreVapRef_CMP (Pa)\n20 TemRefVap_CMP (C)\n95 MolEntVap_CMP (kJ.mol-1)\n"
+      "0 ConSysWatIni (g.m-3)\n0 ConAir (kg.m-3)\n0 ConWatSpg (g.m-3)\n"
+      "0 FlwWatSpg (m3.m-2.d-1)\n15 ConSus (g.m-3)\n0.09 CntOmSusSol (kg.kg-1)\n"
+      "0 AmaMphWatLay (g.m-2)\n0.01 ThiLayTgt (m)\nCalc OptTimStp\n600 TimStpWat (s)\n"
+      "600 TimStpSed (s)\nFischer OptDis\n"
+      "table horizon SedimentProperties\nNr Rho CntOm ThetaSat CofDifRel pH\n"
+      "(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (-)\n1 800 0.09 0.6 0.5 7.0\nend_table\n"
+      "table horizon CntSysSedIni\nNr CntSysSedIni\n(-) (mg.kg-1)\n1 0\nend_table\n"
+      "table horizon DispersionLength\nNr LenDisSedLiq\n(-) (m)\n1 0.015\nend_table\n"
+      "table Loadings\nend_table\n";
   for (const char* name : kPrintedVariables) input += std::string("No print_") + name + "\n";
   return input + extra;
+}
+
+void copyExample(const TempDir& dir, const std::string& id) {
+  std::filesystem::copy(std::filesystem::path(KORVAN_SOURCE_DIR) / "examples" / id, dir.path(),
+                        std::filesystem::copy_options::recursive);
+}
+
+void setTimEnd(const TempDir& dir, const std::string& kvn, const std::string& date) {
+  std::string text = dir.read(kvn);
+  const auto at = text.find(" TimEnd");
+  ASSERT_NE(at, std::string::npos) << kvn;
+  const auto begin = text.rfind('\n', at) + 1;
+  text.replace(begin, at - begin, date + "     ");
+  dir.write(kvn, text);
 }
 
 void writeTestWeather(const TempDir& dir) {

@@ -39,6 +39,14 @@ class TempDir {
 
 // The records every valid input needs, followed by the extra lines.
 std::string minimalInput(const std::string& extra = "");
+// Copies the example scenario examples/<id> into the folder.
+void copyExample(const TempDir& dir, const std::string& id);
+// Ends the run of the input file `kvn` in the folder at `date` (its TimEnd
+// record replaced), so that an end-to-end test of a year-long scenario stays
+// short. The examples apply their substance in mid-May.
+void setTimEnd(const TempDir& dir, const std::string& kvn, const std::string& date);
+inline constexpr const char* kShortTimEnd = "20-May-1980";
+
 // An input on which a whole run completes: two days of 1980, hourly, one
 // compound, a ditch of ten segments with constant flow, a sediment of ten
 // layers, the weather of station Weather, all print switches off.

@@ -32,6 +32,8 @@ class RecordingModules : public RunModules {
     if (task == Task::Step) stepped.push_back(run_.waterTemperature().temWat());
     if (task == Task::TakeStored) taken.push_back(run_.waterTemperature().temWat());
   }
+  // The substance pass only reads the temperatures here.
+  void substance(Task) override {}
   std::vector<double> stepped, taken;
 
  private:
