@@ -1,0 +1,207 @@
+#include "report/concentration_tables.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/text_file.hpp"
+#include "driver/run.hpp"
+#include "hydrology/water_body.hpp"
+#include "input/sim_clock.hpp"
+#include "substance/sediment.hpp"
+#include "support/test_run.hpp"
+
+namespace korvan {
+namespace {
+
+using testing::runnableInput;
+using testing::TestRun;
+
+const std::string kDashLine = "* " + std::string(80, '-');
+std::string blanks(std::size_t n) {
+  return std::string(n, ' ');
+}
+
+// The runnable one-compound ditch (100 m, 10 segments, so segment N runs from
+// 90 to 100 m) over January 1980, with the suspended solids and a sediment
+// target layer of 1 cm (two layers of 0.5 cm).
+std::string tablesInput() {
+  std::string input = runnableInput();
+  input.replace(input.find("0.09 CntOmSusSol"), 16, "0.1 CntOmSusSol");
+  input.replace(input.find("100 KomSusSol_CMP"), 17, "1000 KomSusSol_CMP");
+  input.replace(input.find("02-Jan-1980 TimEnd"), 18, "31-Jan-1980 TimEnd");
+  return input;
+}
+
+class ConcentrationTablesTest : public ::testing::Test {
+ protected:
+  ConcentrationTablesTest() : t_(tablesInput()) {
+    t_.setup();
+    SimClock& clock = t_.run().clock();
+    clock.readSettings();
+    clock.setTimeStep(kHour);
+    clock.resetToStart();
+    t_.run().waterBody().getWaterBody();
+  }
+  ~ConcentrationTablesTest() override { t_.finish(); }
+
+  // Hourly steps up to the time of day `day` (1 = 01-Jan-1980) and hour.
+  void moveTo(int day, int hour) {
+    SimClock& clock = t_.run().clock();
+    while (clock.tim() < 29219.0 + (day - 1) + hour / 24.0 - 1e-6) clock.advance();
+  }
+  std::vector<std::string> lines(ConcentrationTables& tables) {
+    tables.workFile(1).flush();
+    return t_.dir().lines(tables.workFileName(1));
+  }
+
+  TestRun t_;
+};
+
+TEST(ReportNumberText, FormedAfterTheConversionToMicrogramsAndLeftAdjusted) {
+  EXPECT_EQ(reportNumberText(5e-7 * 1000.0), "0.0005000");  // f11.7 below 0.001
+  EXPECT_EQ(reportNumberText(5e-10 * 1000.0), "< 1e-6");
+  EXPECT_EQ(reportNumberText(0.0), "< 1e-6");
+  EXPECT_EQ(reportNumberText(0.05), "0.05000");   // f11.5 from 0.01
+  EXPECT_EQ(reportNumberText(123.456), "123.5");  // f11.1 from 100
+}
+
+TEST(ConcentrationTableFiles, OneDigitNumbersBeforeTheUnderscoreTwoDigitsAfterIt) {
+  EXPECT_EQ(pecWaterFileName(3), "PECsw_3.tmp");
+  EXPECT_EQ(pecSedimentFileName(3), "PECSed_3.tmp");
+  EXPECT_EQ(exposureFileName(3), "expcon3.tmp");
+  EXPECT_EQ(pecWaterFileName(10), "PECsw10_.tmp");
+  EXPECT_EQ(pecSedimentFileName(10), "PECSed10_.tmp");
+  EXPECT_EQ(exposureFileName(10), "expcon10.tmp");
+}
+
+TEST_F(ConcentrationTablesTest, FirstCallReplacesOldFilesAndWritesTheHeaders) {
+  t_.dir().write("PECsw_1.tmp", "left over from an earlier run\n");
+  ConcentrationTables water(t_.run(), TableMedium::WaterLayer);
+  water.subStep(1, 0.0);  // any first call
+  EXPECT_EQ(lines(water),
+            (std::vector<std::string>{
+                "* Tables: Maximum exposure concentrations in water layer", kDashLine,
+                "* In segment from    90.00 to   100.00 m in water body",
+                "* Actual concentrations PECsw as well as PECsed refer to momentary concentrations",
+                "* occurring 1, 2 etc days after the global maximum concentration.",
+                "* The Time Weighted Average Exposure Concentrations (TWAEC) have been calculated",
+                "* for a moving time frame and have been allocated to the last day of the period "
+                "considered",
+                "* Table: PEC in water layer of substance: CMP   ", kDashLine,
+                "*                       Concentration        Date                 Daynr",
+                "*                       \xC2\xB5g.L-1", kDashLine}));
+
+  t_.run().sediment().getSedimentProfile();
+  ConcentrationTables sediment(t_.run(), TableMedium::Sediment);
+  sediment.initialise();
+  const std::vector<std::string> sed = lines(sediment);
+  ASSERT_EQ(sed.size(), 10u);
+  EXPECT_EQ(sed[0], "* Tables: Maximum exposure content in sediment");
+  EXPECT_EQ(sed[2], "* In the top     1.00 cm sediment located under ");  // 0.01 m
+  EXPECT_EQ(sed[3], "* the water body segment from    90.00 to   100.00m, ");
+  EXPECT_EQ(sed[4], "* the content is expressed as \xC2\xB5g substance per kg dry sediment.");
+  EXPECT_EQ(sed[5], "* Table: PEC in sediment of substance: CMP   ");
+}
+
+TEST_F(ConcentrationTablesTest, MaximumLateInTheRunShowsDashesForLagsAfterTheEnd) {
+  ConcentrationTables water(t_.run(), TableMedium::WaterLayer);
+  // Maximum 0.002 g.m-3 at 20-Jan 12h; 0.0005 one day and 3e-5 seven days
+  // later; 0 otherwise. Days 20..31 remain: lags 1 to 7 fit, 14 and on not.
+  const auto at = [&](int day, double c) {
+    moveTo(day, 12);
+    water.endOfStepTable(1, c);
+  };
+  at(20, 0.002);
+  at(21, 0.0005);
+  at(22, 0.0);
+  at(27, 3e-5);
+  at(31, 0.0);
+  water.writePecTable();
+  const std::vector<std::string> l = lines(water);
+  ASSERT_EQ(l.size(), 12u + 12u + 2u);  // headers, rows, dashes and legend
+  // 2 ug.L-1; with the solids 2 x (1 + 15 x 0.1 x 1e-3 x (0.002 / 1)^-0.1)
+  // = 2 x (1 + 0.0015 x 1.86165) = 2.00558.
+  EXPECT_EQ(l[12], "Global max" + blanks(13) + "2.000" + blanks(11) + "20-Jan-1980-12h00" +
+                       blanks(11) + "20");
+  EXPECT_EQ(l[13], "(incl. suspend.solids" + blanks(2) + "2.006" + blanks(11) +
+                       "20-Jan-1980-12h00" + blanks(11) + "20)");
+  EXPECT_EQ(l[14], "PECsw_1_day" + blanks(12) + "0.5000" + blanks(10) + "21-Jan-1980-12h00" +
+                       blanks(11) + "21");
+  EXPECT_EQ(l[15], "PECsw 2 days" + blanks(11) + "< 1e-6" + blanks(10) + "22-Jan-1980-12h00" +
+                       blanks(11) + "22");
+  EXPECT_EQ(l[17], "PECsw_7_days" + blanks(11) + "0.03000" + blanks(9) + "27-Jan-1980-12h00" +
+                       blanks(11) + "27");
+  EXPECT_EQ(l[18], "PECsw_14_days                     -                  - ");
+  EXPECT_EQ(l[23], "PECsw_100_days                     -                  - ");
+  EXPECT_EQ(l[24], kDashLine);
+  EXPECT_EQ(l[25],
+            "* Legend: - in table means PECsw is later than end of simulated period:  "
+            "31-Jan-1980");
+}
+
+TEST_F(ConcentrationTablesTest, OfTwoEqualMaximaTheFirstStaysAndItsLagsGoOn) {
+  ConcentrationTables water(t_.run(), TableMedium::WaterLayer);
+  moveTo(5, 10);
+  water.endOfStepTable(1, 0.001);
+  moveTo(7, 10);  // two days later the same value: no new maximum
+  water.endOfStepTable(1, 0.001);
+  EXPECT_EQ(water.maximumDateText(1), "05-Jan-1980-10h00");
+  EXPECT_EQ(water.pecAfterLag(1, 1), 0.001);  // the 2-day lag of the first
+}
+
+TEST_F(ConcentrationTablesTest, WindowIsAveragedOnlyOnceItsOldestStepIsAboveZero) {
+  ConcentrationTables water(t_.run(), TableMedium::WaterLayer);
+  SimClock& clock = t_.run().clock();
+  // Step 1: 0; steps 2..24: two sub-steps 0.016 and 0.032, mean 0.024.
+  for (int step = 1; step <= 25; ++step) {
+    if (step > 1 && step < 25) {
+      water.subStep(1, 0.016);
+      water.subStep(1, 0.032);
+    } else {
+      water.subStep(1, 0.0);
+    }
+    water.endOfStepTracking(1);
+    // After 24 steps the 1-day window starts at the zero of step 1.
+    if (step == 24) {
+      EXPECT_EQ(water.maximumTwaDayNumber(1, 0), 0);
+    }
+    if (step < 25) clock.advance();
+  }
+  // Step 25 at 02-Jan 00h: 23 x 0.024 / 24 = 0.023 g.m-3 = 23 ug.L-1.
+  EXPECT_NEAR(water.maximumTwa(1, 0), 0.023, 1e-15);
+  water.writeTwaTable();
+  const std::vector<std::string> l = lines(water);
+  ASSERT_EQ(l.size(), 12u + 5u + 10u + 2u);
+  EXPECT_EQ(l[12],
+            "* Table: Maximum Time Weighted Averaged Exposure Concentrations substance: "
+            "CMP   ");
+  EXPECT_EQ(l[17], "TWAECsw_1_day" + blanks(10) + "23.00" + blanks(11) + "02-Jan-1980" +
+                       blanks(6 + 7 + 5) + "2");
+  // The 2-day window still reaches back to the zeros before the run.
+  EXPECT_EQ(l[18], "TWAECsw_2_days               -                -                     - ");
+  EXPECT_EQ(l[27], kDashLine);
+  EXPECT_EQ(l[28], "");
+}
+
+TEST_F(ConcentrationTablesTest, ExposureSeriesWritesTheWindowAverageOfTheIntegral) {
+  TwaExposureSeries series(t_.run(), {1.0});
+  EXPECT_EQ(series.ringLength(), 25u);
+  SimClock& clock = t_.run().clock();
+  // The integral grows by 0.001 g.m-3.d per hour; the evaluation-stretch
+  // concentration is 0.5 g.m-3.
+  for (int step = 1; step <= 25; ++step) {
+    series.step(1, step * 0.001, 0.5);
+    if (step < 25) clock.advance();
+  }
+  t_.run().units().file(series.workUnit(1)).flush();
+  const std::vector<std::string> l = t_.dir().lines("expcon1.tmp");
+  ASSERT_EQ(l.size(), 25u);
+  // Step 1: (0.001 - 0) / 1 d. Step 25, one day on: (0.025 - 0.001) / 1 d.
+  EXPECT_EQ(l[0], "    0.000 01-Jan-1980" + blanks(10) + "0.5000" + blanks(7) + "0.1000E-02");
+  EXPECT_EQ(l[24], "    1.000 02-Jan-1980" + blanks(10) + "0.5000" + blanks(7) + "0.2400E-01");
+}
+
+}  // namespace
+}  // namespace korvan
