@@ -5,6 +5,12 @@
 
 namespace korvan {
 
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
+
 TextFile::TextFile(std::filesystem::path path, Mode mode) : path_(std::move(path)), mode_(mode) {
   std::error_code ec;
   if (std::filesystem::is_directory(path_, ec)) {
@@ -30,7 +36,12 @@ bool TextFile::readLine(std::string& line) {
   std::size_t len = static_cast<std::size_t>(n);
   if (len > 0 && buffer_[len - 1] == '\n') --len;
   if (len > 0 && buffer_[len - 1] == '\r') --len;
-  line.assign(buffer_, len);
+  // Editors on Windows may put a UTF-8 byte-order mark before the first line.
+  std::size_t from = 0;
+  if (start == 0 && std::string_view(buffer_, len).starts_with(kByteOrderMark)) {
+    from = kByteOrderMark.size();
+  }
+  line.assign(buffer_ + from, len - from);
   return true;
 }
 

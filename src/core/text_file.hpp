@@ -1,6 +1,6 @@
 // A text file opened on a unit: read line by line with rewind and one step
-// back, or written record by record. Windows line ends (CRLF) read exactly
-// like LF line ends.
+// back, or written record by record. Windows line ends (CRLF) and a UTF-8
+// byte-order mark at the start read exactly like LF line ends without one.
 #pragma once
 
 #include <cstdio>
