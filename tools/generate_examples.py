@@ -130,6 +130,23 @@ def runoff(weather, threshold=1.5):
     return [max(0.0, h[10] - threshold) * 0.6 for h in weather.hours]
 
 
+def residue(h, half_life=20.0):
+    """Fraction of the applied substance left in the field at hour h: none
+    before the application of 15 May 1980 at 09h00, then first-order decline."""
+    applied = (5, 15, 9)
+    if (h[0], h[1], h[2], h[3]) < (1980,) + applied:
+        return 0.0
+    # Whole days since the application, from the day of the year.
+    start = sum(days_in_month(1980, m) for m in range(1, 5)) + 15
+    now = sum(days_in_month(h[0], m) for m in range(1, h[1])) + h[2]
+    hours = (now - start) * 24 + (h[3] - 9) + (h[0] - 1980) * 366 * 24
+    return math.exp(-math.log(2.0) * hours / 24.0 / half_life)
+
+
+def daily_mean(values):
+    return [sum(values[i:i + 24]) / 24.0 for i in range(0, len(values), 24)]
+
+
 def stamps(weather, hourly):
     """(time in days from the start, date text) of every record."""
     out = []
@@ -156,8 +173,12 @@ def write_s2k(path, compound, weather, hourly):
         f.write("*   Compound : %s\n" % compound)
         event_header(f, ["15-May-1980-09h00  12.5  500  0  200"])
         f.write("* Date              Drain(mm.h-1)  Flux(mg.m-2.h-1)\n")
-        for (t, stamp), q in zip(stamps(weather, hourly), drainage(weather, hourly)):
-            f.write("%s %12.6f %12.6f\n" % (stamp, q, 0.0))
+        # Drain water carries 10 mg.L-1 of the residue: mm.h-1 x mg.L-1 = mg.m-2.h-1.
+        rest = [residue(h) for h in weather.hours]
+        if not hourly:
+            rest = daily_mean(rest)
+        for (t, stamp), q, r in zip(stamps(weather, hourly), drainage(weather, hourly), rest):
+            f.write("%s %12.6f %12.6f\n" % (stamp, q, q * 0.01 * r))
 
 
 def write_q2k(path, compound, weather):
@@ -167,8 +188,11 @@ def write_q2k(path, compound, weather):
         event_header(f, ["15-May-1980-09h00  12.5  500  0  30"])
         f.write("* Date              Runoff(mm.h-1)  RnfFlx(mg.m-2.h-1)  Unused  "
                 "ErsFlx(mg.m-2.h-1)  Infil(mm.h-1)\n")
-        for (t, stamp), q in zip(stamps(weather, True), runoff(weather)):
-            f.write("%s %12.6f %10.4f %10.4f %10.4f %12.6f\n" % (stamp, q, 0.0, 0.0, 0.0, 0.0))
+        # Runoff carries 50 ug.L-1 of the residue, eroded soil a fifth of that.
+        for (t, stamp), q, h in zip(stamps(weather, True), runoff(weather), weather.hours):
+            rnf = q * 0.05 * residue(h)
+            f.write("%s %12.6f %10.6f %10.4f %10.6f %12.6f\n"
+                    % (stamp, q, rnf, 0.0, 0.2 * rnf, 0.0))
 
 
 def write_e2k(path, compound, weather, hourly, orlan):
@@ -181,13 +205,17 @@ def write_e2k(path, compound, weather, hourly, orlan):
             f.write("* Time(d) Date  Flux1  Flux2  Flux3 (m.d-1)  Conc1  Conc2  Conc3 (g.L-1)\n")
         else:
             f.write("* Time(d) Date  Flux (m.d-1)  Conc (g.L-1)\n")
-        for (t, stamp), q in zip(stamps(weather, hourly), drainage(weather, hourly)):
+        rest = [residue(h) for h in weather.hours]
+        if not hourly:
+            rest = daily_mean(rest)
+        for (t, stamp), q, r in zip(stamps(weather, hourly), drainage(weather, hourly), rest):
             flux = q * 24 / 1000.0  # mm.h-1 -> m.d-1
+            conc = 1e-5 * r  # g.L-1: 10 ug.L-1 of the residue
             if orlan:
-                f.write("%10.4f %s %12.8f %12.8f %12.8f %10.4f %10.4f %10.4f\n"
-                        % (t, stamp, 0.7 * flux, 0.2 * flux, 0.1 * flux, 0.0, 0.0, 0.0))
+                f.write("%10.4f %s %12.8f %12.8f %12.8f %12.4e %12.4e %12.4e\n"
+                        % (t, stamp, 0.7 * flux, 0.2 * flux, 0.1 * flux, 0.5 * conc, conc, conc))
             else:
-                f.write("%10.4f %s %12.8f %10.4f\n" % (t, stamp, flux, 0.0))
+                f.write("%10.4f %s %12.8f %12.4e\n" % (t, stamp, flux, conc))
 
 
 def write_brax(folder, run_id, zando, weather):
@@ -198,7 +226,9 @@ def write_brax(folder, run_id, zando, weather):
         f.write("* Time(d) Date  Paved(m.s-1)  Unused  Subst1(g.m-2.h-1)  Unused\n")
         for (t, stamp), h in zip(stamps(weather, True), weather.hours):
             paved = h[10] / 1000.0 / 3600.0 * 0.8  # m.s-1 from the paved area
-            f.write("%10.4f %s %14.6e %10.4f %10.4f %10.4f\n" % (t, stamp, paved, 0.0, 0.0, 0.0))
+            # Water from the paved area washes off 1 mg.m-2.h-1 of the residue.
+            subst = 1e-3 * residue(h) if paved > 0.0 else 0.0
+            f.write("%10.4f %s %14.6e %10.4f %12.4e %10.4f\n" % (t, stamp, paved, 0.0, subst, 0.0))
     with open(os.path.join(folder, zando + ".z2k"), "w", newline="\n") as f:
         f.write("Discharge of the upstream water course (generated)\n")
         f.write("Time(d) Date Q(m3.s-1)\n")
