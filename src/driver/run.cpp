@@ -150,6 +150,9 @@ int Run::terminate(int status) {
 
   if (status != 0 || writeFailed) {
     for (std::string_view name : kWorkFilesOnError) deleteFile(name);
+    // An error end may come in the middle of any pass: every work file the
+    // run opened (weather copy, temperature series, tables) goes as well.
+    for (const std::string& name : units_.createdWorkFiles()) deleteFile(name);
     if (writeFailed) console_->say(" A file of the run could not be written completely");
     console_->stop("An error occurred - program stopped");
     return kExitError;

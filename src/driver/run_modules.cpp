@@ -39,6 +39,12 @@ bool RunModules::profileEventRaised() { return run_.loadings().profileRaised(); 
 
 void RunModules::substance(Task task) { run_.substance().task(task); }
 void RunModules::massBalance(Task task) { run_.massBalance().task(task); }
+void RunModules::pecWater(Task task) {
+  if (task == Task::Step) run_.substance().pecWaterStep();
+}
+void RunModules::pecSediment(Task task) {
+  if (task == Task::Step) run_.substance().pecSedimentStep();
+}
 double RunModules::flowVelocityLastSegment() { return run_.substance().flowVelocityLastSegment(); }
 double RunModules::massFirstCompoundWaterLayer() {
   return run_.substance().massFirstCompoundWaterLayer();

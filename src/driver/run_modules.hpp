@@ -28,6 +28,8 @@ class RunModules : public ModuleSet {
   bool profileEventRaised() override;
   void substance(Task task) override;
   void massBalance(Task task) override;
+  void pecWater(Task task) override;
+  void pecSediment(Task task) override;
   double flowVelocityLastSegment() override;
   double massFirstCompoundWaterLayer() override;
   double massFirstCompoundSediment() override;

@@ -40,6 +40,7 @@ TextFile& UnitTable::create(Unit unit, std::string_view name) {
   s.reset();
   platform::removeFile(dir_, name);
   s = std::make_unique<TextFile>(dir_ / std::string(name), TextFile::Mode::Write);
+  if (name.ends_with(".tmp")) workFiles_.emplace(name);
   return *s;
 }
 

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 #include <string_view>
 
 #include "core/text_file.hpp"
@@ -51,12 +53,17 @@ class UnitTable {
   // The lowest unit from 26 to 100 that is not open.
   std::optional<Unit> lowestFree() const;
 
+  // The names of the work files ("*.tmp") that the run has created, so that
+  // an error end can delete them all.
+  const std::set<std::string>& createdWorkFiles() const { return workFiles_; }
+
  private:
   std::unique_ptr<TextFile>& slot(Unit unit);
   const std::unique_ptr<TextFile>& slot(Unit unit) const;
 
   std::filesystem::path dir_;
   std::array<std::unique_ptr<TextFile>, kLastUnit - kFirstUnit + 1> files_;
+  std::set<std::string> workFiles_;
 };
 
 }  // namespace korvan

@@ -11,6 +11,7 @@
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/run_options.hpp"
+#include "report/exposure_file.hpp"
 #include "input/sim_clock.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
@@ -29,7 +30,14 @@ std::size_t at(int i) {
 }  // namespace
 
 SubstanceCycle::SubstanceCycle(Run& run, MassBalance& balance)
-    : run_(run), balance_(balance), water_(run), sediment_(run) {
+    : run_(run),
+      balance_(balance),
+      water_(run),
+      sediment_(run),
+      pecWater_(run, TableMedium::WaterLayer),
+      pecSediment_(run, TableMedium::Sediment),
+      targets_(run),
+      summary_(run) {
   using S = SubstanceCycle;
   segmentConcentrations_ = {
       {"ConSysWatLay", "(g.m-3)", &S::conSysWatLay},
@@ -111,6 +119,8 @@ void SubstanceCycle::initialise() {
   Compounds& cp = run_.compounds();
   cp.getCompoundList();
   const int nc = cp.numCompounds();
+  merix_ = run_.identity().isMerix();
+  if (run_.identity().isZR() || run_.identity().isBRAX()) targets_.getTgtTable();
   const int numSeg = run_.waterBody().numSeg();
 
   Loadings& lo = run_.loadings();
@@ -195,6 +205,7 @@ void SubstanceCycle::step() {
   setTemperatures();
   SimClock& clock = run_.clock();
   clock.resetSubTime();
+  summary_.startOfStep();
   Loadings& lo = run_.loadings();
   if (lo.depositionRaised()) lo.applyAtmosphericDeposition();
   if (variableFlow_) lo.readEntries();
@@ -216,10 +227,59 @@ void SubstanceCycle::step() {
     subStep(current);
     updateBalance();
     updateIntegrals();
+    if (merix_) tablesAtEndOfSubStep();
+    summary_.endOfSubStep(dt_);
   }
   balance_.checkEndOfStep(clock.subTime());
   balance_.waterBalance();
+  summary_.endOfStep();
   loadingAtEndOfStep();
+  trackingAtEndOfStep();
+}
+
+// The downstream end's dissolved concentration and sediment content after
+// every sub-step feed the moving windows.
+void SubstanceCycle::tablesAtEndOfSubStep() {
+  const int n = run_.waterBody().numSeg();
+  for (int k = 1; k <= balance_.numCompounds(); ++k) {
+    pecWater_.subStep(k, conLiqWatLay(n, k));
+    pecSediment_.subStep(k, cntSedTgt(n, k));
+  }
+}
+
+// After the step's loading: the evaluation period of the targets and the
+// exposure series (ZR, BRAX), or the moving windows of the tables (MERIX).
+void SubstanceCycle::trackingAtEndOfStep() {
+  const int nc = balance_.numCompounds();
+  if (stretchAverages_) {
+    for (int k = 1; k <= nc; ++k) targets_.update(k, conLiqWatZRAvg(k));
+    if (!exposureSeries_) {
+      std::vector<double> windows;
+      for (int w = 1; w <= targets_.numTargets(); ++w) windows.push_back(targets_.period(w));
+      exposureSeries_ = std::make_unique<TwaExposureSeries>(run_, std::move(windows));
+    }
+    for (int k = 1; k <= nc; ++k) {
+      exposureSeries_->step(k, conLiqWatZRAvgIntegral(k), conLiqWatZRAvg(k));
+    }
+    return;
+  }
+  if (!merix_) return;
+  for (int k = 1; k <= nc; ++k) {
+    pecWater_.endOfStepTracking(k);
+    pecSediment_.endOfStepTracking(k);
+  }
+}
+
+void SubstanceCycle::pecWaterStep() {
+  const int n = run_.waterBody().numSeg();
+  for (int k = 1; k <= balance_.numCompounds(); ++k) pecWater_.endOfStepTable(k, conLiqWatLay(n, k));
+}
+
+void SubstanceCycle::pecSedimentStep() {
+  const int n = run_.waterBody().numSeg();
+  for (int k = 1; k <= balance_.numCompounds(); ++k) {
+    pecSediment_.endOfStepTable(k, cntSedTgt(n, k));
+  }
 }
 
 // The sub-step rule of the water layer, which also bounds the sediment's
@@ -596,9 +656,26 @@ void SubstanceCycle::printMass(double t, MassVariable& v) {
 
 // --- Terminate and profiles ------------------------------------------------------
 
-// The final reports (summary, concentration tables, exposure) belong to
-// modules of their own; the cycle has nothing left to close.
-void SubstanceCycle::terminate() {}
+// The summary's end-of-pass sections, then the exposure file (ZR, BRAX) or
+// the concentration tables (MERIX), which the summary's last task copies.
+void SubstanceCycle::terminate() {
+  summary_.endOfPassFirst();
+  if (stretchAverages_) {
+    // The exposure file reads the series back from their work files.
+    if (exposureSeries_) {
+      for (int k = 1; k <= balance_.numCompounds(); ++k) {
+        run_.units().close(exposureSeries_->workUnit(k));
+      }
+    }
+    ExposureFile(run_, targets_).write();
+  } else if (merix_) {
+    pecWater_.writePecTable();
+    pecWater_.writeTwaTable();
+    pecSediment_.writePecTable();
+    pecSediment_.writeTwaTable();
+  }
+  summary_.endOfPassLast();
+}
 
 void SubstanceCycle::writeProfiles() {
   const double t = run_.clock().tim();

@@ -10,8 +10,13 @@
 #include <cstddef>
 #include <vector>
 
+#include <memory>
+
+#include "report/concentration_tables.hpp"
 #include "report/mass_balance.hpp"
 #include "report/output_file.hpp"
+#include "report/summary_report.hpp"
+#include "report/targets.hpp"
 #include "substance/compound_arrays.hpp"
 #include "substance/sediment_solver.hpp"
 #include "substance/water_layer.hpp"
@@ -42,6 +47,20 @@ class SubstanceCycle {
   const WaterLayerSolver& waterLayer() const { return water_; }
   const SedimentSolver& sediment() const { return sediment_; }
   const MassBalance& balance() const { return balance_; }
+  MassBalance& balance() { return balance_; }
+  // The reports of the pass: concentration tables (MERIX), targets and the
+  // exposure series of the evaluation stretch (ZR, BRAX), the summary file.
+  ConcentrationTables& pecWater() { return pecWater_; }
+  ConcentrationTables& pecSediment() { return pecSediment_; }
+  Targets& targets() { return targets_; }
+  // Null until the first outer step of a ZR or BRAX run.
+  TwaExposureSeries* exposureSeries() { return exposureSeries_.get(); }
+  SummaryReport& summary() { return summary_; }
+
+  // The run driver's table task after every outer step (MERIX): the
+  // maximum and the concentrations after each lag, water and sediment.
+  void pecWaterStep();
+  void pecSedimentStep();
 
   // Masses present (g) of compound k from the total concentrations of the
   // compound module: water layer (ConSysWatLay x cross-section x length) and
@@ -118,6 +137,8 @@ class SubstanceCycle {
   void updateBalance();
   void updateIntegrals();
   void loadingAtEndOfStep();
+  void trackingAtEndOfStep();
+  void tablesAtEndOfSubStep();
   void chooseSubSteps();
   // ConLiqSed of the top layer, which the water layer reads.
   void copyTopLayer();
@@ -176,6 +197,12 @@ class SubstanceCycle {
   // Substance with eroded soil per metre of water course (g.m-1.s-1).
   bool erosion_ = false;
   CompoundSegmentArray flmErsSed_;
+
+  bool merix_ = false;
+  ConcentrationTables pecWater_, pecSediment_;
+  Targets targets_;
+  std::unique_ptr<TwaExposureSeries> exposureSeries_;
+  SummaryReport summary_;
 };
 
 }  // namespace korvan

@@ -131,7 +131,7 @@ void Compounds::readFormationRows(FormationTable& table, std::string_view name,
     if (!fraction) msg.fatal(routine, "Fatal while reading table " + tableName, rowNumberIs(row));
     log.writeLine(line.write({words.word(2), *fraction, words.word(4)}));
     if (p == d && std::fabs(*fraction) > kTolFraction) {
-      msg.fatal(routine, "Diagonal of transformation table must be zero", rowNumberIs(row));
+      msg.fatal(routine, "Diagonal of transformation table must be zero");
     }
     // A negative fraction would take mass from the daughter.
     run_.numbers().checkForMinimum(tableName, *fraction, 0.0);

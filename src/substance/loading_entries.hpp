@@ -38,6 +38,15 @@ class LoadingEntries {
   void read();
   void close();
   bool isOpen() const { return !files_.empty(); }
+  // Compound k (1..n) enters with the lateral water of one of the files.
+  bool carriesCompound(int k) const {
+    for (const File& f : files_) {
+      for (int c : f.compounds) {
+        if (c == k) return true;
+      }
+    }
+    return false;
+  }
 
   // Substance fluxes of compound k (1..n) into segment i: g.m-2.s-1 per m2
   // of field, the same in every segment; for BRAX the entry of the whole

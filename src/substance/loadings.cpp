@@ -231,14 +231,20 @@ void Loadings::checkEvents() {
 }
 
 void Loadings::logEventTable() {
-  TextFile& log = run_.log();
-  log.writeLine("Event table :");
-  log.writeLine(kEventTableHeading);
+  run_.log().writeLine("Event table :");
+  writeEventTable(run_.log());
+}
+
+void Loadings::writeEventTable(TextFile& file) const {
+  // Once initialised the loadings are held in g.m-2.
+  const double toMgPerM2 = initialised_ ? 1000.0 : 1.0;
+  file.writeLine(kEventTableHeading);
   for (std::size_t r = 0; r < events_.size(); ++r) {
     const LoadingEvent& e = events_[r];
     const std::string date = calendar::dateText(e.time);
-    log.writeLine(formatLayout(kEventTableRow, {static_cast<std::int64_t>(r + 1),
-                                                std::string_view(date), e.dosage, e.loading}));
+    file.writeLine(formatLayout(kEventTableRow, {static_cast<std::int64_t>(r + 1),
+                                                 std::string_view(date), e.dosage,
+                                                 e.loading * toMgPerM2}));
   }
 }
 

@@ -18,6 +18,7 @@
 namespace korvan {
 
 class Run;
+class TextFile;
 
 class Loadings {
  public:
@@ -30,6 +31,9 @@ class Loadings {
   // The events in time order (loadings in g.m-2 after initialise()).
   const std::vector<LoadingEvent>& events() const { return events_; }
   const std::vector<std::string>& horizontalProfiles() const { return profiles_; }
+  // The event table as the log shows it (heading and one row per event,
+  // loadings in mg.m-2), for the log and the summary report.
+  void writeEventTable(TextFile& file) const;
 
   // --- Loading step ---------------------------------------------------------
   // The first call of the run: cumulative loadings 0, flags down, the event

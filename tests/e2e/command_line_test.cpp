@@ -31,6 +31,20 @@ TEST(CommandLine, NoArgumentPrintsTheUsageAndCreatesNoFile) {
   EXPECT_TRUE(dir.files().empty());
 }
 
+TEST(CommandLine, HelpAndVersionAnswerWithoutCreatingAFile) {
+  TempDir dir;
+  const auto help = runProgram(dir.path(), {"--help"});
+  EXPECT_EQ(help.status, kExitNormal);
+  EXPECT_EQ(help.output.rfind("Usage: korvan RunId\n", 0), 0u) << help.output;
+  const auto version = runProgram(dir.path(), {"--version"});
+  EXPECT_EQ(version.status, kExitNormal);
+  EXPECT_EQ(version.output.rfind("KORVAN model version 3.3.1, built ", 0), 0u) << version.output;
+  EXPECT_TRUE(dir.files().empty());
+  // Anything else is a run identifier: "--helps" has no input file.
+  const auto other = runProgram(dir.path(), {"--helps"});
+  EXPECT_NE(other.status, kExitNormal);
+}
+
 TEST(CommandLine, RunIdentifierChecks) {
   TempDir dir;
   dir.write("ditch1.kvn", runnableInput());
@@ -107,8 +121,8 @@ TEST(NormalEnd, LeavesReportsWithHeadersAndTheSuccessMarker) {
   EXPECT_EQ(sum[9].substr(0, 28), "* Input file generated on : ");
   EXPECT_EQ(sum[9].size(), 38u);  // dd-mm-yyyy
   EXPECT_EQ(sum[10], rule);
-  EXPECT_EQ(sum[11], "* ");
-  EXPECT_EQ(sum[12].rfind("*  The run time was ", 0), 0u);
+  // The report sections follow; the run time closes the file.
+  EXPECT_EQ(sum.back().rfind("*  The run time was ", 0), 0u);
 
   // The output and log files carry the same header without the report line.
   const auto out = dir.lines("ditch1.out");
