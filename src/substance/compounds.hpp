@@ -111,6 +111,10 @@ class Compounds {
   // Sorption in the sediment under segment i at ConLiqSed of its layers.
   void updateSorptionSed(int i, int k, std::span<const double> conLiqSed);
   void updateSorptionSed(const CompoundSedimentArray& conLiqSed);
+  // The same with the coefficients at those concentrations given (the
+  // sediment solver keeps them): no isotherm is evaluated.
+  void updateSorptionSed(const CompoundSedimentArray& conLiqSed,
+                         const CompoundSedimentArray& kdSed);
   // ConSysSed (update the sorption first).
   void updateConSysSed(int i, int k, std::span<const double> conLiqSed);
   void updateConSysSed(const CompoundSedimentArray& conLiqSed);
@@ -191,6 +195,15 @@ class Compounds {
   double ratForSed(int j, int i, int k) {  // g.m-3.s-1
     ensureSedimentArrays();
     return RatForSed_(j, i, k);
+  }
+  // The whole arrays, for a solver that copies them once per step.
+  const CompoundLayerArray& cofTraSedAll() {
+    ensureLayerArrays();
+    return CofTraSed_;
+  }
+  const CompoundSedimentArray& ratForSedAll() {
+    ensureSedimentArrays();
+    return RatForSed_;
   }
 
   // --- Volatilisation ---------------------------------------------------

@@ -157,12 +157,10 @@ void SedimentSolver::refreshFromRun() {
   Compounds& cmp = run.compounds();
   Hydrology& hyd = run.hydrology();
   for (int j = 0; j <= in_.numLayers; ++j) in_.flwWatSpgSed[at(j)] = hyd.flwWatSpgSed(j);
-  for (int k = 1; k <= in_.numCompounds; ++k) {
-    for (int j = 1; j <= in_.numLayers; ++j) in_.cofTraSed(j, k) = cmp.cofTraSed(j, k);
-    for (int i = 1; i <= in_.numSeg; ++i) {
-      for (int j = 1; j <= in_.numLayers; ++j) in_.ratForSed(j, i, k) = cmp.ratForSed(j, i, k);
-    }
-  }
+  // The compound module holds both arrays with the same extents: copied
+  // whole, into the storage they already have.
+  in_.cofTraSed = cmp.cofTraSedAll();
+  in_.ratForSed = cmp.ratForSedAll();
 }
 
 void SedimentSolver::allocate() {
@@ -171,12 +169,12 @@ void SedimentSolver::allocate() {
   int_.assign(n, Interface{});
   AreaLay_.assign(n, 0.0);
   Qs_.assign(n, 0.0);
-  for (auto* v : {&gFix_, &gDt_, &lbd_, &ldd_, &lod_, &rbd_, &rdd_, &rod_, &src_, &kdSta_, &stoSta_, &tra_,
+  for (auto* v : {&gFix_, &gDt_, &numPerDtR_, &kdIt_, &kdArg_, &lbd_, &ldd_, &lod_, &rbd_, &rdd_, &rod_, &src_, &kdSta_, &stoSta_, &tra_,
                   &advOwn_, &advUpp_, &advLow_, &disOwn_, &disUpp_, &disLow_, &for_, &ers_}) {
     v->assign(n, 0.0);
   }
   CofExcTop_.allocate(0, in_.numCompounds);
-  for (auto* a : {&ConLiqSed_, &ConLiqSedSta_, &ConLiqSedNew_}) {
+  for (auto* a : {&ConLiqSed_, &ConLiqSedSta_, &ConLiqSedNew_, &KdSed_}) {
     a->allocate(l, in_.numSeg, in_.numCompounds);
   }
   for (auto& a : terms_) a.allocate(l, in_.numSeg, in_.numCompounds);
@@ -236,17 +234,23 @@ void SedimentSolver::partitionInitial() {
         ConLiqSedSta_(j, i, k) = c;
         ConLiqSedNew_(j, i, k) = c;
       }
+      updateKdColumn(i, k);
     }
   }
+}
+
+void SedimentSolver::updateKdColumn(int i, int k) {
+  const auto c = ConLiqSed_.values(i, k);
+  const auto kd = KdSed_.values(i, k);
+  for (int j = 1; j <= in_.numLayers; ++j) kd[at(j)] = this->kd(j, k, c[at(j)]);
 }
 
 // ---------------------------------------------------------------------------
 // Coefficients of a column
 
-void SedimentSolver::conductances(int k, std::span<const double> c0) {
+void SedimentSolver::interfaceConstants(int k) {
   const int l = in_.numLayers;
   for (int j = 0; j <= l; ++j) Qs_[at(j)] = in_.widRefSpg * in_.flwWatSpgSed[at(j)];
-  for (int j = 1; j <= l; ++j) kdSta_[at(j)] = kd(j, k, c0[at(j)]);
   for (int j = 1; j < l; ++j) {
     const Interface& f = int_[at(j)];
     const double w = in_.widSedInterface[at(j)];
@@ -255,21 +259,30 @@ void SedimentSolver::conductances(int k, std::span<const double> c0) {
     // velocity.
     const double v = Qs_[at(j)] / w;
     const double cofDis = in_.lenDisSedLiq[at(j)] * std::fabs(v / theta);
-    const double r = theta + in_.rho[at(j)] * kdSta_[at(j)] * in_.isotherm[at(k - 1)].expFre;
     // The numerical dispersion of the scheme, taken off the physical
     // coefficient: its spatial part and its time part (the latter grows with
-    // the time step, so it is kept apart).
+    // the time step, so it is kept apart, and shrinks with the retardation).
     const double numSpatial = 0.5 * v * (1.0 - 2.0 * f.alpha) * in_.thiLay[at(j)];
-    const double numPerDt = 0.5 * v * (1.0 - 2.0 * kTheta) * v / r;
+    numPerDtR_[at(j)] = 0.5 * v * (1.0 - 2.0 * kTheta) * v;
     gFix_[at(j)] = w * (f.theta * (in_.cofDifSed(j, k) + cofDis) - numSpatial) / f.dist;
-    gDt_[at(j)] = -w * numPerDt / f.dist;
+  }
+}
+
+void SedimentSolver::conductances(int i, int k) {
+  const int l = in_.numLayers;
+  const auto kd = KdSed_.values(i, k);
+  std::copy(kd.begin(), kd.end(), kdSta_.begin());
+  const double expFre = in_.isotherm[at(k - 1)].expFre;
+  for (int j = 1; j < l; ++j) {
+    const double r = in_.thetaSat[at(j)] + in_.rho[at(j)] * kdSta_[at(j)] * expFre;
+    const double numPerDt = numPerDtR_[at(j)] / r;
+    gDt_[at(j)] = -in_.widSedInterface[at(j)] * numPerDt / int_[at(j)].dist;
   }
 }
 
 void SedimentSolver::buildColumn(int i, int k, double dt, double conWat, double ers) {
   const int l = in_.numLayers;
-  const auto c0 = ConLiqSedSta_.values(i, k);
-  conductances(k, c0);
+  conductances(i, k);
   const double g0 = CofExcTop_(0, k);
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
@@ -324,14 +337,24 @@ void SedimentSolver::buildColumn(int i, int k, double dt, double conWat, double 
 void SedimentSolver::storageEnd(int k, std::span<const double> c, bool firstIterate) {
   for (int j = 1; j <= in_.numLayers; ++j) {
     const std::size_t s = at(j);
-    const double kdEnd = firstIterate ? kdSta_[s] : kd(j, k, c[s]);
+    // Every layer iterates on its own concentration alone (the neighbours
+    // enter at the start of the step only), so a layer that has reached its
+    // fixed point keeps the same iterate and the same coefficient.
+    double kdEnd = kdSta_[s];
+    if (!firstIterate) kdEnd = c[s] == kdArg_[s] ? kdIt_[s] : kd(j, k, c[s]);
+    kdIt_[s] = kdEnd;
+    kdArg_[s] = c[s];
     ldd_[s] = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdEnd);
   }
 }
 
-void SedimentSolver::checkPositivity() const {
+void SedimentSolver::checkPositivity(bool storageOnly) const {
   for (int j = 1; j <= in_.numLayers; ++j) {
     const std::size_t s = at(j);
+    // After the first iterate only the end-of-step storage has changed, and
+    // the other conditions held in every layer.
+    if (storageOnly && ldd_[s] >= 0.0) [[likely]]
+      continue;
     const int c = positivityViolation(lbd_[s], ldd_[s], lod_[s], rbd_[s], rdd_[s], rod_[s]);
     if (c == 0) [[likely]]
       continue;
@@ -357,7 +380,8 @@ void SedimentSolver::solveColumn(int i, int k, double dt, double conWat, double 
       std::copy(cNew.begin(), cNew.end(), c.begin());
     }
     storageEnd(k, c, count == 1);
-    checkPositivity();
+    numCellIterations_ += static_cast<std::uint64_t>(l);
+    checkPositivity(count > 1);
     for (int j = 1; j <= l; ++j) {
       const std::size_t s = at(j);
       double rhs = rdd_[s] * c0[s] + src_[s];
@@ -377,6 +401,25 @@ void SedimentSolver::solveColumn(int i, int k, double dt, double conWat, double 
   if (!converged) {
     fatal({"Number of iterations for sediment needed is greater than maximum number of 50",
            "This error should not occur - please report", ""});
+  }
+  // Kd at the new concentrations: where the last iterate did not move, the
+  // value of the last storage evaluation holds already. The update is then
+  // repeated once with that Kd, so that the end storage of the step, the
+  // mass the layer holds and the start storage of the next step are one and
+  // the same: the sediment balance closes to round-off instead of to the
+  // convergence tolerance.
+  const auto kdNew = KdSed_.values(i, k);
+  for (int j = 1; j <= l; ++j) {
+    const std::size_t s = at(j);
+    kdNew[s] = cNew[s] == c[s] ? kdIt_[s] : kd(j, k, cNew[s]);
+    ldd_[s] = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdNew[s]);
+  }
+  for (int j = 1; j <= l; ++j) {
+    const std::size_t s = at(j);
+    double rhs = rdd_[s] * c0[s] + src_[s];
+    if (j > 1) rhs += rod_[s] * c0[s - 1];
+    if (j < l) rhs += rbd_[s] * c0[s + 1];
+    cNew[s] = rhs / ldd_[s];
   }
   std::copy(cNew.begin(), cNew.end(), c.begin());
   for (int j = 1; j <= l; ++j) {
@@ -433,6 +476,7 @@ void SedimentSolver::fatal(const std::array<std::string, 3>& lines) const {
 void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,
                           const CompoundSegmentArray* erosion) {
   initialise();
+  ++numSteps_;
   if (run_ != nullptr) refreshFromRun();
   for (int k = 1; k <= in_.numCompounds; ++k) {
     stepCompound(k, dt, conLiqWatLay.values(k),
@@ -443,6 +487,7 @@ void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,
 void SedimentSolver::stepCompound(int k, double dt, std::span<const double> conLiqWatLay,
                                   std::span<const double> erosion) {
   initialise();
+  interfaceConstants(k);
   for (int i = 1; i <= in_.numSeg; ++i) {
     const double ers = erosion.empty() ? 0.0 : erosion[at(i)];
     solveColumn(i, k, dt, conLiqWatLay[at(i)], ers);
@@ -451,7 +496,7 @@ void SedimentSolver::stepCompound(int k, double dt, std::span<const double> conL
 
 void SedimentSolver::updatePhases() {
   if (run_ == nullptr) return;
-  run_->compounds().updateSorptionSed(ConLiqSed_);
+  run_->compounds().updateSorptionSed(ConLiqSed_, KdSed_);
   run_->compounds().updateConSysSed(ConLiqSed_);
 }
 
@@ -462,9 +507,9 @@ double SedimentSolver::maxStableTimeStep(int k) {
   initialise();
   const int l = in_.numLayers;
   double best = std::numeric_limits<double>::infinity();
+  interfaceConstants(k);
   for (int i = 1; i <= in_.numSeg; ++i) {
-    const auto c0 = ConLiqSed_.values(i, k);
-    conductances(k, c0);
+    conductances(i, k);
     for (int j = 1; j <= l; ++j) {
       const std::size_t s = at(j);
       // rdd(dt) = S + a dt - b dt^2: storage, the rates of the own

@@ -25,6 +25,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -185,6 +186,12 @@ class SedimentSolver {
   const SedimentSolverInput& input() const { return in_; }
   SedimentSolverInput& input() { return in_; }
 
+  // --- Work done (for benchmarks) -----------------------------------------
+  // Calls of step() so far, and cell iterations: one evaluation of the
+  // end-of-step storage of one layer of one column.
+  std::uint64_t numSteps() const { return numSteps_; }
+  std::uint64_t numCellIterations() const { return numCellIterations_; }
+
  private:
   // Per-interface transport coefficients of one column.
   struct Interface {
@@ -205,15 +212,21 @@ class SedimentSolver {
                                                             conLiq);
   }
   // Conductance G(j) = gFix + gDt x dt (m2.s-1 per metre) of the inner
-  // interfaces of a column at its start-of-step concentrations.
-  // Fills kdSta_ with the sorption coefficients at c0 (one power per layer)
-  // and the interface conductances from them.
-  void conductances(int k, std::span<const double> c0);
+  // interfaces of a column at its start-of-step concentrations. The parts
+  // that do not depend on sorption are the same for every column of a
+  // compound: interfaceConstants() sets them once per compound and step;
+  // conductances() takes kdSta_ from the sorption coefficients held for the
+  // current concentrations of column i and sets gDt from them.
+  void interfaceConstants(int k);
+  void conductances(int i, int k);
+  // The sorption coefficients of column i at its current concentrations.
+  void updateKdColumn(int i, int k);
   void buildColumn(int i, int k, double dt, double conWat, double ers);
   // The end-of-step storage at the iterate c; the first iterate is c0,
   // whose coefficients conductances() already holds.
   void storageEnd(int k, std::span<const double> c, bool firstIterate);
-  void checkPositivity() const;
+  // storageOnly: the other elements passed at the first iterate.
+  void checkPositivity(bool storageOnly) const;
   void solveColumn(int i, int k, double dt, double conWat, double ers);
   void storeTerms(int i, int k, std::span<const double> c0, std::span<const double> cNew);
   [[noreturn]] void fatal(const std::array<std::string, 3>& lines) const;
@@ -228,13 +241,20 @@ class SedimentSolver {
   double AreaSedErs_ = 0.0;         // m2, cross-section of the layers taking eroded soil
   std::vector<double> Qs_;          // m2.s-1 per metre, interface 0..L, positive downwards
   std::vector<double> gFix_, gDt_;  // conductance parts per inner interface (workspace)
+  // 0.5 v (1 - 2 theta) v per inner interface: the numerical dispersion per
+  // second of time step times the retardation, which conductances() divides.
+  std::vector<double> numPerDtR_;
   CompoundLayerArray CofExcTop_;    // surface conductance per compound, at index 0
 
   CompoundSedimentArray ConLiqSed_, ConLiqSedSta_, ConLiqSedNew_;
+  // Kd (m3.g-1) at ConLiqSed_, kept with it: the next step's start, the
+  // stability rule and the compound module's sorbed contents all use it.
+  CompoundSedimentArray KdSed_;
 
   // Matrix of the column being solved (layer j), and the coefficient
   // contributions that the terms are evaluated from.
   std::vector<double> lbd_, ldd_, lod_, rbd_, rdd_, rod_, src_;
+  std::vector<double> kdIt_, kdArg_;  // Kd at the current iterate of the column, and that iterate
   std::vector<double> kdSta_, stoSta_, tra_, advOwn_, advUpp_, advLow_, disOwn_, disUpp_, disLow_, for_,
       ers_;
   double srcAdvTop_ = 0.0, srcDisTop_ = 0.0, srcBot_ = 0.0;  // boundary sources (g per metre)
@@ -243,6 +263,9 @@ class SedimentSolver {
   // Term contributions of the last step.
   std::array<CompoundSedimentArray, 6> terms_;
   std::array<CompoundSegmentArray, 3> boundaries_;
+
+  std::uint64_t numSteps_ = 0;
+  std::uint64_t numCellIterations_ = 0;
 };
 
 }  // namespace korvan

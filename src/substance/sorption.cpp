@@ -115,6 +115,23 @@ void Compounds::updateSorptionSed(const CompoundSedimentArray& conLiqSed) {
   }
 }
 
+void Compounds::updateSorptionSed(const CompoundSedimentArray& conLiqSed,
+                                  const CompoundSedimentArray& kdSed) {
+  ensureSedimentArrays();
+  const int numLay = numLayers();
+  for (int k = 1; k <= numCompounds(); ++k) {
+    for (int i = 1; i <= numSeg(); ++i) {
+      const auto c = conLiqSed.values(i, k);
+      const auto kd = kdSed.values(i, k);
+      for (int j = 1; j <= numLay; ++j) {
+        const auto J = static_cast<std::size_t>(j);
+        KdSed_(j, i, k) = kd[J];
+        CntSorSed_(j, i, k) = kd[J] * c[J];
+      }
+    }
+  }
+}
+
 void Compounds::updateConSysSed(int i, int k, std::span<const double> conLiqSed) {
   ensureSedimentArrays();
   const SedimentLayers& l = layers();
