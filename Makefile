@@ -20,9 +20,16 @@ build: $(BUILD)/CMakeCache.txt
 demo: build
 	rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
 	cp -r $(EXAMPLE)/. $(DEMO_DIR)/
-	cd $(DEMO_DIR) && ../korvan $(RUN_ID); status=$$?; \
-	  echo; echo "Results of run $(RUN_ID) in $(DEMO_DIR):"; \
-	  ls -1 $(RUN_ID).* korvan.ok 2>/dev/null | sed 's/^/  /'; exit $$status
+	cd $(DEMO_DIR) && ../korvan $(RUN_ID) > console.txt; status=$$?; \
+	  tail -n 3 console.txt; echo; \
+	  if [ $$status -eq 0 ]; then \
+	    echo "Global maximum in the water layer (ug/L), first substance:"; \
+	    grep -m 1 "^Global max" $(RUN_ID).sum; echo; \
+	    awk '/Table: Maximum Time Weighted Averaged/ {on=1} on {print} on && /^\* -+$$/ {n++} n==3 {exit}' $(RUN_ID).sum; \
+	    echo; \
+	  else cat $(RUN_ID).err; fi; \
+	  echo "Files of run $(RUN_ID) in $(DEMO_DIR):"; \
+	  ls -1 $(RUN_ID).* korvan.ok 2>/dev/null | sed 's|^|  $(DEMO_DIR)/|'; exit $$status
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
