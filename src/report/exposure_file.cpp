@@ -10,6 +10,7 @@
 #include "core/text_file.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
+#include "report/concentration_tables.hpp"
 #include "driver/run_setup.hpp"
 #include "input/calendar.hpp"
 #include "input/dates.hpp"
@@ -65,10 +66,6 @@ double timeOf(const calendar::DateRecord& date) {
 }
 
 }  // namespace
-
-std::string exposureSeriesFileName(int k) {
-  return "expcon" + std::to_string(k) + ".tmp";
-}
 
 const std::vector<TargetMaximum>& ExposureFile::maxima(int k) const {
   return maxima_.at(static_cast<std::size_t>(k - 1));
@@ -136,7 +133,7 @@ ExposureFile::RowStatus ExposureFile::readRow(const std::string& line, SeriesRow
 // (EndPer itself excluded).
 void ExposureFile::copySeries(TextFile& xpo, int k, std::vector<TargetMaximum>& maxima) {
   const int year = targets_.targetYear(k);
-  const std::string fileName = exposureSeriesFileName(k);
+  const std::string fileName = exposureFileName(k);
   const Unit unit = run_.freeFil();
   TextFile& series = run_.units().open(unit, fileName);
   const Layout rowLayout(kSeriesRow);

@@ -6,7 +6,7 @@
 //
 // Calling contract (task 5 of the substance driver, ZR and BRAX editions):
 //   - the writer of the exposure series has closed every expcon work file
-//     (exposureSeriesFileName; with TwaExposureSeries:
+//     (exposureFileName; with TwaExposureSeries:
 //     run.units().close(series.workUnit(k))) so that all its lines are on
 //     disk; write() reopens each by name and deletes it after copying;
 //   - Targets::rankYearlyPeaks has run, so that each compound's target year
@@ -30,10 +30,6 @@ class TextFile;
 
 inline constexpr std::string_view kExtExposure = ".xpo";
 inline constexpr std::string_view kTwaFile = "twa.tmp";
-
-// The exposure series of compound k in the working directory: "expcon1.tmp"
-// for compounds 1 to 9, "expcon10.tmp" from 10 on.
-std::string exposureSeriesFileName(int k);
 
 // The highest window average of one target inside its evaluation period.
 struct TargetMaximum {
