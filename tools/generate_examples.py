@@ -82,6 +82,13 @@ class Weather:
                 self.hours.append((year, month, day, hour, radiation, temp, rh, cloud, wind,
                                    101.3, rain, evap))
 
+    def until(self, year, month):
+        """The weather up to (not including) the first day of month of year,
+        plus that first day, so that a run can end on the day before."""
+        self.hours = [h for h in self.hours if (h[0], h[1]) < (year, month) or
+                      (h[0], h[1], h[2]) == (year, month, 1)]
+        return self
+
     def daily(self):
         """Daily sums and means of the hourly weather."""
         out = []
@@ -239,6 +246,12 @@ def write_brax(folder, run_id, zando, weather):
 
 def main():
     weather = Weather(1980, 1980)
+    # The ditch runs 16 months (to 30 Apr 1981) and the weir reach four years, so
+    # their weather runs on; the first year is the same as everyone else's.
+    long_weather = {
+        "ditch": Weather(1980, 1981).until(1981, 5),
+        "weir_reach": Weather(1980, 1983),
+    }
     scenarios = {
         "ditch": ("Ditch", True),
         "stream": ("Stream", True),
@@ -251,7 +264,8 @@ def main():
     for folder, (station, hourly) in scenarios.items():
         path = os.path.join(ROOT, folder)
         os.makedirs(path, exist_ok=True)
-        write_met(os.path.join(path, station + ".met"), station, weather, hourly)
+        write_met(os.path.join(path, station + ".met"), station,
+                  long_weather.get(folder, weather), hourly)
     write_s2k(os.path.join(ROOT, "stream", "stream.s2k"), "CMP", weather, True)
     write_q2k(os.path.join(ROOT, "pond", "pond.q2k"), "CMP", weather)
     write_e2k(os.path.join(ROOT, "orlan_pond", "orlan_pond_1.e2k"), "CMP", weather, False, True)

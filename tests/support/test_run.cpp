@@ -173,12 +173,31 @@ void copyExample(const TempDir& dir, const std::string& id) {
                         std::filesystem::copy_options::recursive);
 }
 
-void setTimEnd(const TempDir& dir, const std::string& kvn, const std::string& date) {
+void setTimEnd(const TempDir& dir, const std::string& kvn, const std::string& date,
+               bool dropLaterEvents) {
   std::string text = dir.read(kvn);
   const auto at = text.find(" TimEnd");
   ASSERT_NE(at, std::string::npos) << kvn;
   const auto begin = text.rfind('\n', at) + 1;
   text.replace(begin, at - begin, date + "     ");
+  // A shortened run keeps only the spray-drift events of its own period.
+  const auto key = [](const std::string& d) {
+    static const std::string months = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    return d.substr(7, 4) + std::to_string(10 + months.find(d.substr(3, 3)) / 3) + d.substr(0, 2);
+  };
+  const std::string header = "\ntable Loadings\n";
+  const auto table = dropLaterEvents ? text.find(header) : std::string::npos;
+  if (table != std::string::npos) {
+    auto row = table + header.size();
+    while (row < text.size() && text.compare(row, 9, "end_table") != 0) {
+      const auto end = text.find('\n', row) + 1;
+      if (text[row] != '*' && key(text.substr(row, 11)) > key(date)) {
+        text.erase(row, end - row);
+      } else {
+        row = end;
+      }
+    }
+  }
   dir.write(kvn, text);
 }
 

@@ -43,8 +43,11 @@ std::string minimalInput(const std::string& extra = "");
 void copyExample(const TempDir& dir, const std::string& id);
 // Ends the run of the input file `kvn` in the folder at `date` (its TimEnd
 // record replaced), so that an end-to-end test of a year-long scenario stays
-// short. The examples apply their substance in mid-May.
-void setTimEnd(const TempDir& dir, const std::string& kvn, const std::string& date);
+// short. The examples apply their substance in mid-May. Unless told
+// otherwise, the spray-drift events of its Loadings table that come after
+// `date` (dd-Mon-yyyy) are dropped.
+void setTimEnd(const TempDir& dir, const std::string& kvn, const std::string& date,
+               bool dropLaterEvents = true);
 inline constexpr const char* kShortTimEnd = "20-May-1980";
 
 // An input on which a whole run completes: two days of 1980, hourly, one
