@@ -17,7 +17,10 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# The demo builds the program alone, so that a new user waits for the model
+# and not for its tests.
+demo: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target korvan
 	rm -rf $(DEMO_DIR) && mkdir -p $(DEMO_DIR)
 	cp -r $(EXAMPLE)/. $(DEMO_DIR)/
 	cd $(DEMO_DIR) && ../korvan $(RUN_ID) > console.txt; status=$$?; \

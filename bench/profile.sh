@@ -46,8 +46,10 @@ table() {
         file = substr(name, 1, colon - 1); sub(/.*\//, "", file)
         fn = substr(name, colon + 1)
         if (file == "???" || file == "") next
+        gsub(/\(anonymous namespace\)/, "<anon>", fn)
         if (fn !~ /^\(below main\)/) sub(/\(.*$/, "", fn)
-        if (++rows > top) exit
+        gsub(/<anon>/, "(anonymous namespace)", fn)
+        if (++rows > top) next
         printf "| %s | %s | `%s` | %s |\n", ir, pct, fn, file
       }'
 }
