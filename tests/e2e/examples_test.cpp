@@ -1,5 +1,5 @@
-// Every scenario of examples/ runs to its normal end, and its hydrology file
-// reads back: a second run that reuses the hydrology and temperature files
+// Every scenario of examples/ runs to its normal end without a warning, and
+// its hydrology file reads back: a second run that reuses the hydrology and temperature files
 // prints the same values as the substance pass of the first run.
 #include <gtest/gtest.h>
 
@@ -41,6 +41,10 @@ TEST_P(Example, RunsToTheEndAndReadsItsHydrologyBack) {
   const auto first = testing::runProgram(dir.path(), {id});
   ASSERT_EQ(first.status, kExitNormal) << dir.read(id + ".err");
   EXPECT_EQ(dir.read("korvan.ok"), "Run succesfully terminated!\n");
+  // A warning opens a framed block in the log.
+  for (const auto& line : dir.lines(id + ".log")) {
+    EXPECT_EQ(line.find("###### Warning"), std::string::npos) << id << ".log: " << line;
+  }
   const std::vector<std::string> all = dataLines(dir, id + ".out");
 
   std::string input = dir.read(id + ".kvn");
