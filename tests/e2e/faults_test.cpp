@@ -55,6 +55,17 @@ int waitFor(pid_t pid) {
 // An earlier run's marker, which a run must remove before it can fail.
 void writeStaleMarker(const TempDir& dir) { dir.write("korvan.ok", "Run succesfully terminated!\n"); }
 
+// A run that could not create its error file stops before it starts, with
+// the message on the console only.
+void expectStopWithoutErrorFile(const TempDir& dir, const testing::ProgramResult& result) {
+  EXPECT_EQ(result.status, kExitEarlyStop);
+  EXPECT_NE(result.output.find("Cannot create file " + (dir.path() / "constant_ditch.err").string()),
+            std::string::npos)
+      << result.output;
+  EXPECT_NE(result.output.find("An error occurred - program stopped"), std::string::npos);
+  EXPECT_FALSE(dir.exists("korvan.ok"));
+}
+
 // --- A folder that cannot be written -------------------------------------------
 
 TEST(FaultsFolder, ReadOnlyFolderStopsWithMessageAndNonZeroStatus) {
@@ -69,12 +80,7 @@ TEST(FaultsFolder, ReadOnlyFolderStopsWithMessageAndNonZeroStatus) {
   }
   const auto result = testing::runProgram(dir.path(), {"constant_ditch"});
   fs::permissions(dir.path(), fs::perms::owner_all);
-  EXPECT_EQ(result.status, kExitEarlyStop);
-  EXPECT_NE(result.output.find("Cannot create file " + (dir.path() / "constant_ditch.err").string()),
-            std::string::npos)
-      << result.output;
-  EXPECT_NE(result.output.find("An error occurred - program stopped"), std::string::npos);
-  EXPECT_FALSE(dir.exists("korvan.ok"));
+  expectStopWithoutErrorFile(dir, result);
 }
 
 TEST(FaultsFolder, OutputFileThatCannotBeCreatedStopsTheRun) {
@@ -101,12 +107,7 @@ TEST(FaultsFolder, ErrorFileThatCannotBeCreatedStopsBeforeTheRun) {
   writeStaleMarker(dir);
   fs::create_directories(dir.path() / "constant_ditch.err" / "kept");
   const auto result = testing::runProgram(dir.path(), {"constant_ditch"});
-  EXPECT_EQ(result.status, kExitEarlyStop);
-  EXPECT_NE(result.output.find("Cannot create file " + (dir.path() / "constant_ditch.err").string()),
-            std::string::npos)
-      << result.output;
-  EXPECT_NE(result.output.find("An error occurred - program stopped"), std::string::npos);
-  EXPECT_FALSE(dir.exists("korvan.ok"));
+  expectStopWithoutErrorFile(dir, result);
 }
 
 TEST(FaultsFolder, SuccessMarkerThatCannotBeWrittenMakesAnErrorEnd) {
