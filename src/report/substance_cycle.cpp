@@ -490,30 +490,31 @@ double SubstanceCycle::cntSedTgt(int i, int k) const {
   return thickness > 0.0 ? 1000.0 * sum / thickness : 0.0;
 }
 
+// Mean over the target layer of value(j) weighted by weight(j), times scale;
+// 0 for a target layer without weight.
+template <typename Weight, typename Value>
+double SubstanceCycle::targetLayerMean(Weight weight, Value value, double scale) const {
+  double sum = 0.0, total = 0.0;
+  for (int j = 1; j <= numLayTgt(); ++j) {
+    const double w = weight(static_cast<std::size_t>(j));
+    sum += w * value(j);
+    total += w;
+  }
+  return total > 0.0 ? scale * sum / total : 0.0;
+}
+
 // Mean of ConLiqSed weighted by the water in each layer.
 double SubstanceCycle::conLiqSedTgt(int i, int k) const {
   const SedimentSolverInput& in = sediment_.input();
-  double sum = 0.0, weight = 0.0;
-  for (int j = 1; j <= numLayTgt(); ++j) {
-    const std::size_t s = static_cast<std::size_t>(j);
-    const double w = in.thiLay[s] * in.thetaSat[s];
-    sum += w * sediment_.conLiqSed(j, i, k);
-    weight += w;
-  }
-  return weight > 0.0 ? sum / weight : 0.0;
+  return targetLayerMean([&in](std::size_t s) { return in.thiLay[s] * in.thetaSat[s]; },
+                         [&](int j) { return sediment_.conLiqSed(j, i, k); }, 1.0);
 }
 
 // Mean of CntSorSed weighted by the dry mass of each layer.
 double SubstanceCycle::cntSorSedTgt(int i, int k) const {
   const SedimentSolverInput& in = sediment_.input();
-  double sum = 0.0, weight = 0.0;
-  for (int j = 1; j <= numLayTgt(); ++j) {
-    const std::size_t s = static_cast<std::size_t>(j);
-    const double w = in.thiLay[s] * in.rho[s];
-    sum += w * run_.compounds().cntSorSed(j, i, k);
-    weight += w;
-  }
-  return weight > 0.0 ? 1000.0 * sum / weight : 0.0;
+  return targetLayerMean([&in](std::size_t s) { return in.thiLay[s] * in.rho[s]; },
+                         [&](int j) { return run_.compounds().cntSorSed(j, i, k); }, 1000.0);
 }
 
 // The parts of the water layer's mass: dissolved, on suspended solids, and

@@ -83,6 +83,8 @@ class SubstanceCycle {
   double cntSorSedTgt(int i, int k) const;
 
  private:
+  template <typename Weight, typename Value>
+  double targetLayerMean(Weight weight, Value value, double scale) const;
   static std::size_t ci(int k) { return static_cast<std::size_t>(k - 1); }
 
   // A printed mass: a state (current value), a cumulative flux (the amount
