@@ -162,11 +162,19 @@ constexpr RowLayouts kTwaSed = {{
      R"x(("TWAECsed_100_days            -                  -                    - "))x"},
 }};
 
+// The rows of a table without a maximum: the concentration never rose above 0.
+constexpr std::string_view kWaterMaxDash = "Global max                      -                  - ";
+constexpr std::string_view kSuspendedSolidsDash =
+    "(incl. suspend.solids           -                  - )";
+constexpr std::string_view kSedimentMaxDash =
+    "Global max               -                    -                   - ";
+
 constexpr std::string_view kExposureLine = "(f9.3,1x,a17,1x,11(1x,g12.4))";
 constexpr std::size_t kMaxExposureWindows = 10;
 
-// g to ug: the tables show ug.L-1 (from g.m-3) and ug.kg-1 (from g.kg-1).
-constexpr double kMicro = 1000.0;
+// The tables show ug.L-1 from g.m-3 (x 1000) and ug.kg-1 from g.kg-1 (x 1e6).
+constexpr double kGramPerCubicMetreToMicrogramPerLitre = 1.0e3;
+constexpr double kGramToMicrogram = 1.0e6;
 
 // Stem, number and ".tmp"; with an underscore, it goes before a one-digit
 // number and after a two-digit one, so that the names keep their length.
@@ -191,6 +199,11 @@ std::string dashLine() {
 }  // namespace
 
 // --- Free functions --------------------------------------------------------
+
+int stepsPerDay(double delTim) {
+  if (!(delTim > 0.0)) return kStepsPerDay;
+  return std::max(1, static_cast<int>(std::lround(1.0 / delTim)));
+}
 
 std::string reportNumberText(double value) {
   return std::string(trimLeft(numberToTextLong(value)));
@@ -235,6 +248,7 @@ double ConcentrationTables::stepMean(int k, std::size_t position) const {
 void ConcentrationTables::initialise() {
   if (initialised_) return;
   initialised_ = true;
+  stepsPerDay_ = stepsPerDay(run_.clock().delTim());
   Compounds& cp = run_.compounds();
   const int n = cp.numCompounds();
   names_ = cp.names();
@@ -307,7 +321,7 @@ void ConcentrationTables::endOfStepTracking(int k) {
   double sum = 0.0;
   std::size_t counted = 0;
   for (std::size_t w = 0; w < kPecDays.size(); ++w) {
-    const std::size_t steps = std::size_t{kStepsPerDay} * static_cast<std::size_t>(kPecDays[w]);
+    const auto steps = static_cast<std::size_t>(stepsPerDay_ * kPecDays[w]);
     for (; counted < steps; ++counted) sum += meanAt(counted + 1);
     WindowMaximum& window = c.twa[w];
     window.sum = sum;
@@ -351,24 +365,37 @@ double ConcentrationTables::totalWithSuspendedSolids(int k, double cmax) {
   return cmax * (1.0 + wb.conSus() * wb.cntOmSusSol() * cp.komSusSol(k) * freundlich);
 }
 
+double ConcentrationTables::toTableUnit() const {
+  return medium_ == TableMedium::WaterLayer ? kGramPerCubicMetreToMicrogramPerLitre
+                                            : kGramToMicrogram;
+}
+
 void ConcentrationTables::writePecRows(CompoundTable& c, int k) {
   TextFile& file = run_.units().file(c.unit);
   const bool water = medium_ == TableMedium::WaterLayer;
+  const RowLayouts& rows = water ? kPecSw : kPecSed;
+  // Without a maximum there is no time to count the lags from.
+  if (!(c.maximum > 0.0)) {
+    file.writeLine(water ? kWaterMaxDash : kSedimentMaxDash);
+    if (water) file.writeLine(kSuspendedSolidsDash);
+    for (const RowLayout& row : rows) file.writeLine(formatLayout(row.dash, {}));
+    return;
+  }
+  const double unit = toTableUnit();
   const int maxDay = dayNumber(c.maximumTime);
-  file.writeLine(valueRow(water ? kWaterMaxRow : kSedimentMaxRow, c.maximum * kMicro,
+  file.writeLine(valueRow(water ? kWaterMaxRow : kSedimentMaxRow, c.maximum * unit,
                           c.maximumDateText, maxDay));
   if (water) {
     const std::string number =
-        padTo(reportNumberText(totalWithSuspendedSolids(k, c.maximum) * kMicro), 12);
+        padTo(reportNumberText(totalWithSuspendedSolids(k, c.maximum) * unit), 12);
     file.writeLine(formatLayout(kSuspendedSolidsRow,
                                 {number, padTo(c.maximumDateText, 17), std::int64_t{maxDay}, ")"}));
   }
-  const RowLayouts& rows = water ? kPecSw : kPecSed;
   const int span = daysToEnd(c.maximumTime);
   for (std::size_t lag = 0; lag < kPecDays.size(); ++lag) {
     const int days = kPecDays[lag];
     if (span >= days) {
-      file.writeLine(valueRow(rows[lag].value, c.pecAfterLag[lag] * kMicro,
+      file.writeLine(valueRow(rows[lag].value, c.pecAfterLag[lag] * unit,
                               calendar::dateText(c.maximumTime + days), maxDay + days));
     } else {
       file.writeLine(formatLayout(rows[lag].dash, {}));
@@ -402,7 +429,7 @@ void ConcentrationTables::writeTwaTable() {
       if (window.dayNumber == 0) {
         file.writeLine(formatLayout(rows[w].dash, {}));
       } else {
-        file.writeLine(valueRow(rows[w].value, window.maximum * kMicro,
+        file.writeLine(valueRow(rows[w].value, window.maximum * toTableUnit(),
                                 calendar::dateText(window.time), window.dayNumber));
       }
     }
@@ -435,8 +462,9 @@ TwaExposureSeries::TwaExposureSeries(Run& run, std::vector<double> windowDays)
     : run_(run), windowDays_(std::move(windowDays)), line_(kExposureLine) {
   if (windowDays_.size() > kMaxExposureWindows) windowDays_.resize(kMaxExposureWindows);
   std::size_t longest = 0;
+  const int perDay = stepsPerDay(run_.clock().delTim());
   for (double days : windowDays_) {
-    const auto steps = static_cast<std::size_t>(std::lround(kStepsPerDay * days));
+    const auto steps = static_cast<std::size_t>(std::lround(perDay * days));
     windowSteps_.push_back(steps + 1);
     longest = std::max(longest, steps);
   }
@@ -485,8 +513,8 @@ void TwaExposureSeries::step(int k, double timeIntegral, double currentConcentra
   values.emplace_back(std::string_view(date));
   values.emplace_back(currentConcentration);
   for (std::size_t w = 0; w < windowDays_.size(); ++w) {
-    // The integral grows by C dt, so the difference over 24 D steps is the
-    // window's mean times D days.
+    // The integral grows by C dt, so its growth over the steps of D days is
+    // the window's mean times D days.
     const double twa = (integralAt(s, 1) - integralAt(s, windowSteps_[w])) / windowDays_[w];
     values.emplace_back(twa);
   }

@@ -48,8 +48,11 @@ std::string exposureFileName(int k);
 inline constexpr std::array<int, 10> kPecDays = {1, 2, 4, 7, 14, 21, 28, 42, 50, 100};
 // Step means kept per compound: 100 days of hourly steps, the longest window.
 inline constexpr std::size_t kStepSeriesLength = 2400;
-// Outer steps per day that the windows assume (hourly steps).
+// Outer steps per day of an hourly run.
 inline constexpr int kStepsPerDay = 24;
+// Outer steps in one day of the run clock: 24 for hourly and 1 for daily
+// steps, so that a window of D days always covers D days of steps.
+int stepsPerDay(double delTim);
 
 enum class TableMedium {
   WaterLayer,  // ConLiqWatLay of segment N, g.m-3; tables in ug.L-1
@@ -105,6 +108,8 @@ class ConcentrationTables {
   int maximumTwaDayNumber(int k, std::size_t window) const { return at(k).twa[window].dayNumber; }
   // Step mean at position p (1 = newest .. 2400).
   double stepMean(int k, std::size_t position) const;
+  // Outer steps per day of the windows, fixed at the first call.
+  int windowStepsPerDay() const { return stepsPerDay_; }
 
   // Number of the simulated day on which t falls, 1 for the day of TimStart.
   int dayNumber(double t) const;
@@ -116,7 +121,7 @@ class ConcentrationTables {
     double maximum = 0.0;
     double time = 0.0;
     int dayNumber = 0;  // 0 while no average was found
-    double sum = 0.0;   // sum of the newest 24 D step means at the last step
+    double sum = 0.0;   // sum of the step means of the newest D days at the last step
   };
   struct CompoundTable {
     Unit unit = Unit::Input;
@@ -142,10 +147,13 @@ class ConcentrationTables {
   void writePecRows(CompoundTable& c, int k);
   double totalWithSuspendedSolids(int k, double cmax);
   double calendarDay(double t) const;
+  // Factor from the medium's unit to the tables' unit.
+  double toTableUnit() const;
 
   Run& run_;
   TableMedium medium_;
   bool initialised_ = false;
+  int stepsPerDay_ = kStepsPerDay;
   std::vector<CompoundTable> compounds_;
   std::vector<std::string> names_;
   std::optional<std::string> timEndText_;
@@ -173,7 +181,7 @@ class TwaExposureSeries {
   const std::vector<double>& windowDays() const { return windowDays_; }
   Unit workUnit(int k) const { return at(k).unit; }
   const std::string& workFileName(int k) const { return at(k).fileName; }
-  // Integrals kept per compound: 24 Dmax + 1.
+  // Integrals kept per compound: the steps of Dmax days + 1.
   std::size_t ringLength() const { return ringLength_; }
 
  private:
@@ -190,7 +198,7 @@ class TwaExposureSeries {
 
   Run& run_;
   std::vector<double> windowDays_;
-  std::vector<std::size_t> windowSteps_;  // 24 D + 1 per window
+  std::vector<std::size_t> windowSteps_;  // steps of D days + 1 per window
   std::size_t ringLength_ = 1;
   bool initialised_ = false;
   std::vector<CompoundSeries> compounds_;

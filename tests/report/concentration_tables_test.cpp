@@ -185,6 +185,70 @@ TEST_F(ConcentrationTablesTest, WindowIsAveragedOnlyOnceItsOldestStepIsAboveZero
   EXPECT_EQ(l[28], "");
 }
 
+TEST_F(ConcentrationTablesTest, WithoutAMaximumEveryPecRowIsADashRow) {
+  ConcentrationTables water(t_.run(), TableMedium::WaterLayer);
+  for (int day = 2; day <= 5; ++day) {
+    moveTo(day, 0);
+    water.endOfStepTable(1, day == 3 ? -1e-12 : 0.0);  // never above 0
+  }
+  water.writePecTable();
+  const std::vector<std::string> l = lines(water);
+  ASSERT_EQ(l.size(), 12u + 12u + 2u);
+  EXPECT_EQ(l[12], "Global max                      -                  - ");
+  EXPECT_EQ(l[13], "(incl. suspend.solids           -                  - )");
+  EXPECT_EQ(l[14], "PECsw_1_day                     -                  - ");
+  EXPECT_EQ(l[23], "PECsw_100_days                     -                  - ");
+
+  t_.run().sediment().getSedimentProfile();
+  ConcentrationTables sediment(t_.run(), TableMedium::Sediment);
+  sediment.writePecTable();
+  const std::vector<std::string> sed = lines(sediment);
+  ASSERT_EQ(sed.size(), 10u + 11u + 2u);
+  EXPECT_EQ(sed[10], "Global max               -                    -                   - ");
+  EXPECT_EQ(sed[11], "PECsed_1_day             -                    -                   - ");
+}
+
+TEST_F(ConcentrationTablesTest, SedimentContentsAreWrittenInMicrogramsPerKilogram) {
+  t_.run().sediment().getSedimentProfile();
+  ConcentrationTables sediment(t_.run(), TableMedium::Sediment);
+  moveTo(20, 12);
+  sediment.endOfStepTable(1, 2e-6);  // g.kg-1
+  for (int hour = 0; hour < 24; ++hour) {
+    sediment.subStep(1, 3e-6);
+    sediment.endOfStepTracking(1);
+    t_.run().clock().advance();
+  }
+  sediment.writePecTable();
+  sediment.writeTwaTable();
+  const std::vector<std::string> l = lines(sediment);
+  ASSERT_EQ(l.size(), 10u + 13u + 5u + 12u);
+  // 2e-6 g.kg-1 = 2 ug.kg-1; the 1-day average 3e-6 g.kg-1 = 3 ug.kg-1.
+  EXPECT_EQ(l[10], "Global max" + blanks(14) + "2.000" + blanks(11) + "20-Jan-1980-12h00" +
+                       blanks(11) + "20");
+  EXPECT_EQ(l[28], "TWAECsed_1_day" + blanks(10) + "3.000" + blanks(11) + "21-Jan-1980-11h00" +
+                       blanks(11) + "21");
+}
+
+TEST_F(ConcentrationTablesTest, DailyStepsAverageOneStepPerDayOfTheWindow) {
+  SimClock& clock = t_.run().clock();
+  clock.setTimeStep(1.0);
+  clock.resetToStart();
+  ConcentrationTables water(t_.run(), TableMedium::WaterLayer);
+  // Daily means 0.001, 0.003 and 0.002 g.m-3 from 01-Jan.
+  for (double mean : {0.001, 0.003, 0.002}) {
+    water.subStep(1, mean);
+    water.endOfStepTracking(1);
+    clock.advance();
+  }
+  EXPECT_EQ(water.windowStepsPerDay(), 1);
+  EXPECT_EQ(water.maximumTwa(1, 0), 0.003);  // the mean of 02-Jan alone
+  EXPECT_EQ(water.maximumTwaDayNumber(1, 0), 2);
+  EXPECT_DOUBLE_EQ(water.maximumTwa(1, 1), (0.003 + 0.002) / 2.0);
+  EXPECT_EQ(water.maximumTwaDayNumber(1, 2), 0);  // 4 days not yet covered
+  // The exposure series of a daily run keeps the integrals of 7 days + 1.
+  EXPECT_EQ(TwaExposureSeries(t_.run(), {7.0}).ringLength(), 8u);
+}
+
 TEST_F(ConcentrationTablesTest, ExposureSeriesWritesTheWindowAverageOfTheIntegral) {
   TwaExposureSeries series(t_.run(), {1.0});
   EXPECT_EQ(series.ringLength(), 25u);
