@@ -10,11 +10,11 @@
 #include "core/text_file.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
-#include "report/concentration_tables.hpp"
 #include "driver/run_setup.hpp"
 #include "input/calendar.hpp"
 #include "input/dates.hpp"
 #include "input/records.hpp"
+#include "report/concentration_tables.hpp"
 #include "report/targets.hpp"
 #include "substance/compounds.hpp"
 
@@ -52,8 +52,9 @@ constexpr std::string_view kWindowColumn = "(5x,a4,i3,a1)";
 constexpr std::string_view kTwaTitle = R"(("* Results for substance: ",a))";
 constexpr std::string_view kTwaRow = "(a11,2x,f7.2,4x,a6,4x,a6,4x,a17,2x,a17,4x,g12.4)";
 
-// Values below this are written as 0: the series carries the rounding dust
-// of the solver, which would otherwise print as meaningless exponents.
+// Window averages below this are written as 0: the difference of two time
+// integrals carries their rounding dust, which would otherwise print as
+// meaningless exponents. The concentration itself is written as it is.
 constexpr double kZeroBelow = 1e-30;
 
 // Day of a date in a common year, the numbering of StaPer and EndPer.
@@ -148,8 +149,9 @@ void ExposureFile::copySeries(TextFile& xpo, int k, std::vector<TargetMaximum>& 
     }
     if (static_cast<int>(row.date.year) != year) continue;
     std::vector<LayoutValue> out{row.time, std::string_view(row.dateText)};
-    for (double v : row.values) {
-      const double ugPerLitre = v * 1000.0;
+    out.emplace_back(row.values.front() * 1000.0);
+    for (std::size_t w = 1; w < row.values.size(); ++w) {
+      const double ugPerLitre = row.values[w] * 1000.0;
       out.emplace_back(ugPerLitre < kZeroBelow ? 0.0 : ugPerLitre);
     }
     xpo.writeLine(rowLayout.write(out));

@@ -72,18 +72,21 @@ TEST(ExposureFile, RowsOfTheTargetYearInMicrogramsPerLitreAndMaximaPerTarget) {
   // the averages of Fish and Algae (g.m-3).
   t.dir().write("expcon1.tmp",
                 "   60.500 01-Mar-1980-12h00    0.1234E-02    0.5000E-03    0.1000E-34\n"
+                "  100.500 10-Apr-1980-12h00    0.1000E-34    0.1000E-34    0.1000E-34\n"
                 "  171.500 20-Jun-1980-12h00    0.1000E-02    0.2000E-03    0.3000E-03\n"
                 "  304.500 31-Oct-1980-12h00    0.1000E-02    0.9000E-03    0.7000E-03\n"
                 "  366.500 01-Jan-1981-12h00    0.1000E+01    0.1000E+01    0.1000E+01\n");
   ExposureFile(t.run(), targets).write();
 
-  // x 1000: 1.234, 0.5 and 1e-32, which is below 1e-30 and written as 0.
+  // x 1000: 1.234, 0.5 and 1e-32, which is below 1e-30 and written as 0 in
+  // a window column; the concentration column keeps its 1e-32.
   // The 1981 line is not of the target year.
   const Lines xpo = t.dir().lines("t.xpo");
-  ASSERT_EQ(xpo.size(), 15u);
+  ASSERT_EQ(xpo.size(), 16u);
   EXPECT_EQ(xpo[11], "*Time     Date              ConWatTgt     TWA-  7d     TWA-  2d");
   EXPECT_EQ(xpo[12], "   60.500 01-Mar-1980-12h00     1.234       0.5000       0.0000E+00");
-  EXPECT_EQ(xpo[14], "  304.500 31-Oct-1980-12h00     1.000       0.9000       0.7000    ");
+  EXPECT_EQ(xpo[13], "  100.500 10-Apr-1980-12h00    0.1000E-31   0.0000E+00   0.0000E+00");
+  EXPECT_EQ(xpo[15], "  304.500 31-Oct-1980-12h00     1.000       0.9000       0.7000    ");
   EXPECT_FALSE(t.dir().exists("expcon1.tmp"));
 
   // Fish: 1 March counts, 31 October (its EndPer) does not, so 0.5 ug/L in
