@@ -571,16 +571,17 @@ void SummaryReport::createPecAnnFile(CompoundFiles& c, int k) {
 
 // --- During the pass ------------------------------------------------------------
 
-// The hourly fluxes of the record of the step (the same in every segment;
-// BRAX enters the whole paved area at segment 1, taken per square metre).
+// The hourly fluxes of the record of the step (the same in every segment).
+// BRAX enters the whole paved area at segment 1: its water and substance
+// fluxes are taken per square metre of paved area, the paved-area water in
+// the place of the drain water.
 void SummaryReport::trackLateral() {
   if (loadingSource_ == LoadingSource::DriftOnly || !run_.loadings().entries().isOpen()) return;
   const LoadingEntries& en = run_.loadings().entries();
   const double t = run_.clock().tim();
-  const double perArea = loadingSource_ == LoadingSource::BRAX
-                             ? 1.0 / std::max(run_.hydrology().areaPntInp(), 1e-30)
-                             : 1.0;
-  const double vvrDra = en.vvrLiqDra();
+  const bool brax = loadingSource_ == LoadingSource::BRAX;
+  const double perArea = brax ? 1.0 / std::max(run_.hydrology().areaPntInp(), 1e-30) : 1.0;
+  const double vvrDra = brax ? en.vvrLiqPnt() : en.vvrLiqDra();
   const double vvrRnf = en.vvrLiqRnf();
   keep((vvrDra + vvrRnf) * kPerSecondToMilliPerHour, t, water_.value, water_.time);
   for (int k = 1; k <= numCompounds_; ++k) {

@@ -315,6 +315,7 @@ void LoadingEntries::read() {
           run_.messages().fatal(kRoutine, "Fatal while reading b2k record ",
                                 "The error occurred at Tim = " + padTo(date, 17));
         }
+        vvrLiqPnt_ = values_[0];
         // g.m-2.h-1 of paved area to g.s-1 for the whole paved area.
         const double area = run_.hydrology().areaPntInp();
         for (int s = 0; s < m; ++s) {

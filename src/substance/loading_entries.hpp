@@ -60,6 +60,8 @@ class LoadingEntries {
   // Water fluxes of the first file (m.s-1 per m2 of field).
   double vvrLiqDra() const { return vvrLiqDra_; }
   double vvrLiqRnf() const { return vvrLiqRnf_; }
+  // BRAX: water flux from the paved area (m.s-1 per m2 of paved area).
+  double vvrLiqPnt() const { return vvrLiqPnt_; }
 
  private:
   struct Pair {
@@ -93,6 +95,7 @@ class LoadingEntries {
   std::vector<Pair> flmDra_, flmRnf_, flmErs_;  // per compound, index k - 1
   double vvrLiqDra_ = 0.0;
   double vvrLiqRnf_ = 0.0;
+  double vvrLiqPnt_ = 0.0;
   bool first_ = true;
   // One record's line, values and date-time text, kept so that reading
   // allocates nothing.

@@ -138,6 +138,34 @@ TEST_P(SummaryExample, WritesACompleteSummaryAndLeavesNoWorkFile) {
   EXPECT_TRUE(anyLineStartsWith(lines, "* End of KORVAN REPORT: Project_Summary"));
 }
 
+// The greenhouse basin's paved area is its lateral entry: the water row is
+// the paved-area flux and the drainage rows the substance flux and its
+// concentration in that water, per m2 of paved area, from greenhouse.b2k:
+// 5.777778e-7 m.s-1 x 3.6e6 = 2.080 mm.hr-1 (22-Mar 15h); 4.8088e-4 g.m-2.h-1
+// = 0.4809 mg.m-2.hr-1 (05-Jun 11h); 4.4609e-4 g.m-2.h-1 / 3600 s.h-1 /
+// 1.111111e-7 m.s-1 = 1.1152 g.m-3 = 1115.2 ug.L-1 (07-Jun 15h).
+TEST(SummaryGreenhouse, ListsThePavedAreaWaterAndItsSubstanceConcentration) {
+  testing::TempDir dir;
+  testing::copyExample(dir, "greenhouse");
+  testing::setTimEnd(dir, "greenhouse.kvn", kTimEnd);
+  const auto result = testing::runProgram(dir.path(), {"greenhouse"});
+  ASSERT_EQ(result.status, kExitNormal) << dir.read("greenhouse.err");
+  const auto lines = dir.lines("greenhouse.sum");
+  const auto header =
+      std::find(lines.begin(), lines.end(),
+                "* Year   Type      Water/Substance  Flux                       Date");
+  ASSERT_NE(header, lines.end());
+  const std::vector<std::string> rows(header + 1, std::min(header + 5, lines.end()));
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      "  1980             Water        2.080         mm.m-2.hr-1      "
+                      "22-Mar-1980-15h00",
+                      "  1980   Drainage  CMP          0.4809        mg.m-2.hr-1      "
+                      "05-Jun-1980-11h00",
+                      "  1980   Drainage  CMP          1115.2        ug.L-1           "
+                      "07-Jun-1980-15h00",
+                      "* End of KORVAN REPORT: Substance properties and substance loadings"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Scenarios, SummaryExample,
                          ::testing::Values("ditch", "stream", "pond", "weir_reach", "greenhouse",
                                            "orlan_pond", "constant_ditch"));
