@@ -172,9 +172,11 @@ constexpr std::string_view kSedimentMaxDash =
 constexpr std::string_view kExposureLine = "(f9.3,1x,a17,1x,11(1x,g12.4))";
 constexpr std::size_t kMaxExposureWindows = 10;
 
-// The tables show ug.L-1 from g.m-3 (x 1000) and ug.kg-1 from g.kg-1 (x 1e6).
-constexpr double kGramPerCubicMetreToMicrogramPerLitre = 1.0e3;
-constexpr double kGramToMicrogram = 1.0e6;
+// Both tables multiply by 1000: g.m-3 gives ug.L-1 in the water table; the
+// sediment table writes the target-layer content in g.kg-1 times 1000 under
+// its ug.kg-1 unit line, as the model's sediment tables always have, so that
+// its figures compare with earlier results of the model.
+constexpr double kReportFactor = 1.0e3;
 
 // Stem, number and ".tmp"; with an underscore, it goes before a one-digit
 // number and after a two-digit one, so that the names keep their length.
@@ -366,8 +368,7 @@ double ConcentrationTables::totalWithSuspendedSolids(int k, double cmax) {
 }
 
 double ConcentrationTables::toTableUnit() const {
-  return medium_ == TableMedium::WaterLayer ? kGramPerCubicMetreToMicrogramPerLitre
-                                            : kGramToMicrogram;
+  return kReportFactor;
 }
 
 void ConcentrationTables::writePecRows(CompoundTable& c, int k) {

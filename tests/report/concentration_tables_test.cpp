@@ -208,13 +208,13 @@ TEST_F(ConcentrationTablesTest, WithoutAMaximumEveryPecRowIsADashRow) {
   EXPECT_EQ(sed[11], "PECsed_1_day             -                    -                   - ");
 }
 
-TEST_F(ConcentrationTablesTest, SedimentContentsAreWrittenInMicrogramsPerKilogram) {
+TEST_F(ConcentrationTablesTest, SedimentContentsAreWrittenTimesOneThousand) {
   t_.run().sediment().getSedimentProfile();
   ConcentrationTables sediment(t_.run(), TableMedium::Sediment);
   moveTo(20, 12);
-  sediment.endOfStepTable(1, 2e-6);  // g.kg-1
+  sediment.endOfStepTable(1, 2e-3);  // g.kg-1
   for (int hour = 0; hour < 24; ++hour) {
-    sediment.subStep(1, 3e-6);
+    sediment.subStep(1, 3e-3);
     sediment.endOfStepTracking(1);
     t_.run().clock().advance();
   }
@@ -222,7 +222,7 @@ TEST_F(ConcentrationTablesTest, SedimentContentsAreWrittenInMicrogramsPerKilogra
   sediment.writeTwaTable();
   const std::vector<std::string> l = lines(sediment);
   ASSERT_EQ(l.size(), 10u + 13u + 5u + 12u);
-  // 2e-6 g.kg-1 = 2 ug.kg-1; the 1-day average 3e-6 g.kg-1 = 3 ug.kg-1.
+  // 2e-3 g.kg-1 x 1000 = 2.000; the 1-day average 3e-3 g.kg-1 x 1000 = 3.000.
   EXPECT_EQ(l[10], "Global max" + blanks(14) + "2.000" + blanks(11) + "20-Jan-1980-12h00" +
                        blanks(11) + "20");
   EXPECT_EQ(l[28], "TWAECsed_1_day" + blanks(10) + "3.000" + blanks(11) + "21-Jan-1980-11h00" +
