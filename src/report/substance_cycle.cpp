@@ -282,14 +282,14 @@ void SubstanceCycle::pecSedimentStep() {
   }
 }
 
-// The sub-step rule of the water layer, which also bounds the sediment's
-// step; the hydrology is interpolated over the n sub-steps.
+// The sub-step rule of the water layer, bounded by the sediment's step
+// before it is rounded to whole steps; the hydrology is interpolated over
+// the n sub-steps.
 void SubstanceCycle::chooseSubSteps() {
   Hydrology& hy = run_.hydrology();
   // The stability rule evaluates the start and end of the whole step.
   hy.prepareSubSteps(1);
-  const SedimentTimeStep sed = sediment_.timeStep();
-  const SubstanceTimeStep ts = water_.timeStep(sed.timStp, top_);
+  const SubstanceTimeStep ts = water_.timeStep(sediment_.subStepBound(), top_);
   n_ = ts.numSteps > 0 ? ts.numSteps : 1;
   dt_ = ts.dt;
   run_.clock().setSubSteps(n_, dt_);

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "core/compare.hpp"
 #include "core/layout.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
@@ -87,12 +88,26 @@ std::vector<double> spatialWeights(std::span<const double> lenSeg, std::span<con
 
 // --- A7 ----------------------------------------------------------------------
 
-SubstanceTimeStep dailyTimeStep() {
-  return {600.0, 144};
+namespace {
+
+// The period (s) in the fewest equal sub-steps of at most timStpSed, where
+// timStpSed is below the water layer's step; a step that divides the period
+// is kept exactly.
+SubstanceTimeStep boundBySediment(SubstanceTimeStep ts, double timStpSed, double period) {
+  if (timStpSed >= ts.dt) return ts;
+  int n = static_cast<int>(period / timStpSed);
+  if (!cmp::le(period, n * timStpSed)) ++n;
+  return {period / n, n};
 }
 
-SubstanceTimeStep inputTimeStep(double timStpWat) {
-  return {timStpWat, static_cast<int>(3600.0 / timStpWat)};
+}  // namespace
+
+SubstanceTimeStep dailyTimeStep(double timStpSed) {
+  return boundBySediment({600.0, 144}, timStpSed, 86400.0);
+}
+
+SubstanceTimeStep inputTimeStep(double timStpWat, double timStpSed) {
+  return boundBySediment({timStpWat, static_cast<int>(3600.0 / timStpWat)}, timStpSed, 3600.0);
 }
 
 SubstanceTimeStep calcTimeStep(double dtStableWatLay, double dtStableSed, bool komSedSmall,
@@ -689,10 +704,12 @@ void WaterLayerSolver::step(int subStep, double dt, const SedimentTop& sed) {
   solve(in, sed);
 }
 
-SubstanceTimeStep WaterLayerSolver::timeStep(double dtStableSed, const SedimentTop& sed) {
+SubstanceTimeStep WaterLayerSolver::timeStep(double dtSed, const SedimentTop& sed) {
   RunOptions& o = run_.options();
-  if (o.optInp() == InputInterval::Daily) return dailyTimeStep();
-  if (o.optTimStp() == TimeStepOption::Input) return inputTimeStep(run_.waterBody().timStpWat());
+  if (o.optInp() == InputInterval::Daily) return dailyTimeStep(dtSed);
+  if (o.optTimStp() == TimeStepOption::Input) {
+    return inputTimeStep(run_.waterBody().timStpWat(), dtSed);
+  }
   // The whole hour as one step: its start and its end state.
   const WaterLayerInput& in = gather(1, 3600.0);
   const double dtW = std::min(stableTimeStep(in, sed, false), stableTimeStep(in, sed, true));
@@ -700,7 +717,7 @@ SubstanceTimeStep WaterLayerSolver::timeStep(double dtStableSed, const SedimentT
   bool komSmall = false;
   for (int k = 1; k <= cp.numCompounds(); ++k) komSmall = komSmall || cp.komSed(k) < 0.01;
   const double maxStep = run_.identity().isMerix() ? 1900.0 : 3600.0;
-  return calcTimeStep(dtW, dtStableSed, komSmall, maxStep);
+  return calcTimeStep(dtW, dtSed, komSmall, maxStep);
 }
 
 }  // namespace korvan

@@ -63,9 +63,11 @@ struct SubstanceTimeStep {
   int numSteps = 0;  // per hour (per day for daily input)
 };
 // Daily input: 600 s, 144 steps per day.
-SubstanceTimeStep dailyTimeStep();
 // Hourly input with OptTimStp Input: TimStpWat and int(3600 / TimStpWat).
-SubstanceTimeStep inputTimeStep(double timStpWat);
+// In both a smaller TimStpSed (s) bounds the sub-step: the day or the hour is
+// divided into the fewest equal sub-steps of at most TimStpSed.
+SubstanceTimeStep dailyTimeStep(double timStpSed);
+SubstanceTimeStep inputTimeStep(double timStpWat, double timStpSed);
 // Hourly input with OptTimStp Calc, from the largest stable steps of the
 // water layer and of the sediment (s), whether any compound has KomSed below
 // 0.01 m3.g-1, and the maximum step (1900 s MERIX, 3600 s otherwise).
@@ -212,9 +214,10 @@ class WaterLayerSolver {
   // Kd at the current ConLiqWatLay.
   double stableTimeStep(const WaterLayerInput& in, const SedimentTop& sed, bool endState);
   // A7 for the run's options. Hourly Calc evaluates the hour's start and end
-  // states, so the caller prepares the hydrology with one sub-step first;
-  // dtStableSed is the sediment's largest stable step.
-  SubstanceTimeStep timeStep(double dtStableSed, const SedimentTop& sed);
+  // states, so the caller prepares the hydrology with one sub-step first.
+  // dtSed is the sediment's bound (SedimentSolver::subStepBound): TimStpSed,
+  // or with Calc its largest stable step.
+  SubstanceTimeStep timeStep(double dtSed, const SedimentTop& sed);
 
   // --- Getters -------------------------------------------------------------
   CompoundSegmentArray& conLiqWatLay() { return ConLiqWatLay_; }

@@ -72,15 +72,24 @@ TEST(Dispersion, FischerUsesTheFloorWithoutShear) {
 }
 
 TEST(WaterLayerTimeStep, DailyInput) {
-  const SubstanceTimeStep s = dailyTimeStep();
+  const SubstanceTimeStep s = dailyTimeStep(600.0);
   EXPECT_DOUBLE_EQ(s.dt, 600.0);
   EXPECT_EQ(s.numSteps, 144);
+  // TimStpSed 500 s: 86400 / 500 = 172.8, so 173 sub-steps of 499.42 s.
+  const SubstanceTimeStep sed = dailyTimeStep(500.0);
+  EXPECT_EQ(sed.numSteps, 173);
+  EXPECT_DOUBLE_EQ(sed.dt, 86400.0 / 173);
+  EXPECT_EQ(dailyTimeStep(300.0).numSteps, 288);
+  EXPECT_DOUBLE_EQ(dailyTimeStep(300.0).dt, 300.0);
 }
 
 TEST(WaterLayerTimeStep, InputTimStpWat) {
-  const SubstanceTimeStep s = inputTimeStep(700.0);
+  const SubstanceTimeStep s = inputTimeStep(700.0, 3600.0);
   EXPECT_DOUBLE_EQ(s.dt, 700.0);
   EXPECT_EQ(s.numSteps, 5);  // int(3600 / 700)
+  // The smallest TimStpSed: 3600 / 0.001 sub-steps exactly.
+  EXPECT_EQ(inputTimeStep(700.0, 0.001).numSteps, 3600000);
+  EXPECT_EQ(inputTimeStep(700.0, 650.0).numSteps, 6);  // ceil(5.54)
 }
 
 TEST(WaterLayerTimeStep, CalcReducesByTwoPercentAndDividesTheHour) {
