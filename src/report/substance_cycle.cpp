@@ -392,18 +392,23 @@ void SubstanceCycle::updateIntegrals() {
 
 // The loading events of the step act at its end, after the sub-steps: the
 // loading solve puts the drift into the water layer, and the balance takes
-// it as drift.
+// it as drift. Compounds that take the ordinary step in that solve (outside
+// a MERIX water course, all but compound 1) exchange with the sediment as it
+// is at the end of the step, and the balance takes their terms as they are.
 void SubstanceCycle::loadingAtEndOfStep() {
   Loadings& lo = run_.loadings();
   lo.step();
   lo.distribute();
   if (!lo.loadingRaised()) return;
+  copyTopLayer();
   water_.step(n_, dt_, top_);
   const WaterLayerInput& in = water_.gather(n_, dt_);
   phaseConcentrations();
   if (stretchAverages_) updateStretchAverages();
   for (int k = 1; k <= balance_.numCompounds(); ++k) {
-    balance_.addDrift(k, water_.amounts(in, k).loa, amaWatLay(k));
+    BalanceAmounts a;
+    addWaterLayerAmounts(water_.amounts(in, k), a);
+    balance_.addLoadingSolve(k, a, amaWatLay(k));
   }
   lo.clearSegmentLoadings();
 }

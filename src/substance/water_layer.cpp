@@ -266,15 +266,15 @@ void WaterLayerSolver::assemble(const WaterLayerInput& in, const SedimentTop& se
   }
 }
 
-// Storage and loading only: no time passes, so both storages use the end-of-
-// step water layer and the only change is the loading.
+// Storage and loading only: rdd is the start-of-step storage and ldd the
+// end-of-step storage of the step's hydraulics, as in the transport solve.
 void WaterLayerSolver::assembleLoading(const WaterLayerInput& in, int k, bool withSource) {
   const WaterLayerCompound& c = in.compounds[at(k - 1)];
-  sorptionFactors(in, c, in.end, ConLiqWatLaySta_.values(k), sSta_, mSta_);
+  sorptionFactors(in, c, in.start, ConLiqWatLaySta_.values(k), sSta_, mSta_);
   for (CompoundSegmentArray& a : terms_) std::ranges::fill(a.values(k), 0.0);
   for (int i = 1; i <= in.numSeg; ++i) {
     terms_[static_cast<std::size_t>(T::StoSta)](i, k) =
-        in.end.area[at(i)] * (1.0 + sSta_[at(i)] + mSta_[at(i)]);
+        in.start.area[at(i)] * (1.0 + sSta_[at(i)] + mSta_[at(i)]);
     if (withSource) terms_[static_cast<std::size_t>(T::Loa)](i, k) = valueAt(c.loaWatLay, i);
   }
 }
@@ -423,14 +423,19 @@ void WaterLayerSolver::solve(const WaterLayerInput& in, const SedimentTop& sed) 
   sed_ = nullptr;
 }
 
-// A6a. Every compound is solved with storage and loading only (a compound
-// without loading keeps its concentration); transport already ran for this
-// step, and running it again would count the step twice in the balance.
-void WaterLayerSolver::solveLoading(const WaterLayerInput& in) {
+// A6a. The loading flag holds for compound 1, and in a MERIX water course
+// for every compound: these are solved with storage and loading only. Once
+// the flag is lowered after compound 1, the later compounds take the
+// ordinary transport step with its checks.
+void WaterLayerSolver::solveLoading(const WaterLayerInput& in, const SedimentTop& sed) {
   ensureArrays(in);
   const int nc = static_cast<int>(in.compounds.size());
   for (int k = 1; k <= nc; ++k) {
-    if (!iterate(in, k, &WaterLayerSolver::buildLoading)) {
+    if (k >= 2 && !in.loadingAllCompounds) {
+      sed_ = &sed;
+      checkAfter(in, k, iterate(in, k, &WaterLayerSolver::buildTransport));
+      sed_ = nullptr;
+    } else if (!iterate(in, k, &WaterLayerSolver::buildLoading)) {
       // The checks of A6 steps 4 to 6 are skipped in the loading solve; an
       // unconverged loading solve keeps the last update.
       std::ranges::copy(ConLiqWatLayNew_.values(k), ConLiqWatLay_.values(k).begin());
@@ -697,7 +702,7 @@ void WaterLayerSolver::step(int subStep, double dt, const SedimentTop& sed) {
   const WaterLayerInput& in = gather(subStep, dt);
   Loadings& lo = run_.loadings();
   if (lo.loadingSolveRaised()) {
-    solveLoading(in);
+    solveLoading(in, sed);
     lo.clearLoadingSolve();
     return;
   }

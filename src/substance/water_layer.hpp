@@ -207,8 +207,10 @@ class WaterLayerSolver {
   // One transport step for every compound.
   void solve(const WaterLayerInput& in, const SedimentTop& sed);
   // The loading solve (A6a): storage and the loading of WaterLayerCompound::
-  // loaWatLay only, with the end-of-step water layer for both storages.
-  void solveLoading(const WaterLayerInput& in);
+  // loaWatLay only, from the start-of-step to the end-of-step storage, for
+  // compound 1 (every compound with loadingAllCompounds); the other
+  // compounds take the ordinary solve.
+  void solveLoading(const WaterLayerInput& in, const SedimentTop& sed);
   // The largest dt (s) for which rdd stays non-negative in every segment, for
   // the hydraulic state given (start or end), minimum over the compounds.
   // Kd at the current ConLiqWatLay.

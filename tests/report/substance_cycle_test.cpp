@@ -266,6 +266,29 @@ TEST_F(SubstanceCycleTest, TimStpSedBoundsTheInputSubStep) {
   }
 }
 
+TEST_F(SubstanceCycleTest, BalancesCloseWhenADriftEventMeetsADaughter) {
+  // CMP forms MET in the water (0.5 mol.mol-1, equal molar masses); MET is in
+  // the water when the drift of hour 2 arrives. Outside a MERIX water course
+  // MET takes a transport step in the loading solve, which its balance counts.
+  const std::string compounds = "table compounds\nCMP\nMET\nend_table\n" +
+                                inertRecords("CMP", {{"DT50WatRef", "0.1"}}) +
+                                inertRecords("MET", {{"DT50WatRef", "0.1"}}) +
+                                "table FraPrtDauWat (mol.mol-1)\n0.5 CMP -> MET\nend_table\n"
+                                "table FraPrtDauSed (mol.mol-1)\n0.5 CMP -> MET\nend_table\n";
+  ASSERT_NO_FATAL_FAILURE(
+      start(cycleInputWith(compounds, kInputSteps, "0.1",
+                           "table Loadings\n01-Jan-1980-02h00 10 500 20 50\nend_table\n")));
+  ASSERT_NO_FATAL_FAILURE(hours(4));
+  for (int k = 1; k <= 2; ++k) {
+    const CompoundBalance& b = balance_->compound(k);
+    EXPECT_NEAR(b.AmaErrWatLay, 0.0, 1e-12) << k;
+    EXPECT_NEAR(b.AmaErrSed, 0.0, 1e-12) << k;
+    EXPECT_NEAR(b.AmaSedInWatLay + b.AmaWatLayOutSed, 0.0, 1e-15) << k;
+    EXPECT_NEAR(b.AmaSedOutWatLay + b.AmaWatLayInSed, 0.0, 1e-15) << k;
+  }
+  EXPECT_GT(balance_->compound(2).AmaWatLay, 0.0);
+}
+
 TEST_F(SubstanceCycleTest, TasksThreeAndSixDoNothing) {
   ASSERT_NO_FATAL_FAILURE(start(cycleInput("1", "0.1")));
   cycle_->task(Task::TakeStored);
