@@ -150,7 +150,10 @@ void SubstanceCycle::initialise() {
   cp.rdFraPrtDauSed();
 
   sediment_.initialise();
-  water_.allocate(numSeg, nc, cp.conSysWatIni());
+  // ConSysWatIni is a total concentration: compound 1 starts with its
+  // dissolved part.
+  water_.allocate(numSeg, nc, 0.0);
+  for (int i = 1; i <= numSeg && nc >= 1; ++i) water_.conLiqWatLay()(i, 1) = cp.conLiqWatLayIni(i);
   conLiqSed1_.allocate(numSeg, nc);
   copyTopLayer();
   top_.conLiqSed1 = numLay > 0 ? &conLiqSed1_ : nullptr;

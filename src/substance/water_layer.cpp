@@ -145,14 +145,14 @@ void WaterLayerSolver::readOptions() {
   merixWaterCourse_ = id.isMerix() && run_.hydrology().kind() == HydrologyKind::WaterCourse;
 }
 
-void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conSysWatIni) {
+void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conLiqIni) {
   for (CompoundSegmentArray* a : {&ConLiqWatLay_, &ConLiqWatLaySta_, &ConLiqWatLayNew_, &lbd_,
                                   &ldd_, &lod_, &rbd_, &rdd_, &rod_, &src_}) {
     a->allocate(numSeg, numCompounds);
   }
   for (CompoundSegmentArray& a : terms_) a.allocate(numSeg, numCompounds);
   iterations_.assign(at(numCompounds), 0);
-  for (int i = 1; i <= numSeg && numCompounds >= 1; ++i) ConLiqWatLay_(i, 1) = conSysWatIni;
+  for (int i = 1; i <= numSeg && numCompounds >= 1; ++i) ConLiqWatLay_(i, 1) = conLiqIni;
   for (std::vector<double>* v : {&sEnd_, &mEnd_, &sSta_, &mSta_, &dCor_}) {
     v->assign(at(numSeg) + 1, 0.0);
   }
@@ -160,7 +160,7 @@ void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conSysWatIn
 
 void WaterLayerSolver::ensureArrays(const WaterLayerInput& in) {
   const int nc = static_cast<int>(in.compounds.size());
-  if (!ConLiqWatLay_.allocated()) allocate(in.numSeg, nc, in.conSysWatIni);
+  if (!ConLiqWatLay_.allocated()) allocate(in.numSeg, nc, 0.0);
   // The weights depend on the segmentation only, which is fixed for the run.
   if (alpha_.empty()) alpha_ = spatialWeights(in.lenSeg, in.x);
 }
@@ -603,7 +603,6 @@ const WaterLayerInput& WaterLayerSolver::gather(int subStep, double dt) {
     in.conSus = wb.conSus();
     in.cntOmSusSol = wb.cntOmSusSol();
     in.amaMphWatLay = wb.amaMphWatLay();
-    in.conSysWatIni = cp.conSysWatIni();
     in.upwardSeepageCarriesSediment = !orlan_;
     in.loadingAllCompounds = merixWaterCourse_;
     in.checkSolubility = true;

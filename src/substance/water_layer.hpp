@@ -108,7 +108,6 @@ struct WaterLayerInput {
   double conSus = 0.0;         // g.m-3
   double cntOmSusSol = 0.0;    // kg.kg-1
   double amaMphWatLay = 0.0;   // g.m-2
-  double conSysWatIni = 0.0;   // g.m-3, compound 1 at the first call
   // Top sediment layer: porosity, thickness (m), the width of the exchange
   // surface (m, 1..N) and the seepage per metre of water course
   // (m2.s-1, 1..N, positive downwards).
@@ -201,9 +200,9 @@ class WaterLayerSolver {
   void step(int subStep, double dt, const SedimentTop& sed);
 
   // --- On a plain input -------------------------------------------------
-  // Allocates the concentrations (compound 1 at ConSysWatIni); the first
-  // solve does it when not done before.
-  void allocate(int numSeg, int numCompounds, double conSysWatIni);
+  // Allocates the concentrations, compound 1 dissolved at conLiqIni (g.m-3)
+  // and the others at 0; the first solve does it, at 0, when not done before.
+  void allocate(int numSeg, int numCompounds, double conLiqIni);
   // One transport step for every compound.
   void solve(const WaterLayerInput& in, const SedimentTop& sed);
   // The loading solve (A6a): storage and the loading of WaterLayerCompound::

@@ -208,6 +208,25 @@ TEST_F(SubstanceCycleTest, PrintsTheMassAtPrintTimes) {
   EXPECT_EQ(out.find("ConSysWatLay"), std::string::npos) << out;
 }
 
+TEST_F(SubstanceCycleTest, InitialContentIsTheTotalConcentration) {
+  // Linear sorption: S = ConSus KomSusSol CntOm = 15 x 1e-3 x 0.1 = 1.5e-3 and
+  // M = CofSorMph AmaMph P / A = 1e-4 x 50 x 1.6 / 0.3 = 0.0266667; the
+  // dissolved part of 0.1 g.m-3 is 0.1 / (1 + S + M) = 0.0972605 g.m-3 and
+  // the mass present is 0.1 x 0.3 x 100 = 3 g.
+  ASSERT_NO_FATAL_FAILURE(start(cycleInputWith(
+      "table compounds\nCMP\nend_table\n" + inertRecords("CMP", {{"DT50WatRef", "1e6"},
+                                                                 {"KomSusSol", "1000"},
+                                                                 {"ExpFreSusSol", "1"},
+                                                                 {"CofSorMph", "100"}}),
+      kInputSteps, "0.1")));
+  const double conLiq = 0.1 / (1.0 + 1.5e-3 + 1e-4 * 50.0 * 1.6 / 0.3);
+  EXPECT_NEAR(cycle_->waterLayer().conLiqWatLay()(1, 1), conLiq, 1e-15);
+  EXPECT_NEAR(cycle_->waterLayer().conLiqWatLay()(10, 1), conLiq, 1e-15);
+  EXPECT_NEAR(balance_->compound(1).AmaWatLay, 3.0, 1e-12);
+  ASSERT_NO_FATAL_FAILURE(hours(1));
+  EXPECT_NEAR(balance_->compound(1).AmaWatLayIni, 3.0, 1e-12);
+}
+
 // Two compounds that sorb to the sediment enough for no cap of the step
 // (KomSed 2e4 L.kg-1 = 0.02 m3.g-1), do not diffuse and sit over stagnant
 // water: the sediment's stable step is 1 / k of the faster-decaying compound
