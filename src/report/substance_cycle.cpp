@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <span>
 #include <utility>
 
 #include "driver/modules.hpp"
@@ -395,9 +396,10 @@ void SubstanceCycle::updateIntegrals() {
 
 // The loading events of the step act at its end, after the sub-steps: the
 // loading solve puts the drift into the water layer, and the balance takes
-// it as drift. Compounds that take the ordinary step in that solve (outside
-// a MERIX water course, all but compound 1) exchange with the sediment as it
-// is at the end of the step, and the balance takes their terms as they are.
+// it as drift. Outside a MERIX water course the compounds after the first
+// take an ordinary step in that solve; the sediment under them takes the
+// same step, so that what they exchange with it arrives on the other side,
+// and the balance takes the terms of both.
 void SubstanceCycle::loadingAtEndOfStep() {
   Loadings& lo = run_.loadings();
   lo.step();
@@ -406,12 +408,19 @@ void SubstanceCycle::loadingAtEndOfStep() {
   copyTopLayer();
   water_.step(n_, dt_, top_);
   const WaterLayerInput& in = water_.gather(n_, dt_);
+  const int nc = balance_.numCompounds();
+  const int firstOrdinary = in.loadingAllCompounds ? nc + 1 : 2;
+  for (int k = firstOrdinary; k <= nc; ++k) {
+    sediment_.stepCompound(k, dt_, water_.conLiqWatLaySta().values(k),
+                           erosion_ ? flmErsSed_.values(k) : std::span<const double>{});
+  }
   phaseConcentrations();
   if (stretchAverages_) updateStretchAverages();
-  for (int k = 1; k <= balance_.numCompounds(); ++k) {
+  for (int k = 1; k <= nc; ++k) {
     BalanceAmounts a;
     addWaterLayerAmounts(water_.amounts(in, k), a);
-    balance_.addLoadingSolve(k, a, amaWatLay(k));
+    if (k >= firstOrdinary) addSedimentAmounts(sediment_, in.lenSeg, k, a);
+    balance_.addLoadingSolve(k, a, amaWatLay(k), amaSed(k));
   }
   lo.clearSegmentLoadings();
 }

@@ -287,13 +287,15 @@ TEST_F(SubstanceCycleTest, TimStpSedBoundsTheInputSubStep) {
 
 TEST_F(SubstanceCycleTest, BalancesCloseWhenADriftEventMeetsADaughter) {
   // CMP forms MET in the water (0.5 mol.mol-1, equal molar masses); MET is in
-  // the water when the drift of hour 2 arrives. Outside a MERIX water course
-  // MET takes a transport step in the loading solve, which its balance counts.
-  const std::string compounds = "table compounds\nCMP\nMET\nend_table\n" +
-                                inertRecords("CMP", {{"DT50WatRef", "0.1"}}) +
-                                inertRecords("MET", {{"DT50WatRef", "0.1"}}) +
-                                "table FraPrtDauWat (mol.mol-1)\n0.5 CMP -> MET\nend_table\n"
-                                "table FraPrtDauSed (mol.mol-1)\n0.5 CMP -> MET\nend_table\n";
+  // the water and diffuses into the sediment when the drift of hour 2
+  // arrives. Outside a MERIX water course MET takes an ordinary step in the
+  // loading solve, water and sediment alike: both balances close and what
+  // leaves the water arrives in the sediment.
+  const std::string compounds =
+      "table compounds\nCMP\nMET\nend_table\n" + inertRecords("CMP", {{"DT50WatRef", "0.1"}}) +
+      inertRecords("MET", {{"DT50WatRef", "0.1"}, {"CofDifWatRef", "4.3e-5"}}) +
+      "table FraPrtDauWat (mol.mol-1)\n0.5 CMP -> MET\nend_table\n"
+      "table FraPrtDauSed (mol.mol-1)\n0.5 CMP -> MET\nend_table\n";
   ASSERT_NO_FATAL_FAILURE(
       start(cycleInputWith(compounds, kInputSteps, "0.1",
                            "table Loadings\n01-Jan-1980-02h00 10 500 20 50\nend_table\n")));
