@@ -123,11 +123,13 @@ void MassBalance::update(int k, const BalanceAmounts& a, double amaWatLay, doubl
   p.time += seconds / 86400.0;
 }
 
-void MassBalance::addDrift(int k, double amount, double amaWatLay) {
+void MassBalance::addLoadingSolve(int k, const BalanceAmounts& a, double amaWatLay,
+                                  double amaSed) {
   const std::size_t c = index(k);
-  terms_[c].AmaDrfWatLay += amount;
-  period_[c].AmaDrfWatLay += amount;
+  accumulate(terms_[c], a);
+  accumulate(period_[c], a);
   terms_[c].AmaWatLay = period_[c].AmaWatLay = amaWatLay;
+  terms_[c].AmaSed = period_[c].AmaSed = amaSed;
 }
 
 void MassBalance::resetPeriod(int k) {

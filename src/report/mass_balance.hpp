@@ -79,9 +79,10 @@ class MassBalance {
   // Task 2 for compound k after a sub-step of `seconds`: the masses present
   // at its end and the amounts the solvers moved.
   void update(int k, const BalanceAmounts& a, double amaWatLay, double amaSed, double seconds);
-  // Drift that the loading solve at the end of a step put into the water
-  // layer, after the sub-steps.
-  void addDrift(int k, double amount, double amaWatLay);
+  // The amounts of the loading solve at the end of a step, after the
+  // sub-steps (the drift, or an ordinary step of a later compound), and the
+  // masses present after it; the time of the terms stays.
+  void addLoadingSolve(int k, const BalanceAmounts& a, double amaWatLay, double amaSed);
   // Task 8: balance errors and warnings of every compound at `time` (days).
   void checkEndOfStep(double time);
   // Task 10: water-volume balance of the step from the hydrology's volume

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <span>
 #include <utility>
 
 #include "driver/modules.hpp"
@@ -150,7 +151,10 @@ void SubstanceCycle::initialise() {
   cp.rdFraPrtDauSed();
 
   sediment_.initialise();
-  water_.allocate(numSeg, nc, cp.conSysWatIni());
+  // ConSysWatIni is a total concentration: compound 1 starts with its
+  // dissolved part.
+  water_.allocate(numSeg, nc, 0.0);
+  for (int i = 1; i <= numSeg && nc >= 1; ++i) water_.conLiqWatLay()(i, 1) = cp.conLiqWatLayIni(i);
   conLiqSed1_.allocate(numSeg, nc);
   copyTopLayer();
   top_.conLiqSed1 = numLay > 0 ? &conLiqSed1_ : nullptr;
@@ -282,14 +286,14 @@ void SubstanceCycle::pecSedimentStep() {
   }
 }
 
-// The sub-step rule of the water layer, which also bounds the sediment's
-// step; the hydrology is interpolated over the n sub-steps.
+// The sub-step rule of the water layer, bounded by the sediment's step
+// before it is rounded to whole steps; the hydrology is interpolated over
+// the n sub-steps.
 void SubstanceCycle::chooseSubSteps() {
   Hydrology& hy = run_.hydrology();
   // The stability rule evaluates the start and end of the whole step.
   hy.prepareSubSteps(1);
-  const SedimentTimeStep sed = sediment_.timeStep();
-  const SubstanceTimeStep ts = water_.timeStep(sed.timStp, top_);
+  const SubstanceTimeStep ts = water_.timeStep(sediment_.subStepBound(), top_);
   n_ = ts.numSteps > 0 ? ts.numSteps : 1;
   dt_ = ts.dt;
   run_.clock().setSubSteps(n_, dt_);
@@ -392,18 +396,31 @@ void SubstanceCycle::updateIntegrals() {
 
 // The loading events of the step act at its end, after the sub-steps: the
 // loading solve puts the drift into the water layer, and the balance takes
-// it as drift.
+// it as drift. Outside a MERIX water course the compounds after the first
+// take an ordinary step in that solve; the sediment under them takes the
+// same step, so that what they exchange with it arrives on the other side,
+// and the balance takes the terms of both.
 void SubstanceCycle::loadingAtEndOfStep() {
   Loadings& lo = run_.loadings();
   lo.step();
   lo.distribute();
   if (!lo.loadingRaised()) return;
+  copyTopLayer();
   water_.step(n_, dt_, top_);
   const WaterLayerInput& in = water_.gather(n_, dt_);
+  const int nc = balance_.numCompounds();
+  const int firstOrdinary = in.loadingAllCompounds ? nc + 1 : 2;
+  for (int k = firstOrdinary; k <= nc; ++k) {
+    sediment_.stepCompound(k, dt_, water_.conLiqWatLaySta().values(k),
+                           erosion_ ? flmErsSed_.values(k) : std::span<const double>{});
+  }
   phaseConcentrations();
   if (stretchAverages_) updateStretchAverages();
-  for (int k = 1; k <= balance_.numCompounds(); ++k) {
-    balance_.addDrift(k, water_.amounts(in, k).loa, amaWatLay(k));
+  for (int k = 1; k <= nc; ++k) {
+    BalanceAmounts a;
+    addWaterLayerAmounts(water_.amounts(in, k), a);
+    if (k >= firstOrdinary) addSedimentAmounts(sediment_, in.lenSeg, k, a);
+    balance_.addLoadingSolve(k, a, amaWatLay(k), amaSed(k));
   }
   lo.clearSegmentLoadings();
 }

@@ -108,6 +108,9 @@ class Compounds {
   // sorption first), with the current cross-section of each segment.
   void updateConSysWatLay(int k, std::span<const double> conLiqWatLay);
   void updateConSysWatLay(const CompoundSegmentArray& conLiqWatLay);
+  // The dissolved part of ConSysWatIni in segment i at its current
+  // cross-section: ConSysWatIni is the total of compound 1 in the water.
+  double conLiqWatLayIni(int i);
   // Sorption in the sediment under segment i at ConLiqSed of its layers.
   void updateSorptionSed(int i, int k, std::span<const double> conLiqSed);
   void updateSorptionSed(const CompoundSedimentArray& conLiqSed);

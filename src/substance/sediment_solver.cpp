@@ -96,13 +96,6 @@ std::array<std::string, 3> positivityMessage(int condition, int layer, double va
   return {kFirst[c], layerLine(layer, kName[c], value), advice};
 }
 
-SedimentTimeStep sedimentTimeStepCalc(double maxStable) {
-  if (maxStable >= 3600.0) return {3600.0, 1};
-  if (maxStable <= 1.0) return {1.0, 3600};
-  const int n = static_cast<int>(3600.0 / maxStable) + 1;
-  return {3600.0 / n, n};
-}
-
 // ---------------------------------------------------------------------------
 // Set-up
 
@@ -542,27 +535,19 @@ double SedimentSolver::maxStableTimeStep(int k) {
   return best;
 }
 
-SedimentTimeStep SedimentSolver::timeStep() {
+double SedimentSolver::subStepBound() {
   initialise();
-  // Without a run there are no options: the rule for compound 1.
-  if (run_ == nullptr) return sedimentTimeStepCalc(maxStableTimeStep(1));
-  RunOptions& options = run_->options();
-  const double timStpSed = run_->waterBody().timStpSed();
-  if (options.optInp() == InputInterval::Daily) {
-    return {timStpSed, static_cast<int>(86400.0 / timStpSed)};
+  if (run_ != nullptr) {
+    RunOptions& options = run_->options();
+    const double timStpSed = run_->waterBody().timStpSed();
+    if (options.optInp() == InputInterval::Daily || options.optTimStp() == TimeStepOption::Input) {
+      return timStpSed;
+    }
+    refreshFromRun();
   }
-  if (options.optTimStp() == TimeStepOption::Input) {
-    return {timStpSed, static_cast<int>(3600.0 / timStpSed)};
-  }
-  // The compound that sorbs least moves fastest: the first with the
-  // smallest KomSed.
-  Compounds& cmp = run_->compounds();
-  int kMin = 1;
-  for (int k = 2; k <= in_.numCompounds; ++k) {
-    if (cmp.komSed(k) < cmp.komSed(kMin)) kMin = k;
-  }
-  refreshFromRun();
-  return sedimentTimeStepCalc(maxStableTimeStep(kMin));
+  double best = std::numeric_limits<double>::infinity();
+  for (int k = 1; k <= in_.numCompounds; ++k) best = std::min(best, maxStableTimeStep(k));
+  return best;
 }
 
 // ---------------------------------------------------------------------------

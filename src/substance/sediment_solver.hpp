@@ -87,15 +87,6 @@ int positivityViolation(double lbd, double ldd, double lod, double rbd, double r
 // The three message lines of a violated condition at a layer.
 std::array<std::string, 3> positivityMessage(int condition, int layer, double value);
 
-// Time step of the sediment with sub-steps within the hour.
-struct SedimentTimeStep {
-  double timStp = 0.0;  // s
-  int numSteps = 0;     // per hour (per day for daily input)
-};
-// The sub-step rule for the largest stable step (s): one step of 3600 s when
-// it allows, 3600 steps of 1 s at most, otherwise the hour divided evenly.
-SedimentTimeStep sedimentTimeStepCalc(double maxStable);
-
 // The water-sediment exchange per metre of water course (g.m-1.s-1, positive
 // into the sediment) at the sediment surface: downward seepage carries the
 // water-layer concentration, upward seepage the top layer's; diffusion with
@@ -153,10 +144,11 @@ class SedimentSolver {
   // non-negative in every layer under every segment, for compound k at the
   // current concentrations and the current seepage and rate coefficients.
   double maxStableTimeStep(int k);
-  // The sediment time step of the run: TimStpSed for daily input or
-  // OptTimStp Input; with Calc the sub-step rule for the largest stable step
-  // of the compound with the smallest KomSed.
-  SedimentTimeStep timeStep();
+  // The bound the sediment sets on the sub-step of the substance pass (s):
+  // TimStpSed for daily input or OptTimStp Input; with Calc the largest
+  // stable step of every compound, the smallest of them, unrounded (the
+  // water layer rounds the bounded step to whole steps per hour).
+  double subStepBound();
 
   // --- Concentrations (g.m-3) -------------------------------------------
   double conLiqSed(int j, int i, int k) const { return ConLiqSed_(j, i, k); }

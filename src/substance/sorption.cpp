@@ -92,6 +92,20 @@ void Compounds::updateConSysWatLay(const CompoundSegmentArray& conLiqWatLay) {
   for (int k = 1; k <= numCompounds(); ++k) updateConSysWatLay(k, conLiqWatLay.values(k));
 }
 
+double Compounds::conLiqWatLayIni(int i) {
+  WaterBody& wb = run_.waterBody();
+  const Hydrology& hydrology = run_.hydrology();
+  const Trapezoid section{wb.widWatSys(), wb.sloSidWatSys()};
+  const WaterLayerSolids& s = solids();
+  const FreundlichIsotherm& iso = isothermSusSol(1);
+  // Macrophytes as in updateConSysWatLay: on the wetted bottom of the segment.
+  const double mph =
+      cofSorMph(1) * amaMphPerVolume(s.amaMphWatLay, section.wettedPerimeter(hydrology.depWat(i)),
+                                     hydrology.area(i));
+  return partitionFixedPoint(
+      conSysWatIni(), [&](double c) { return 1.0 + s.conSus * iso.kd(s.cntOmSusSol, c) + mph; });
+}
+
 // ---------------------------------------------------------------------------
 // Sediment
 

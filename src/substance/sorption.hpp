@@ -4,6 +4,7 @@
 // volume of water or sediment. Units inside: g, m; coefficients in m3.g-1.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 namespace korvan {
@@ -62,6 +63,23 @@ inline double amaMphPerVolume(double amaMph, double perWet, double area) {
 inline double conSysWatLay(double conLiq, double conSus, double cntSorSusSol, double amaMphWatLay,
                            double perWet, double area, double cntSorMph) {
   return conLiq + conSus * cntSorSusSol + amaMphPerVolume(amaMphWatLay, perWet, area) * cntSorMph;
+}
+
+// The dissolved concentration (g.m-3) that holds the total concentration
+// conSys when capacity(C) (g.m-3 total per g.m-3 dissolved at C) is
+// 1 + sorbed parts: the fixed point of C = conSys / capacity(C), started at
+// conSys and ended when an iterate moves by less than 1e-4 of itself (at
+// least 1e-30), or after 1000 iterates of an exponent far from 1.
+template <typename Capacity>
+double partitionFixedPoint(double conSys, Capacity capacity) {
+  double c = conSys;
+  for (int m = 0; m < 1000; ++m) {
+    const double next = conSys / capacity(c);
+    const bool done = std::fabs(next - c) < std::max(1e-4 * std::fabs(next), 1e-30);
+    c = next;
+    if (done) break;
+  }
+  return c;
 }
 
 // Total concentration in a sediment layer (g.m-3): pore water (porosity

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "core/compare.hpp"
 #include "core/layout.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
@@ -87,12 +88,26 @@ std::vector<double> spatialWeights(std::span<const double> lenSeg, std::span<con
 
 // --- A7 ----------------------------------------------------------------------
 
-SubstanceTimeStep dailyTimeStep() {
-  return {600.0, 144};
+namespace {
+
+// The period (s) in the fewest equal sub-steps of at most timStpSed, where
+// timStpSed is below the water layer's step; a step that divides the period
+// is kept exactly.
+SubstanceTimeStep boundBySediment(SubstanceTimeStep ts, double timStpSed, double period) {
+  if (timStpSed >= ts.dt) return ts;
+  int n = static_cast<int>(period / timStpSed);
+  if (!cmp::le(period, n * timStpSed)) ++n;
+  return {period / n, n};
 }
 
-SubstanceTimeStep inputTimeStep(double timStpWat) {
-  return {timStpWat, static_cast<int>(3600.0 / timStpWat)};
+}  // namespace
+
+SubstanceTimeStep dailyTimeStep(double timStpSed) {
+  return boundBySediment({600.0, 144}, timStpSed, 86400.0);
+}
+
+SubstanceTimeStep inputTimeStep(double timStpWat, double timStpSed) {
+  return boundBySediment({timStpWat, static_cast<int>(3600.0 / timStpWat)}, timStpSed, 3600.0);
 }
 
 SubstanceTimeStep calcTimeStep(double dtStableWatLay, double dtStableSed, bool komSedSmall,
@@ -130,14 +145,14 @@ void WaterLayerSolver::readOptions() {
   merixWaterCourse_ = id.isMerix() && run_.hydrology().kind() == HydrologyKind::WaterCourse;
 }
 
-void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conSysWatIni) {
+void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conLiqIni) {
   for (CompoundSegmentArray* a : {&ConLiqWatLay_, &ConLiqWatLaySta_, &ConLiqWatLayNew_, &lbd_,
                                   &ldd_, &lod_, &rbd_, &rdd_, &rod_, &src_}) {
     a->allocate(numSeg, numCompounds);
   }
   for (CompoundSegmentArray& a : terms_) a.allocate(numSeg, numCompounds);
   iterations_.assign(at(numCompounds), 0);
-  for (int i = 1; i <= numSeg && numCompounds >= 1; ++i) ConLiqWatLay_(i, 1) = conSysWatIni;
+  for (int i = 1; i <= numSeg && numCompounds >= 1; ++i) ConLiqWatLay_(i, 1) = conLiqIni;
   for (std::vector<double>* v : {&sEnd_, &mEnd_, &sSta_, &mSta_, &dCor_}) {
     v->assign(at(numSeg) + 1, 0.0);
   }
@@ -145,7 +160,7 @@ void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conSysWatIn
 
 void WaterLayerSolver::ensureArrays(const WaterLayerInput& in) {
   const int nc = static_cast<int>(in.compounds.size());
-  if (!ConLiqWatLay_.allocated()) allocate(in.numSeg, nc, in.conSysWatIni);
+  if (!ConLiqWatLay_.allocated()) allocate(in.numSeg, nc, 0.0);
   // The weights depend on the segmentation only, which is fixed for the run.
   if (alpha_.empty()) alpha_ = spatialWeights(in.lenSeg, in.x);
 }
@@ -251,15 +266,15 @@ void WaterLayerSolver::assemble(const WaterLayerInput& in, const SedimentTop& se
   }
 }
 
-// Storage and loading only: no time passes, so both storages use the end-of-
-// step water layer and the only change is the loading.
+// Storage and loading only: rdd is the start-of-step storage and ldd the
+// end-of-step storage of the step's hydraulics, as in the transport solve.
 void WaterLayerSolver::assembleLoading(const WaterLayerInput& in, int k, bool withSource) {
   const WaterLayerCompound& c = in.compounds[at(k - 1)];
-  sorptionFactors(in, c, in.end, ConLiqWatLaySta_.values(k), sSta_, mSta_);
+  sorptionFactors(in, c, in.start, ConLiqWatLaySta_.values(k), sSta_, mSta_);
   for (CompoundSegmentArray& a : terms_) std::ranges::fill(a.values(k), 0.0);
   for (int i = 1; i <= in.numSeg; ++i) {
     terms_[static_cast<std::size_t>(T::StoSta)](i, k) =
-        in.end.area[at(i)] * (1.0 + sSta_[at(i)] + mSta_[at(i)]);
+        in.start.area[at(i)] * (1.0 + sSta_[at(i)] + mSta_[at(i)]);
     if (withSource) terms_[static_cast<std::size_t>(T::Loa)](i, k) = valueAt(c.loaWatLay, i);
   }
 }
@@ -408,14 +423,19 @@ void WaterLayerSolver::solve(const WaterLayerInput& in, const SedimentTop& sed) 
   sed_ = nullptr;
 }
 
-// A6a. Every compound is solved with storage and loading only (a compound
-// without loading keeps its concentration); transport already ran for this
-// step, and running it again would count the step twice in the balance.
-void WaterLayerSolver::solveLoading(const WaterLayerInput& in) {
+// A6a. The loading flag holds for compound 1, and in a MERIX water course
+// for every compound: these are solved with storage and loading only. Once
+// the flag is lowered after compound 1, the later compounds take the
+// ordinary transport step with its checks.
+void WaterLayerSolver::solveLoading(const WaterLayerInput& in, const SedimentTop& sed) {
   ensureArrays(in);
   const int nc = static_cast<int>(in.compounds.size());
   for (int k = 1; k <= nc; ++k) {
-    if (!iterate(in, k, &WaterLayerSolver::buildLoading)) {
+    if (k >= 2 && !in.loadingAllCompounds) {
+      sed_ = &sed;
+      checkAfter(in, k, iterate(in, k, &WaterLayerSolver::buildTransport));
+      sed_ = nullptr;
+    } else if (!iterate(in, k, &WaterLayerSolver::buildLoading)) {
       // The checks of A6 steps 4 to 6 are skipped in the loading solve; an
       // unconverged loading solve keeps the last update.
       std::ranges::copy(ConLiqWatLayNew_.values(k), ConLiqWatLay_.values(k).begin());
@@ -583,7 +603,6 @@ const WaterLayerInput& WaterLayerSolver::gather(int subStep, double dt) {
     in.conSus = wb.conSus();
     in.cntOmSusSol = wb.cntOmSusSol();
     in.amaMphWatLay = wb.amaMphWatLay();
-    in.conSysWatIni = cp.conSysWatIni();
     in.upwardSeepageCarriesSediment = !orlan_;
     in.loadingAllCompounds = merixWaterCourse_;
     in.checkSolubility = true;
@@ -682,17 +701,19 @@ void WaterLayerSolver::step(int subStep, double dt, const SedimentTop& sed) {
   const WaterLayerInput& in = gather(subStep, dt);
   Loadings& lo = run_.loadings();
   if (lo.loadingSolveRaised()) {
-    solveLoading(in);
+    solveLoading(in, sed);
     lo.clearLoadingSolve();
     return;
   }
   solve(in, sed);
 }
 
-SubstanceTimeStep WaterLayerSolver::timeStep(double dtStableSed, const SedimentTop& sed) {
+SubstanceTimeStep WaterLayerSolver::timeStep(double dtSed, const SedimentTop& sed) {
   RunOptions& o = run_.options();
-  if (o.optInp() == InputInterval::Daily) return dailyTimeStep();
-  if (o.optTimStp() == TimeStepOption::Input) return inputTimeStep(run_.waterBody().timStpWat());
+  if (o.optInp() == InputInterval::Daily) return dailyTimeStep(dtSed);
+  if (o.optTimStp() == TimeStepOption::Input) {
+    return inputTimeStep(run_.waterBody().timStpWat(), dtSed);
+  }
   // The whole hour as one step: its start and its end state.
   const WaterLayerInput& in = gather(1, 3600.0);
   const double dtW = std::min(stableTimeStep(in, sed, false), stableTimeStep(in, sed, true));
@@ -700,7 +721,7 @@ SubstanceTimeStep WaterLayerSolver::timeStep(double dtStableSed, const SedimentT
   bool komSmall = false;
   for (int k = 1; k <= cp.numCompounds(); ++k) komSmall = komSmall || cp.komSed(k) < 0.01;
   const double maxStep = run_.identity().isMerix() ? 1900.0 : 3600.0;
-  return calcTimeStep(dtW, dtStableSed, komSmall, maxStep);
+  return calcTimeStep(dtW, dtSed, komSmall, maxStep);
 }
 
 }  // namespace korvan

@@ -63,9 +63,11 @@ struct SubstanceTimeStep {
   int numSteps = 0;  // per hour (per day for daily input)
 };
 // Daily input: 600 s, 144 steps per day.
-SubstanceTimeStep dailyTimeStep();
 // Hourly input with OptTimStp Input: TimStpWat and int(3600 / TimStpWat).
-SubstanceTimeStep inputTimeStep(double timStpWat);
+// In both a smaller TimStpSed (s) bounds the sub-step: the day or the hour is
+// divided into the fewest equal sub-steps of at most TimStpSed.
+SubstanceTimeStep dailyTimeStep(double timStpSed);
+SubstanceTimeStep inputTimeStep(double timStpWat, double timStpSed);
 // Hourly input with OptTimStp Calc, from the largest stable steps of the
 // water layer and of the sediment (s), whether any compound has KomSed below
 // 0.01 m3.g-1, and the maximum step (1900 s MERIX, 3600 s otherwise).
@@ -106,7 +108,6 @@ struct WaterLayerInput {
   double conSus = 0.0;         // g.m-3
   double cntOmSusSol = 0.0;    // kg.kg-1
   double amaMphWatLay = 0.0;   // g.m-2
-  double conSysWatIni = 0.0;   // g.m-3, compound 1 at the first call
   // Top sediment layer: porosity, thickness (m), the width of the exchange
   // surface (m, 1..N) and the seepage per metre of water course
   // (m2.s-1, 1..N, positive downwards).
@@ -199,22 +200,25 @@ class WaterLayerSolver {
   void step(int subStep, double dt, const SedimentTop& sed);
 
   // --- On a plain input -------------------------------------------------
-  // Allocates the concentrations (compound 1 at ConSysWatIni); the first
-  // solve does it when not done before.
-  void allocate(int numSeg, int numCompounds, double conSysWatIni);
+  // Allocates the concentrations, compound 1 dissolved at conLiqIni (g.m-3)
+  // and the others at 0; the first solve does it, at 0, when not done before.
+  void allocate(int numSeg, int numCompounds, double conLiqIni);
   // One transport step for every compound.
   void solve(const WaterLayerInput& in, const SedimentTop& sed);
   // The loading solve (A6a): storage and the loading of WaterLayerCompound::
-  // loaWatLay only, with the end-of-step water layer for both storages.
-  void solveLoading(const WaterLayerInput& in);
+  // loaWatLay only, from the start-of-step to the end-of-step storage, for
+  // compound 1 (every compound with loadingAllCompounds); the other
+  // compounds take the ordinary solve.
+  void solveLoading(const WaterLayerInput& in, const SedimentTop& sed);
   // The largest dt (s) for which rdd stays non-negative in every segment, for
   // the hydraulic state given (start or end), minimum over the compounds.
   // Kd at the current ConLiqWatLay.
   double stableTimeStep(const WaterLayerInput& in, const SedimentTop& sed, bool endState);
   // A7 for the run's options. Hourly Calc evaluates the hour's start and end
-  // states, so the caller prepares the hydrology with one sub-step first;
-  // dtStableSed is the sediment's largest stable step.
-  SubstanceTimeStep timeStep(double dtStableSed, const SedimentTop& sed);
+  // states, so the caller prepares the hydrology with one sub-step first.
+  // dtSed is the sediment's bound (SedimentSolver::subStepBound): TimStpSed,
+  // or with Calc its largest stable step.
+  SubstanceTimeStep timeStep(double dtSed, const SedimentTop& sed);
 
   // --- Getters -------------------------------------------------------------
   CompoundSegmentArray& conLiqWatLay() { return ConLiqWatLay_; }

@@ -349,16 +349,6 @@ TEST(SedimentSolver, NegativeConcentrationStopsWithLayerAndSegment) {
 // ---------------------------------------------------------------------------
 // Time step
 
-TEST(SedimentSolver, TimeStepRuleDividesTheHour) {
-  EXPECT_EQ(sedimentTimeStepCalc(5000.0).timStp, 3600.0);
-  EXPECT_EQ(sedimentTimeStepCalc(3600.0).numSteps, 1);
-  EXPECT_EQ(sedimentTimeStepCalc(1.0).timStp, 1.0);
-  EXPECT_EQ(sedimentTimeStepCalc(0.2).numSteps, 3600);
-  const SedimentTimeStep mid = sedimentTimeStepCalc(1000.0);  // int(3.6) + 1 = 4 steps
-  EXPECT_EQ(mid.numSteps, 4);
-  EXPECT_EQ(mid.timStp, 900.0);
-}
-
 TEST(SedimentSolver, LargestStableStepIsWhereTheDiagonalTurnsNegative) {
   for (double seepage : {0.0, 3.0e-8}) {
     SedimentSolverInput in = column(4, 0.002);

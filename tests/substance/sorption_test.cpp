@@ -74,6 +74,16 @@ TEST(SorptionTotalConcentration, WaterLayerIsLiquidTimesOnePlusSorptionCapacitie
   EXPECT_EQ(amaMphPerVolume(50.0, 3.0, 0.0), 0.0);
 }
 
+TEST(SorptionTotalConcentration, PartitioningFindsTheDissolvedPartOfATotal) {
+  // Linear: capacity 1.25 gives 0.8 at the second iterate. Freundlich with
+  // exponent 0.9 (capacity 1 + C^-0.1): the fixed point of C + C^0.9 = 1, to
+  // the relative step 1e-4 of the iteration; a total of 0 stays 0.
+  EXPECT_DOUBLE_EQ(partitionFixedPoint(1.0, [](double) { return 1.25; }), 0.8);
+  const double c = partitionFixedPoint(1.0, [](double x) { return 1.0 + std::pow(x, -0.1); });
+  EXPECT_NEAR(c + std::pow(c, 0.9), 1.0, 1e-4);
+  EXPECT_EQ(partitionFixedPoint(0.0, [](double) { return 2.0; }), 0.0);
+}
+
 TEST(SorptionTotalConcentration, SedimentIsPoreWaterPlusSorbed) {
   // 0.6 x 0.5 g.m-3 + 8e5 g.m-3 x (1e-5 m3.g-1 x 0.5 g.m-3) = 0.3 + 4 = 4.3 g.m-3.
   EXPECT_NEAR(conSysSed(0.6, 0.5, 8e5, 1e-5 * 0.5), 4.3, 1e-14);

@@ -72,15 +72,24 @@ TEST(Dispersion, FischerUsesTheFloorWithoutShear) {
 }
 
 TEST(WaterLayerTimeStep, DailyInput) {
-  const SubstanceTimeStep s = dailyTimeStep();
+  const SubstanceTimeStep s = dailyTimeStep(600.0);
   EXPECT_DOUBLE_EQ(s.dt, 600.0);
   EXPECT_EQ(s.numSteps, 144);
+  // TimStpSed 500 s: 86400 / 500 = 172.8, so 173 sub-steps of 499.42 s.
+  const SubstanceTimeStep sed = dailyTimeStep(500.0);
+  EXPECT_EQ(sed.numSteps, 173);
+  EXPECT_DOUBLE_EQ(sed.dt, 86400.0 / 173);
+  EXPECT_EQ(dailyTimeStep(300.0).numSteps, 288);
+  EXPECT_DOUBLE_EQ(dailyTimeStep(300.0).dt, 300.0);
 }
 
 TEST(WaterLayerTimeStep, InputTimStpWat) {
-  const SubstanceTimeStep s = inputTimeStep(700.0);
+  const SubstanceTimeStep s = inputTimeStep(700.0, 3600.0);
   EXPECT_DOUBLE_EQ(s.dt, 700.0);
   EXPECT_EQ(s.numSteps, 5);  // int(3600 / 700)
+  // The smallest TimStpSed: 3600 / 0.001 sub-steps exactly.
+  EXPECT_EQ(inputTimeStep(700.0, 0.001).numSteps, 3600000);
+  EXPECT_EQ(inputTimeStep(700.0, 650.0).numSteps, 6);  // ceil(5.54)
 }
 
 TEST(WaterLayerTimeStep, CalcReducesByTwoPercentAndDividesTheHour) {
@@ -285,12 +294,47 @@ TEST_F(WaterLayerTest, LoadingSolveAddsOnlyTheLoading) {
   in.compounds[0].cofTra = 1e-3;  // ignored: no time passes
   WaterLayerSolver s(t_.run());
   s.allocate(3, 1, 0.1);
-  s.solveLoading(in);
+  s.solveLoading(in, noSed_);
   const WaterLayerAmounts m = s.amounts(in, 1);
   EXPECT_NEAR(m.loa, 0.12, 1e-15);
   EXPECT_NEAR(m.storageChange, m.loa, 1e-15);
   EXPECT_NEAR(s.conLiqWatLay()(1, 1), 0.1, 1e-15);
   EXPECT_GT(s.conLiqWatLay()(2, 1), 0.1);
+}
+
+TEST_F(WaterLayerTest, LoadingSolveStartsFromTheStartOfStepStorage) {
+  // No sorption; the water rises from 1.0 to 1.25 m2 over the step. 0.1 g.m-3
+  // in 1 m2 plus a loading of 0.012 g.m-1 spread over 1.25 m2:
+  // (1.0 x 0.1 + 0.012) / 1.25 = 0.0896 g.m-3.
+  WaterLayerInput in = chain(1, 10.0, 1.0, 0.0, 1.0, 600.0);
+  in.end.area[1] = 1.25;
+  in.compounds[0].loaWatLay = {0.0, 0.012};
+  WaterLayerSolver s(t_.run());
+  s.allocate(1, 1, 0.1);
+  s.solveLoading(in, noSed_);
+  EXPECT_NEAR(s.conLiqWatLay()(1, 1), 0.0896, 1e-15);
+  EXPECT_NEAR(s.amounts(in, 1).loa, 10.0 * 0.012, 1e-15);
+}
+
+TEST_F(WaterLayerTest, LoadingSolveOfLaterCompoundsIsTheOrdinarySolve) {
+  // A closed segment; compound 2 decays at 1e-3 s-1 over 600 s and carries no
+  // loading. Lowered after compound 1, the flag leaves compound 2 the ordinary
+  // step: 0.2 x (1 - 0.6) = 0.08 g.m-3. Lowered after the last compound
+  // (MERIX water course), compound 2 only stores: it keeps 0.2 g.m-3.
+  for (const bool all : {false, true}) {
+    WaterLayerInput in = chain(1, 10.0, 1.0, 0.0, 1.0, 600.0);
+    in.compounds.resize(2);
+    in.compounds[0].loaWatLay = {0.0, 0.012};
+    in.compounds[1].cofTra = 1e-3;
+    in.loadingAllCompounds = all;
+    WaterLayerSolver s(t_.run());
+    s.allocate(1, 2, 0.1);
+    s.conLiqWatLay()(1, 2) = 0.2;
+    s.solveLoading(in, noSed_);
+    EXPECT_NEAR(s.conLiqWatLay()(1, 1), 0.1 + 0.012, 1e-15) << all;
+    EXPECT_NEAR(s.conLiqWatLay()(1, 2), all ? 0.2 : 0.08, 1e-15) << all;
+    EXPECT_NEAR(s.amounts(in, 2).tra, all ? 0.0 : -10.0 * 0.12, 1e-14) << all;
+  }
 }
 
 TEST_F(WaterLayerTest, StableTimeStepKeepsRddNonNegative) {
