@@ -54,7 +54,6 @@ constexpr std::string_view kLastSegmentRow = "(i4,2(2x,f9.4),13x,f9.4,4x,a)";
 constexpr std::string_view kYes = "   Yes";
 constexpr std::string_view kNo = "    No";
 
-
 std::string lineNumberText(int row) {
   return "Last line read is line-number " + formatLayout("(i2)", {std::int64_t{row}});
 }
@@ -310,10 +309,11 @@ int WaterBody::lastTargetSegment() {
     const int node = targetNode("EndDstTgtCon", end);
     const double position = XBou_[node];
     logTargetNode(position, node);
-    // The segment upstream of the snapped boundary. Because a position at or
-    // beyond the downstream end counts as segment N, an end on node N of
-    // more than one segment gives N - 1, as the model defines it.
-    lastTgtSeg_ = numSeg_ == 1 ? 1 : segmentOfDistance(position) - 1;
+    // The segment upstream of the snapped boundary, which is the segment of
+    // the node's number. Taking the segment of the position minus one would
+    // give N - 1 for an end at the downstream end (a position there counts as
+    // segment N) and leave the last segment of the stretch out.
+    lastTgtSeg_ = node;
   }
   return *lastTgtSeg_;
 }

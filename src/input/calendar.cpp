@@ -250,10 +250,11 @@ std::string dateText(double time) {
   std::string text = digits(static_cast<int>(date.day), 2) + "-" +
                      std::string(monthName(static_cast<int>(date.month))) + "-" +
                      digits(static_cast<int>(date.year), 4);
-  // The label carries whole hours; the first hour of a day, where a time just before
-  // midnight also lands, shows as the plain date.
+  // Only midnight itself is the plain date. The rest of the first hour, and a time
+  // just before midnight (moved into the next day), carry hour 00; whether h00 or
+  // h30 follows is decided on the time as given.
+  if (date.hour == 0.0) return text + std::string(6, ' ');
   const int hour = static_cast<int>(std::floor(date.hour));
-  if (hour == 0) return text + std::string(6, ' ');
   const double hours = (time - std::floor(time) + kHalfHourSlack) * kHoursPerDay;
   const bool wholeHour = hours - std::floor(hours) <= kWholeHourLimit;
   return text + "-" + digits(hour, 2) + (wholeHour ? "h00" : "h30");
@@ -305,11 +306,12 @@ ParsedDate parseInputDate(std::string_view text) {
   ParsedDate result = readAnyForm(text, kInputForms);
   if (result.status != DateStatus::Ok) return result;
   const DateRecord& date = result.date;
-  const bool dayFits =
-      date.day <= daysInMonth(static_cast<int>(date.month), static_cast<int>(date.year));
-  // A clock time past 23:59 is no time of this day, so it is rejected like a day.
-  const bool clockFits = date.hour <= 23.0 && date.minute <= 59.0;
-  if (!dayFits || !clockFits) result.status = DateStatus::IllegalDay;
+  // Only the day is checked: the hour is counted in time steps from the start of
+  // the day (24h00 of an hourly run is midnight of the next day), and the minute
+  // is not used.
+  if (date.day > daysInMonth(static_cast<int>(date.month), static_cast<int>(date.year))) {
+    result.status = DateStatus::IllegalDay;
+  }
   return result;
 }
 

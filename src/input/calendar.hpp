@@ -32,7 +32,8 @@ double timeOfDate(const DateRecord& date);
 // whole number becomes that number.
 DateRecord dateOfTime(double time);
 
-// The 17-character date text: "01-Jan-1980      " at midnight, otherwise
+// The 17-character date text: "01-Jan-1980      " at midnight exactly (hour 0),
+// otherwise, also within the first hour and just before midnight,
 // "01-Jan-1980-08h00" or "01-Jan-1980-13h30".
 std::string dateText(double time);
 // The numeric form "01 01 1980".

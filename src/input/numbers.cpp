@@ -35,7 +35,22 @@ double Numbers::rdFloat(std::string_view keyword, const FloatInput& input) {
   }
   if (input.min) checkForMinimum(keyword, value, *input.min);
   if (input.max) checkForMaximum(keyword, value, *input.max);
+  warnOutsideUsualRange(keyword, value, input);
   return value;
+}
+
+void Numbers::warnOutsideUsualRange(std::string_view keyword, double value,
+                                    const FloatInput& input) {
+  const auto warn = [&](std::string_view side, double bound) {
+    run_.messages().warning("RdFloat",
+                            "Value of " + std::string(keyword) + " " + std::string(side) +
+                                " the usual " + (side == "above" ? "maximum" : "minimum") + " of " +
+                                std::string(trim(formatLayout("(g12.5)", {bound}))),
+                            "Input was: " + std::string(trim(formatLayout("(g12.5)", {value}))),
+                            "The run goes on with this value");
+  };
+  if (input.usualMin && value < *input.usualMin) warn("below", *input.usualMin);
+  if (input.usualMax && value > *input.usualMax) warn("above", *input.usualMax);
 }
 
 void Numbers::checkForMaximum(std::string_view keyword, double value, double maximum) {

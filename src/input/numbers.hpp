@@ -10,10 +10,14 @@ namespace korvan {
 class Run;
 
 struct FloatInput {
-  std::string_view unit;       // unit text that must follow the keyword, e.g. "(m)"
-  std::optional<double> min;   // smallest value allowed
-  std::optional<double> max;   // largest value allowed
-  bool isDate = false;         // the value is a date text
+  std::string_view unit;      // unit text that must follow the keyword, e.g. "(m)"
+  std::optional<double> min;  // smallest value allowed
+  std::optional<double> max;  // largest value allowed
+  bool isDate = false;        // the value is a date text
+  // The usual range: a value outside it is read with a warning in the log, for
+  // bounds that mark unusual input rather than input the model cannot use.
+  std::optional<double> usualMin;
+  std::optional<double> usualMax;
 };
 
 class Numbers {
@@ -26,6 +30,8 @@ class Numbers {
 
   void checkForMinimum(std::string_view keyword, double value, double minimum);
   void checkForMaximum(std::string_view keyword, double value, double maximum);
+  // Warnings for a value outside its usual range; the run goes on.
+  void warnOutsideUsualRange(std::string_view keyword, double value, const FloatInput& input);
 
  private:
   Run& run_;

@@ -194,12 +194,13 @@ bool Targets::inEvaluationPeriod(double time) const {
   // Day of the run, 1 for the first day; the start-up days are never evaluated.
   const double dayOfRun = std::floor(time - clock.timStart() + cmp::kTolerance) + 1.0;
   if (cmp::le(dayOfRun, delTimStaUpTgt_)) return false;
+  // A leap year starts the period one day later whatever its first day; the end
+  // keeps its calendar date, so from 1 March on it moves by the leap day.
   const bool leap = calendar::isLeapYear(calendar::year(time));
-  const auto shifted = [leap](double day) {
-    return leap && cmp::ge(day, kFirstMarch) ? day + 1.0 : day;
-  };
-  return dayInPeriod(calendar::dayOfYear(time), shifted(staTimPrdTgt_), shifted(endTimPrdTgt_),
-                     true);
+  const double first = leap ? staTimPrdTgt_ + 1.0 : staTimPrdTgt_;
+  const double last =
+      leap && cmp::ge(endTimPrdTgt_, kFirstMarch) ? endTimPrdTgt_ + 1.0 : endTimPrdTgt_;
+  return dayInPeriod(calendar::dayOfYear(time), first, last, true);
 }
 
 Targets::Tracking& Targets::tracking(int k) {

@@ -22,8 +22,9 @@
 // Choices of this module:
 //   - Evaluation period of a year: the days of the year StaTimPrdTgt up to and
 //     including EndTimPrdTgt, both given as day numbers of a common year. In a
-//     leap year a day number from 60 (1 March) on is shifted by one, so that
-//     the period keeps its calendar dates. A StaTimPrdTgt after EndTimPrdTgt
+//     leap year the period starts one day later, on StaTimPrdTgt + 1, whatever
+//     the start day; an end from day 60 (1 March) on moves by one day too, so
+//     that it keeps its calendar date. A StaTimPrdTgt after EndTimPrdTgt
 //     makes the period run over the new year.
 //   - Start-up days: the optional record DelTimStaUpTgt (d); without it
 //     evaluation starts on the first day. The first DelTimStaUpTgt days of

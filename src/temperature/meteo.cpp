@@ -44,6 +44,34 @@ bool isMissing(double v) {
   return cmp::eq(v, kMissingMeteo);
 }
 
+// Weather values outside their usual range that the model computes with as
+// they stand; each kind is counted over the period and reported once.
+struct Excursion {
+  Column column;
+  std::string_view text;
+  bool (*applies)(double value);
+};
+bool belowZero(double v) {
+  return !isMissing(v) && v < 0.0;
+}
+bool aboveOne(double v) {
+  return v > 1.0;
+}
+bool outsideFraction(double v) {
+  return !isMissing(v) && (v < 0.0 || v > 1.0);
+}
+constexpr std::array<Excursion, 9> kExcursions = {{
+    {Tem, "Missing value (-99.9) of the air temperature", isMissing},
+    {Wnd, "Missing value (-99.9) of the wind speed", isMissing},
+    {Prc, "Missing value (-99.9) of the precipitation", isMissing},
+    {Evp, "Missing value (-99.9) of the evaporation", isMissing},
+    {Hum, "Relative humidity above 1", aboveOne},
+    {Cld, "Cloud cover outside 0 to 1", outsideFraction},
+    {Wnd, "Wind speed below 0", belowZero},
+    {Prc, "Precipitation below 0", belowZero},
+    {Pre, "Air pressure below 0 kPa", belowZero},
+}};
+
 std::string_view withoutByteOrderMark(std::string_view line) {
   if (line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(3);
   return line;
@@ -281,8 +309,10 @@ double Meteo::parameter(std::optional<double>& cache, std::string_view keyword,
 }
 
 // Bounds: the places and time zones of the earth; heights from 0.03 m (the
-// profile divides by ln(MetLvlObs / 0.02)) to 100 m; radiation coefficients
-// that keep the estimate finite and cloud cover lowering it.
+// profile divides by ln(MetLvlObs / 0.02)) to 100 m. The radiation
+// coefficients have a usual range only (a finite estimate with cloud cover
+// lowering it): outside it they warn, and an estimate that cannot be formed
+// stops the run where it occurs.
 double Meteo::timZone() {
   return parameter(timZone_, "TimZone", {"(-)", -12.0, 14.0});
 }
@@ -303,16 +333,18 @@ double Meteo::metLvlObs() {
   return parameter(metLvlObs_, "MetLvlObs", {"(m)", 0.03, 100.0});
 }
 double Meteo::facWatTur1() {
-  return parameter(facWatTur1_, "FacWatTur1", {"(W.m-2)", 0.0, 2000.0});
+  return parameter(facWatTur1_, "FacWatTur1",
+                   {.unit = "(W.m-2)", .usualMin = 0.0, .usualMax = 2000.0});
 }
 double Meteo::facWatTur2() {
-  return parameter(facWatTur2_, "FacWatTur2", {"(W.m-2)", -1000.0, 1000.0});
+  return parameter(facWatTur2_, "FacWatTur2",
+                   {.unit = "(W.m-2)", .usualMin = -1000.0, .usualMax = 1000.0});
 }
 double Meteo::facCldB1() {
-  return parameter(facCldB1_, "FacCldB1", {"(-)", -1.0, 0.0});
+  return parameter(facCldB1_, "FacCldB1", {.unit = "(-)", .usualMin = -1.0, .usualMax = 0.0});
 }
 double Meteo::facCldB2() {
-  return parameter(facCldB2_, "FacCldB2", {"(-)", 0.0, 10.0});
+  return parameter(facCldB2_, "FacCldB2", {.unit = "(-)", .usualMin = 0.0, .usualMax = 10.0});
 }
 
 // ---------------------------------------------------------------------------
@@ -408,6 +440,7 @@ void Meteo::copyPeriod(TextFile& met, Line line, int& lineNumber) {
   }
   workUnit_ = unit;
 
+  ExcursionCounts excursions(kExcursions.size());
   while (true) {
     const auto record = parseMeteoRecord(line.text, input);
     if (!record) {
@@ -421,7 +454,7 @@ void Meteo::copyPeriod(TextFile& met, Line line, int& lineNumber) {
             "Expected the record of " + dateLabel(expected, input) + ", found " +
                 dateLabel(dateOf(*record), input));
     }
-    checkRecord(*record);
+    checkRecord(*record, excursions);
     work->writeLine(line.text);
     if (expected == last) break;
     expected = following(expected, input);
@@ -431,42 +464,54 @@ void Meteo::copyPeriod(TextFile& met, Line line, int& lineNumber) {
     } while (carriesNoRecord(line.text));
   }
   units.close(unit);
+  warnExcursions(excursions);
 }
 
-// Values that have no fill rule must be present, and fractions, wind speed,
-// precipitation and pressure must be physically possible: a user is told at
-// the start rather than finding -99.9 degrees in the heat balance.
-void Meteo::checkRecord(const MeteoRecord& record) {
+// Values the heat balance cannot compute with stop the run at the start: a
+// relative humidity below 0 (also -99.9, as it has no fill rule) makes the
+// seventh root in the emissivity of the air undefined, and an air pressure of
+// 0 is divided by in the humidity ratio of the air. Every other value is used as it
+// stands; the excursions of field data (a humidity of 1.02) are counted.
+void Meteo::checkRecord(const MeteoRecord& record, ExcursionCounts& excursions) {
   const MetInput input = optMetInp();
   const std::string where = " in the record of " + dateLabel(dateOf(record), input);
   const std::string line1 = "Error while reading file " + metFileName();
   const auto& v = record.values;
-  if (input == MetInput::Monthly) {
-    if (isMissing(v[Tem])) {
-      fatal(line1, "Missing value (-99.9) of the air temperature" + where,
-            "Monthly files need the air temperature of every month");
-    }
-    return;
-  }
-  for (const Column c : {Tem, Hum, Wnd, Prc, Evp}) {
-    if (isMissing(v[c])) {
-      fatal(line1, "Missing value (-99.9) of the " + std::string(kQuantity[c]) + where,
+  if (input != MetInput::Monthly) {
+    if (isMissing(v[Hum])) {
+      fatal(line1, "Missing value (-99.9) of the relative humidity" + where,
             "Only global radiation, cloud cover and air pressure may be missing");
     }
+    const auto outOfRange = [&](Column c, std::string_view allowed) {
+      fatal(line1,
+            "Value of the " + std::string(kQuantity[c]) + " out of range" + where + ": " +
+                numberText(v[c]),
+            "Allowed: " + std::string(allowed));
+    };
+    if (v[Hum] < 0.0) outOfRange(Hum, "a fraction of 0 or more");
+    if (v[Pre] == 0.0) outOfRange(Pre, "any value but 0 kPa");
   }
-  const auto outOfRange = [&](Column c, std::string_view allowed) {
-    fatal(line1,
-          "Value of the " + std::string(kQuantity[c]) + " out of range" + where + ": " +
-              numberText(v[c]),
-          "Allowed: " + std::string(allowed));
-  };
-  for (const Column c : {Hum, Cld}) {
-    if (c == Cld && isMissing(v[c])) continue;
-    if (v[c] < 0.0 || v[c] > 1.0) outOfRange(c, "a fraction from 0 to 1");
+  for (std::size_t k = 0; k < kExcursions.size(); ++k) {
+    const Excursion& e = kExcursions[k];
+    if (input == MetInput::Monthly && e.column != Tem) continue;
+    if (!e.applies(v[e.column])) continue;
+    ExcursionCount& count = excursions[k];
+    if (count.records++ == 0) count.first = where + ": " + numberText(v[e.column]);
   }
-  if (v[Wnd] < 0.0) outOfRange(Wnd, "0 or more");
-  if (v[Prc] < 0.0) outOfRange(Prc, "0 or more");
-  if (!isMissing(v[Pre]) && v[Pre] <= 0.0) outOfRange(Pre, "more than 0 kPa");
+}
+
+// One warning per kind of excursion over the whole period.
+void Meteo::warnExcursions(const ExcursionCounts& excursions) {
+  for (std::size_t k = 0; k < kExcursions.size(); ++k) {
+    const ExcursionCount& count = excursions[k];
+    if (count.records == 0) continue;
+    const std::string records = count.records == 1 ? " record" : " records";
+    run_.messages().warning(kRoutine,
+                            std::string(kExcursions[k].text) + " in " +
+                                std::to_string(count.records) + records + " of file " +
+                                metFileName(),
+                            "First" + count.first, "The values are used as they stand");
+  }
 }
 
 // Task 20, and the end of task 1: back to the first record of the period.
@@ -537,6 +582,14 @@ void Meteo::store(const MeteoRecord& record) {
     // estimate is used as computed, also when it is negative.
     fleRadShoDow_ = estimatedRadiation(sinSunElevation(run_.clock().tim()), fraCldCov_,
                                        facWatTur1(), facWatTur2(), facCldB1(), facCldB2());
+    // The cloud cover raised to FacCldB2 is undefined for a cover below 0 and
+    // a fractional exponent, and infinite for a clear sky and an exponent below 0.
+    if (!std::isfinite(fleRadShoDow_)) {
+      fatal("Estimated global radiation is not a finite number in the record of " +
+                dateLabel(dateOf(record), optMetInp()),
+            "Cloud cover " + numberText(fraCldCov_) +
+                " raised to FacCldB2 = " + numberText(facCldB2()) + " is not defined");
+    }
   } else {
     fleRadShoDow_ = v[Rad] * 1000.0 / seconds;
   }

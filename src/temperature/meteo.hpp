@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/unit_table.hpp"
 #include "input/numbers.hpp"
@@ -134,7 +135,15 @@ class Meteo {
   void skipHeader(TextFile& met, int& lineNumber);
   Line findStartRecord(TextFile& met, int& lineNumber);
   void copyPeriod(TextFile& met, Line line, int& lineNumber);
-  void checkRecord(const MeteoRecord& record);
+  // Weather values of one kind used as they stand although outside their
+  // usual range: how many records, and where the first was.
+  struct ExcursionCount {
+    int records = 0;
+    std::string first;
+  };
+  using ExcursionCounts = std::vector<ExcursionCount>;
+  void checkRecord(const MeteoRecord& record, ExcursionCounts& excursions);
+  void warnExcursions(const ExcursionCounts& excursions);
 
   void store(const MeteoRecord& record);
   double recordInterval() const;

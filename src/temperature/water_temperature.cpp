@@ -94,10 +94,13 @@ void WaterTemperature::updateIntegrals() {
 // Parameters
 
 // Bounds of TemWatIni: liquid surface water from slightly supercooled or
-// saline water at -5 C to 40 C, the warmest shallow waters.
+// saline water at -5 C; 40 C, the warmest shallow waters, is a usual maximum
+// only, since a warmer start is computed like any other.
 double WaterTemperature::temWatIni() {
   if (!temWatIni_) {
-    temWatIni_ = run_.numbers().rdFloat("TemWatIni", {"(C)", -5.0, 40.0}) + kKelvin;
+    temWatIni_ =
+        run_.numbers().rdFloat("TemWatIni", {.unit = "(C)", .min = -5.0, .usualMax = 40.0}) +
+        kKelvin;
   }
   return *temWatIni_;
 }

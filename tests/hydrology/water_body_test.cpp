@@ -373,10 +373,16 @@ TEST(TargetZone, StartAndEndSnapToBoundaries) {
       // = 10 -> segment 2 -> last segment 1.
       {"100 10", "10", "5", 1, 1, " ZTgt =   0.000 Layer number =  1",
        " ZTgt =  10.000 Layer number =  1"},
-      // End at the downstream end: node 10, position 100; the segment of 100
-      // is N = 10, so the last segment is 9 as the model defines it.
-      {"100 10", "30.5", "100", 5, 9, " ZTgt =  40.000 Layer number =  4",
+      // End at the downstream end: node 10, position 100; the segment upstream
+      // of it is 10, the last segment of the water body.
+      {"100 10", "30.5", "100", 5, 10, " ZTgt =  40.000 Layer number =  4",
        " ZTgt = 100.000 Layer number = 10"},
+      // The stretch 100-200 m of 10 m segments is segments 11 to 20 (190-200 m
+      // included), inside a 300 m water body and at the end of a 200 m one.
+      {"300 30", "100", "200", 11, 20, " ZTgt = 100.000 Layer number = 10",
+       " ZTgt = 200.000 Layer number = 20"},
+      {"200 20", "100", "200", 11, 20, " ZTgt = 100.000 Layer number = 10",
+       " ZTgt = 200.000 Layer number = 20"},
       // N = 1: both ends in segment 1.
       {"50 1", "0", "50", 1, 1, " ZTgt =   0.000 Layer number =  1",
        " ZTgt =  50.000 Layer number =  1"},

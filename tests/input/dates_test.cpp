@@ -25,11 +25,15 @@ TEST(DateReader, AnHourCountsInTimeStepsOfTheRun) {
   EXPECT_EQ(d.rdDate("29-Feb-1980", "Evt"), 29219.0 + 59);
   // Day 00 falls on the last day of the month before.
   EXPECT_EQ(d.rdDate("00-Mar-1980", "Evt"), 29219.0 + 59);
+  // Hours past 23 run into the next days; the minute is not used.
+  EXPECT_EQ(d.rdDate("14-May-1980-24h00", "Evt"), d.rdDate("15-May-1980", "Evt"));
+  EXPECT_DOUBLE_EQ(d.rdDate("15-Mar-1980-99h99", "Evt"), 29219.0 + 74 + 99.0 / 24.0);
+  EXPECT_DOUBLE_EQ(d.rdDate("15-Mar-1980-0875", "Evt"), 29219.0 + 74 + 8.0 / 24.0);
   t.finish();
 }
 
-TEST(DateReader, IllegalDaysAndClockTimes) {
-  for (const char* bad : {"29-Feb-1981", "31-Apr-1980", "15-Mar-1980-25h00"}) {
+TEST(DateReader, IllegalDays) {
+  for (const char* bad : {"29-Feb-1981", "31-Apr-1980", "31-Apr-1980-25h00"}) {
     TestRun t(minimalInput());
     t.setup();
     const auto err = t.expectFatal([&] { t.run().dates().rdDate(bad, "Evt"); });

@@ -62,8 +62,8 @@ TEST(OutputFile, ScalarLinesStandForTheMiddleOfThePrintInterval) {
   EXPECT_EQ(p.lines(), (std::vector<std::string>{
                            "* Option PrintCumulatives was set to false", "* Unit for Vol is (m3)",
                            "* Unit for Vol is (m3)",
-                           "    0.021  01-Jan-1980                        Vol    2.500    "}));
-  EXPECT_EQ(p.out().lastPrintedDate(), "01-Jan-1980      ");
+                           "    0.021  01-Jan-1980-00h30                  Vol    2.500    "}));
+  EXPECT_EQ(p.out().lastPrintedDate(), "01-Jan-1980-00h30");
   p.t.finish();
 }
 

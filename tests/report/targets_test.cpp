@@ -124,6 +124,29 @@ TEST(EvaluationPeriod, StartOnFirstMarchShiftsOneDayInLeapYearsAndTheEndCounts) 
   t.finish();
 }
 
+TEST(EvaluationPeriod, LeapYearStartsOneDayLaterWhateverTheStartDay) {
+  // Starts before 1 March move too: day 1 and day 32 (1 February) of 1980 are out,
+  // the day after each is in; in 1981 the days themselves count.
+  for (const double sta : {1.0, 32.0}) {
+    TestRun t(targetInput("Fish 7 01-Mar 31-Oct\n",
+                          std::to_string(int(sta)) + " StaTimPrdTgt\n304 EndTimPrdTgt\n",
+                          "31-Dec-1981"));
+    t.setup();
+    startClock(t.run());
+    Targets targets(t.run());
+    const auto maxAt = [&](double time, double c) {
+      advanceTo(t.run(), time);
+      targets.update(1, c);
+      return targets.maxConcentration(1);
+    };
+    EXPECT_EQ(maxAt(k1980 + sta - 0.5, 5.0), 0.0) << sta;  // day sta of 1980
+    EXPECT_EQ(maxAt(k1980 + sta + 0.5, 1.0), 1.0) << sta;  // the day after
+    targets.endOfYear(1980);
+    EXPECT_EQ(maxAt(k1981 + sta - 0.5, 2.0), 2.0) << sta;  // day sta of 1981
+    t.finish();
+  }
+}
+
 TEST(EvaluationPeriod, StartUpDaysAreNotEvaluated) {
   TestRun t(targetInput("Fish 7 01-Mar 31-Oct\n",
                         "1 StaTimPrdTgt\n366 EndTimPrdTgt\n3 DelTimStaUpTgt (d)\n"));

@@ -621,22 +621,137 @@ TEST(MeteoFatal, GapsAndBadRecordsInThePeriod) {
                                 "Line 3: ???garbage"}));
 }
 
-TEST(MeteoFatal, MissingValuesWithoutFillRuleAndValuesOutOfRange) {
-  EXPECT_EQ(
-      initialiseFatal("01-Jan-1980", "01-Jan-1980", "Daily",
-                      metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 -99.9 0.8 0.5 3 100 0 0")),
-      (std::vector<std::string>{
-          "Error while reading file Sta.met",
-          "Missing value (-99.9) of the air temperature in the record of 01-Jan-1980",
-          "Only global radiation, cloud cover and air pressure may be missing"}));
-  EXPECT_EQ(
-      initialiseFatal("01-Jan-1980", "01-Jan-1980", "Daily",
-                      metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 85 0.5 3 100 0 0")),
-      (std::vector<std::string>{
-          "Error while reading file Sta.met",
-          "Value of the relative humidity out of range in the record of 01-Jan-1980: "
-          "85.000",
-          "Allowed: a fraction from 0 to 1"}));
+TEST(MeteoFatal, ValuesTheHeatBalanceCannotUse) {
+  // A humidity below 0 (or missing) makes the seventh root of the emissivity of
+  // the air undefined; an air pressure of 0 is divided by.
+  const struct {
+    const char* values;
+    const char* line2;
+    const char* line3;
+  } cases[] = {
+      {"8640 10 -99.9 0.5 3 100 0 0",
+       "Missing value (-99.9) of the relative humidity in the record of 01-Jan-1980",
+       "Only global radiation, cloud cover and air pressure may be missing"},
+      {"8640 10 -0.01 0.5 3 100 0 0",
+       "Value of the relative humidity out of range in the record of 01-Jan-1980: -0.10000E-01",
+       "Allowed: a fraction of 0 or more"},
+      {"8640 10 0.8 0.5 3 0 0 0",
+       "Value of the air pressure out of range in the record of 01-Jan-1980: 0.00000E+00",
+       "Allowed: any value but 0 kPa"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(initialiseFatal("01-Jan-1980", "01-Jan-1980", "Daily",
+                              metRecords(MetInput::Daily, {1980, 1, 1}, 1, c.values)),
+              (std::vector<std::string>{"Error while reading file Sta.met", c.line2, c.line3}))
+        << c.values;
+  }
+}
+
+TEST(MeteoFatal, RadiationEstimateThatCannotBeFormed) {
+  // A clear sky (cover 0) raised to FacCldB2 = -1 is infinite.
+  std::string input = meteoInput("Daily");
+  input.replace(input.find("3.4 FacCldB2"), 3, "-1");
+  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", input),
+             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "-99.9 10 0.8 0 3 100 0 0"));
+  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Initialise); }),
+            (std::vector<std::string>{
+                "Estimated global radiation is not a finite number in the record of 01-Jan-1980",
+                "Cloud cover 0.00000E+00 raised to FacCldB2 = -1.0000 is not defined"}));
+}
+
+// The framed warning blocks of the log file, one vector of lines each.
+std::vector<std::vector<std::string>> warningsInLog(TestRun& t) {
+  t.run().log().flush();
+  std::vector<std::vector<std::string>> blocks;
+  bool inside = false;
+  for (const std::string& line : t.dir().lines("t.log")) {
+    if (line.starts_with(" ###### Warning")) {
+      blocks.emplace_back();
+      inside = true;
+    } else if (line.starts_with(" #####")) {
+      inside = false;
+    } else if (inside) {
+      blocks.back().push_back(line);
+    }
+  }
+  return blocks;
+}
+
+TEST(MeteoWarnings, FieldDataOutsideTheUsualRangeIsUsedAsItStands) {
+  // Three days; the second and third day carry the excursion, counted once.
+  const std::string normal = "8640 10 0.8 0.5 3 100 0 0";
+  const struct {
+    const char* values;
+    const char* line1;
+    const char* line2;
+  } cases[] = {
+      {"8640 10 1.02 0.5 3 100 0 0", "Relative humidity above 1", "1.0200"},
+      {"8640 -99.9 0.8 0.5 3 100 0 0", "Missing value (-99.9) of the air temperature", "-99.900"},
+      {"8640 10 0.8 1.1 3 100 0 0", "Cloud cover outside 0 to 1", "1.1000"},
+      {"8640 10 0.8 -0.1 3 100 0 0", "Cloud cover outside 0 to 1", "-0.10000"},
+      {"8640 10 0.8 0.5 -0.2 100 0 0", "Wind speed below 0", "-0.20000"},
+      {"8640 10 0.8 0.5 -99.9 100 0 0", "Missing value (-99.9) of the wind speed", "-99.900"},
+      {"8640 10 0.8 0.5 3 100 -0.1 0", "Precipitation below 0", "-0.10000"},
+      {"8640 10 0.8 0.5 3 100 -99.9 0", "Missing value (-99.9) of the precipitation", "-99.900"},
+      {"8640 10 0.8 0.5 3 100 0 -99.9", "Missing value (-99.9) of the evaporation", "-99.900"},
+      {"8640 10 0.8 0.5 3 -5 0 0", "Air pressure below 0 kPa", "-5.0000"},
+  };
+  for (const auto& c : cases) {
+    MeteoRun r(periodInput("01-Jan-1980", "03-Jan-1980", meteoInput("Daily")),
+               metRecords(MetInput::Daily, {1980, 1, 1}, 1, normal) +
+                   metRecords(MetInput::Daily, {1980, 1, 2}, 2, c.values));
+    r.meteo().task(Task::Initialise);
+    EXPECT_EQ(warningsInLog(r.t),
+              (std::vector<std::vector<std::string>>{
+                  {std::string(c.line1) + " in 2 records of file Sta.met",
+                   std::string("First in the record of 02-Jan-1980: ") + c.line2,
+                   "The values are used as they stand"}}))
+        << c.values;
+    r.t.finish();
+  }
+  // Monthly files: the air temperature only.
+  MeteoRun r(periodInput("01-Jan-1980", "31-Jan-1980", meteoInput("Monthly")),
+             metRecords(MetInput::Monthly, {1980, 1, 1}, 1, "-99.9"));
+  r.meteo().task(Task::Initialise);
+  EXPECT_NEAR(r.meteo().temAirRef(), 173.25, 1e-12);
+  EXPECT_EQ(warningsInLog(r.t).size(), 1u);
+  r.t.finish();
+}
+
+TEST(MeteoWarnings, RadiationCoefficientsOutsideTheirUsualRange) {
+  // Each coefficient just outside its usual range warns and is used; the
+  // estimate stays finite for a cover of 0.5.
+  const struct {
+    const char* from;
+    const char* to;
+    const char* line1;
+    const char* line2;
+  } cases[] = {
+      {"1000 FacWatTur1", "2500 FacWatTur1",
+       "Value of FacWatTur1 above the usual maximum of 2000.0", "Input was: 2500.0"},
+      {"-30 FacWatTur2", "-1200 FacWatTur2",
+       "Value of FacWatTur2 below the usual minimum of -1000.0", "Input was: -1200.0"},
+      {"-0.75 FacCldB1", "-1.2 FacCldB1", "Value of FacCldB1 below the usual minimum of -1.0000",
+       "Input was: -1.2000"},
+      {"-0.75 FacCldB1", "0.1 FacCldB1", "Value of FacCldB1 above the usual maximum of 0.00000E+00",
+       "Input was: 0.10000"},
+      {"3.4 FacCldB2", "-0.5 FacCldB2", "Value of FacCldB2 below the usual minimum of 0.00000E+00",
+       "Input was: -0.50000"},
+      {"3.4 FacCldB2", "12 FacCldB2", "Value of FacCldB2 above the usual maximum of 10.000",
+       "Input was: 12.000"},
+  };
+  for (const auto& c : cases) {
+    std::string input = meteoInput("Daily");
+    input.replace(input.find(c.from), std::string(c.from).size(), c.to);
+    MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", input),
+               metRecords(MetInput::Daily, {1980, 1, 1}, 1, "-99.9 10 0.8 0.5 3 100 0 0"));
+    r.meteo().task(Task::Initialise);
+    EXPECT_TRUE(std::isfinite(r.meteo().fleRadShoDow()));
+    EXPECT_EQ(warningsInLog(r.t), (std::vector<std::vector<std::string>>{
+                                      {c.line1, c.line2, "The run goes on with this value"}}))
+        << c.to;
+    r.t.finish();
+  }
 }
 
 TEST(MeteoFatal, TheFileIsNeverReadBeyondThePeriod) {

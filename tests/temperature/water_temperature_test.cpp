@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/messages.hpp"
 #include "driver/modules.hpp"
 #include "driver/run.hpp"
 #include "driver/run_driver.hpp"
@@ -375,14 +376,20 @@ TEST(TemperatureAccessors, FluxesAndIntegralsAfterAPass) {
 // ---------------------------------------------------------------------------
 // Fatal errors
 
+TEST(TemperatureWarning, InitialTemperatureAboveFortyIsUsedWithAWarning) {
+  TemRun r(input({{"5 TemWatIni (C)", "41 TemWatIni (C)"}}));
+  EXPECT_DOUBLE_EQ(r.tem().temWatIni(), 41.0 + 273.15);
+  const MessageRecord& m = r.t.run().messages().record();
+  EXPECT_EQ(m.level, 1);
+  EXPECT_EQ(m.routine, "RdFloat");
+  EXPECT_EQ(m.lines,
+            (std::array<std::string, 3>{"Value of TemWatIni above the usual maximum of 40.000",
+                                        "Input was: 41.000", "The run goes on with this value"}));
+  EXPECT_TRUE(r.t.run().messages().warningsOccurred());
+  r.t.finish();
+}
+
 TEST(TemperatureFatal, InitialTemperatureOutOfBounds) {
-  {
-    TemRun r(input({{"5 TemWatIni (C)", "41 TemWatIni (C)"}}));
-    const auto err = r.fatal();
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value > maximum");
-    EXPECT_EQ(err[2], "Variable name is: TemWatIni");
-  }
   {
     TemRun r(input({{"5 TemWatIni (C)", "-6 TemWatIni (C)"}}));
     const auto err = r.fatal();
