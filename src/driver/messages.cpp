@@ -5,6 +5,7 @@
 #include "driver/run.hpp"
 #include "driver/run_setup.hpp"
 #include "driver/stop.hpp"
+#include "input/records.hpp"
 
 namespace korvan {
 
@@ -20,8 +21,8 @@ constexpr std::string_view kWarningRule =
 
 }  // namespace
 
-void Messages::fill(int level, std::string_view routine, std::string_view l1,
-                    std::string_view l2, std::string_view l3) {
+void Messages::fill(int level, std::string_view routine, std::string_view l1, std::string_view l2,
+                    std::string_view l3) {
   record_.level = level;
   record_.routine = std::string(routine.substr(0, 32));
   record_.lines = {std::string(l1.substr(0, kLineLength)), std::string(l2.substr(0, kLineLength)),
@@ -29,11 +30,18 @@ void Messages::fill(int level, std::string_view routine, std::string_view l1,
 }
 
 void Messages::fatal() {
+  // While missing records are collected, values stand in for them; any error
+  // that follows may come from those values, so it ends the collection in
+  // silence.
+  if (run_.records().collecting()) {
+    if (record_.level == 1) return;
+    throw RunStop{record_.level};
+  }
   Console& console = run_.console();
   if (console.isOn()) {
     console.clear();
-    console.line(2, " An error was found in file " + run_.identity().runId() +
-                        std::string(kExtInput));
+    console.line(2,
+                 " An error was found in file " + run_.identity().runId() + std::string(kExtInput));
   }
   UnitTable& units = run_.units();
   for (int i = 0; i < 3; ++i) {
@@ -69,6 +77,7 @@ void Messages::report(std::string_view routine, std::string_view line1, std::str
 }
 
 void Messages::warning() {
+  if (run_.records().collecting()) return;  // the values may be stand-ins
   warnings_ = true;
   Console& console = run_.console();
   console.line(19, " WARNING ");

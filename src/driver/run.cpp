@@ -10,22 +10,22 @@
 #include "driver/run_modules.hpp"
 #include "driver/run_setup.hpp"
 #include "driver/stop.hpp"
+#include "hydrology/hydrology.hpp"
+#include "hydrology/lateral_entries.hpp"
+#include "hydrology/water_body.hpp"
 #include "input/dates.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
-#include "hydrology/hydrology.hpp"
-#include "hydrology/lateral_entries.hpp"
-#include "hydrology/water_body.hpp"
 #include "report/mass_balance.hpp"
 #include "report/output_file.hpp"
 #include "report/substance_cycle.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
+#include "substance/sediment.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
-#include "substance/sediment.hpp"
 
 namespace korvan {
 
@@ -33,9 +33,9 @@ namespace {
 
 // Work files that a run may leave behind and that every end deletes.
 constexpr std::string_view kWorkFilesOnError[] = {"korvan.tmp", "evtfil.tmp"};
-constexpr std::string_view kWorkFilesOnNormalEnd[] = {
-    "korvan.tmp", "evtfil.tmp",   "PECsw.tmp", "PECsed.tmp",
-    "MeteoDat.tmp", "TemAir.tmp", "Tgtfil.tmp"};
+constexpr std::string_view kWorkFilesOnNormalEnd[] = {"korvan.tmp", "evtfil.tmp",   "PECsw.tmp",
+                                                      "PECsed.tmp", "MeteoDat.tmp", "TemAir.tmp",
+                                                      "Tgtfil.tmp"};
 
 }  // namespace
 
@@ -64,20 +64,27 @@ Run::Run(Environment env)
 
 Run::~Run() = default;
 
-std::string Run::workDirText() const { return env_.workDir.string(); }
+std::string Run::workDirText() const {
+  return env_.workDir.string();
+}
 
-void Run::setup() { identity_->startUp(); }
+void Run::setup() {
+  identity_->startUp();
+}
 
 Unit Run::freeFil() {
   if (auto unit = units_.lowestFree()) return *unit;
   messages_->fatal("FreeFil", "Cannot find a free file", "There may be too many opened files");
 }
 
-void Run::deleteFile(std::string_view name) { platform::removeFile(env_.workDir, name); }
+void Run::deleteFile(std::string_view name) {
+  platform::removeFile(env_.workDir, name);
+}
 
 int Run::execute() {
   try {
     try {
+      records_->collectMissing();
       setup();
       RunModules modules(*this);
       RunDriver(*this, modules).execute();
@@ -95,6 +102,7 @@ int Run::execute() {
     for (const auto& line : stop.lines) console_->say(line);
     if (stop.beep) console_->beep();
     if (!stop.text.empty()) console_->say(stop.text);
+    if (!stop.hint.empty()) console_->say(stop.hint);
     return kExitEarlyStop;
   }
   return kExitInternal;  // not reached: the reports above always stop the run
@@ -120,9 +128,31 @@ void Run::reportInternalError(const std::string& what) {
   messages_->fatal("Korvan", " " + what);
 }
 
+void Run::reportOtherMissing() {
+  const std::vector<std::string>& missing = records_->otherMissing();
+  if (units_.isOpen(Unit::Log)) {
+    TextFile& log = units_.file(Unit::Log);
+    log.writeLine(
+        missing.empty()
+            ? " No other required record is missing from " + identity_->fileName(kExtInput)
+            : " Other required records missing from " + identity_->fileName(kExtInput) + ":");
+    for (const std::string& line : missing) log.writeLine(line);
+  }
+  if (!missing.empty()) {
+    console_->line(7, " " + std::to_string(missing.size()) +
+                          " more missing records are listed in " + identity_->fileName(kExtLog));
+  }
+}
+
 int Run::terminate(int status) {
   if (terminated_) return status == 0 ? kExitNormal : kExitError;
   terminated_ = true;
+  if (records_->collecting()) {
+    // The first missing record stopped the run; the reading went on only to
+    // find the others.
+    reportOtherMissing();
+    status = -1;
+  }
   bool deleteOutput = false;
   try {
     deleteOutput = options_->optDelOutFiles(status == 0);
@@ -147,6 +177,7 @@ int Run::terminate(int status) {
   } catch (const FileError&) {
     writeFailed = true;
   }
+  for (const std::string& name : records_->collectionFiles()) deleteFile(name);
 
   if (status != 0 || writeFailed) {
     for (std::string_view name : kWorkFilesOnError) deleteFile(name);

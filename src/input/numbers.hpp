@@ -10,10 +10,10 @@ namespace korvan {
 class Run;
 
 struct FloatInput {
-  std::string_view unit;       // unit text that must follow the keyword, e.g. "(m)"
-  std::optional<double> min;   // smallest value allowed
-  std::optional<double> max;   // largest value allowed
-  bool isDate = false;         // the value is a date text
+  std::string_view unit;      // unit text that must follow the keyword, e.g. "(m)"
+  std::optional<double> min;  // smallest value allowed
+  std::optional<double> max;  // largest value allowed
+  bool isDate = false;        // the value is a date text
 };
 
 class Numbers {
@@ -28,7 +28,10 @@ class Numbers {
   void checkForMaximum(std::string_view keyword, double value, double maximum);
 
  private:
+  double standInValue(const FloatInput& input);
+
   Run& run_;
+  int standInDates_ = 0;
 };
 
 }  // namespace korvan

@@ -1,5 +1,6 @@
 #include "input/records.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -16,9 +17,13 @@ namespace {
 
 constexpr std::string_view kWorkFile = "korvan.tmp";
 
-bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
+bool isSeparator(char c) {
+  return c == ' ' || c == '\t' || c == ',';
+}
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 std::string unitNumberText(Unit unit, int width) {
   return formatLayout("(i" + std::to_string(width) + ")", {std::int64_t{static_cast<int>(unit)}});
@@ -135,7 +140,8 @@ void Records::splitWords(std::string_view line, int maxWords) {
     const std::string_view word = trimmed.substr(start, i - start);
     if (word.size() > kMaxWordLength) {
       Messages& messages = run_.messages();
-      messages.fatal(messages.record().routine, "Word too long in line: " + std::string(trimRight(line)),
+      messages.fatal(messages.record().routine,
+                     "Word too long in line: " + std::string(trimRight(line)),
                      "Word is: " + std::string(word.substr(0, kMaxWordLength)),
                      "Maximum length is: " + formatLayout("(i2)", {std::int64_t{kMaxWordLength}}));
     }
@@ -147,13 +153,14 @@ bool Records::getRecord(std::string_view keyword, int position, const RecordQuer
   TextFile& file = run_.units().file(query.unit);
   if (!query.noRewind) file.rewind();
   const std::string_view key = trim(keyword);
+  if (query.unit == Unit::Input) keywordsRead_.emplace(key);
+  standIn_ = false;
   std::string raw;
   while (true) {
     if (!file.readLine(raw)) {
       if (!query.mustExist) return false;
-      run_.messages().fatal("GetRecord", "Cannot find record " + std::string(key) + " (column " +
-                                             formatLayout("(i2)", {std::int64_t{position}}) +
-                                             ", unit " + unitNumberText(query.unit, 3) + ")");
+      missingRecord(key, position, query.unit);
+      return true;
     }
     if (raw.size() > kMaxLineLength) raw.resize(kMaxLineLength);
     if (isBlank(raw) || raw.front() == '*') continue;
@@ -170,15 +177,36 @@ bool Records::getRecord(std::string_view keyword, int position, const RecordQuer
                                                std::string(query.unitText));
       }
     } else {
-      run_.messages().fatal("GetRecord", "You have to specify a dimension for " +
-                                             std::string(key) + " Its value should be " +
-                                             std::string(query.unitText));
+      run_.messages().fatal("GetRecord", "You have to specify a dimension for " + std::string(key) +
+                                             " Its value should be " + std::string(query.unitText));
     }
   }
   return true;
 }
 
+void Records::missingRecord(std::string_view keyword, int position, Unit unit) {
+  const std::string text = "Cannot find record " + std::string(keyword) + " (column " +
+                           formatLayout("(i2)", {std::int64_t{position}}) + ", unit " +
+                           unitNumberText(unit, 3) + ")";
+  // Only records of the input file are collected; another file (a field
+  // model's, the hydrology file) has its own keywords and stops at once.
+  if (unit != Unit::Input || !collectMissing_) run_.messages().fatal("GetRecord", text);
+  if (!firstMissing_) {
+    run_.messages().report("GetRecord", text);
+    firstMissing_ = keyword;
+  } else if (*firstMissing_ != keyword &&
+             std::find(otherMissing_.begin(), otherMissing_.end(), text) == otherMissing_.end()) {
+    otherMissing_.push_back(text);
+  }
+  // The stand-in record: no value word, the keyword in its place.
+  line_.clear();
+  words_.slots() = {std::string(), std::string(keyword)};
+  words_.setCount(2);
+  standIn_ = true;
+}
+
 int Records::countRecord(std::string_view tableName, Unit unit) {
+  if (standIn_) return 0;  // a missing table stands in as an empty one
   TextFile& file = run_.units().file(unit);
   int count = 0;
   for (std::string line;;) {
@@ -199,6 +227,7 @@ std::string Records::readText(std::string_view keyword) {
 int Records::rdOption(std::string_view keyword, std::string_view optionList, Unit unit,
                       bool mustExist) {
   if (!getRecord(keyword, 2, {.unit = unit, .mustExist = mustExist})) return -99;
+  if (standIn_) return 1;  // the first option stands in for a missing record
   const std::string value = words_.word(1);
   const std::string key(trim(keyword));
   run_.log().writeLine(kDashes);
@@ -211,12 +240,12 @@ int Records::rdOption(std::string_view keyword, std::string_view optionList, Uni
       return static_cast<int>(i + 1);
     }
   }
-  std::vector<LayoutValue> listed(options.begin(),
-                                  options.begin() + static_cast<long>(std::min<std::size_t>(options.size(), 50)));
-  run_.messages().fatal("RdOption",
-                        " Option in input file does not match possible options for " + key,
-                        " The following options are available:",
-                        Layout("(50(1x,a,:))").write(listed));
+  std::vector<LayoutValue> listed(
+      options.begin(),
+      options.begin() + static_cast<long>(std::min<std::size_t>(options.size(), 50)));
+  run_.messages().fatal(
+      "RdOption", " Option in input file does not match possible options for " + key,
+      " The following options are available:", Layout("(50(1x,a,:))").write(listed));
 }
 
 FreeFormatReader Records::remainderToWorkFile(int s) {
