@@ -317,7 +317,7 @@ constexpr std::array<std::pair<std::string_view, bool>, 71> kPrintSwitches = {{
     {"PreVapAir", false},
     {"FlvLiqPrc", false},
     {"FlvLiqEvp", false},
-    {"TemWat", true},
+    {"TemWat", false},
     {"FleRadShoUpw", false},
     {"FleRadShoDowSed", false},
     {"FleRadLonDow", false},

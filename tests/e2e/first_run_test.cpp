@@ -110,8 +110,8 @@ TEST(MissingRecords, TheFirstStopsTheRunAndTheLogListsTheOthers) {
   EXPECT_TRUE(r.output.ends_with("An error occurred - program stopped\n")) << r.output;
 
   const auto log = dir.lines("ditch.log");
-  const auto head = std::find(log.begin(), log.end(),
-                              " Other required records missing from ditch.kvn:");
+  const auto head =
+      std::find(log.begin(), log.end(), " Other required records missing from ditch.kvn:");
   ASSERT_NE(head, log.end());
   const std::vector<std::string> listed(head + 1, log.end());
   EXPECT_EQ(listed.front(), "Cannot find record WidFldDra (column  2, unit  20)");
@@ -135,8 +135,7 @@ TEST(MissingRecords, ARunThatStopsEarlyLeavesNoPassFiles) {
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitError);
   EXPECT_EQ(dir.read("t.err"), "Cannot find record OptHyd (column  2, unit  20)\n");
-  EXPECT_EQ(dir.files(),
-            (std::vector<std::string>{"t.err", "t.kvn", "t.log", "t.out", "t.sum"}));
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"t.err", "t.kvn", "t.log", "t.out", "t.sum"}));
   EXPECT_TRUE(hasLine(dir.lines("t.log"), "Cannot find record TimStart (column  2, unit  20)"));
 }
 
@@ -148,16 +147,18 @@ TEST(UnknownKeywords, AreWarningsWithTheNearestKeyword) {
   editLine(dir, "ditch.kvn", "PercentileReport", "Yes              Percentilereport");
   dir.write("ditch.kvn", dir.read("ditch.kvn") + "3 Frobnicate (-)\n");
   const auto r = runProgram(dir.path(), {"ditch"});
-  EXPECT_EQ(r.status, kExitNormal) << r.output << (dir.exists("ditch.err") ? dir.read("ditch.err") : "");
+  EXPECT_EQ(r.status, kExitNormal)
+      << r.output << (dir.exists("ditch.err") ? dir.read("ditch.err") : "");
   const auto log = dir.lines("ditch.log");
   EXPECT_EQ(countWarnings(log), 3);
-  EXPECT_TRUE(hasLine(log, "ExposureRepport is not a KORVAN keyword; did you mean ExposureReport?"));
+  EXPECT_TRUE(
+      hasLine(log, "ExposureRepport is not a KORVAN keyword; did you mean ExposureReport?"));
   EXPECT_TRUE(
       hasLine(log, "Percentilereport is not a KORVAN keyword; did you mean PercentileReport?"));
   EXPECT_TRUE(hasLine(log, "Frobnicate is not a KORVAN keyword"));
   const auto lines = dir.lines("ditch.kvn");
-  EXPECT_TRUE(hasLine(log, "Line " + std::to_string(lines.size()) +
-                               " of ditch.kvn is not read by this run"));
+  EXPECT_TRUE(hasLine(
+      log, "Line " + std::to_string(lines.size()) + " of ditch.kvn is not read by this run"));
   EXPECT_NE(dir.read("ditch.sum").find("### Warning(s) during simulaton."), std::string::npos);
 }
 
@@ -180,9 +181,10 @@ TEST(RunFolder, TheStopSaysWhichFileWasLookedForWhere) {
   dir.write("sub/ditch.kvn", testing::runnableInput());
   const auto r = runProgram(dir.path(), {"sub/ditch"});
   EXPECT_EQ(r.status, kExitEarlyStop);
-  EXPECT_EQ(r.output, "Illegal run id - no error file generated\n No file ditch.kvn in the folder " +
-                          fs::canonical(dir.path()).string() +
-                          " (korvan reads its input from the current folder)\n");
+  EXPECT_EQ(r.output,
+            "Illegal run id - no error file generated\n No file ditch.kvn in the folder " +
+                fs::canonical(dir.path()).string() +
+                " (korvan reads its input from the current folder)\n");
 }
 
 TEST(Installation, TheInstalledProgramRuns) {
@@ -196,8 +198,8 @@ TEST(Installation, TheInstalledProgramRuns) {
   TempDir run;
   run.write("t.kvn", testing::runnableInput());
   testing::writeTestWeather(run);
-  const std::string go = "cd '" + run.path().string() + "' && '" + installed.string() +
-                         "' t > /dev/null";
+  const std::string go =
+      "cd '" + run.path().string() + "' && '" + installed.string() + "' t > /dev/null";
   EXPECT_EQ(std::system(go.c_str()), 0);
   EXPECT_TRUE(run.exists("korvan.ok"));
 }
