@@ -21,8 +21,8 @@ constexpr std::string_view kWarningRule =
 
 }  // namespace
 
-void Messages::fill(int level, std::string_view routine, std::string_view l1, std::string_view l2,
-                    std::string_view l3) {
+void Messages::fill(int level, std::string_view routine, std::string_view l1,
+                    std::string_view l2, std::string_view l3) {
   record_.level = level;
   record_.routine = std::string(routine.substr(0, 32));
   record_.lines = {std::string(l1.substr(0, kLineLength)), std::string(l2.substr(0, kLineLength)),
@@ -40,8 +40,8 @@ void Messages::fatal() {
   Console& console = run_.console();
   if (console.isOn()) {
     console.clear();
-    console.line(2,
-                 " An error was found in file " + run_.identity().runId() + std::string(kExtInput));
+    console.line(2, " An error was found in file " + run_.identity().runId() +
+                        std::string(kExtInput));
   }
   UnitTable& units = run_.units();
   for (int i = 0; i < 3; ++i) {

@@ -10,22 +10,22 @@
 #include "driver/run_modules.hpp"
 #include "driver/run_setup.hpp"
 #include "driver/stop.hpp"
-#include "hydrology/hydrology.hpp"
-#include "hydrology/lateral_entries.hpp"
-#include "hydrology/water_body.hpp"
 #include "input/dates.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
+#include "hydrology/hydrology.hpp"
+#include "hydrology/lateral_entries.hpp"
+#include "hydrology/water_body.hpp"
 #include "report/mass_balance.hpp"
 #include "report/output_file.hpp"
 #include "report/substance_cycle.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
-#include "substance/sediment.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
+#include "substance/sediment.hpp"
 
 namespace korvan {
 
@@ -33,9 +33,9 @@ namespace {
 
 // Work files that a run may leave behind and that every end deletes.
 constexpr std::string_view kWorkFilesOnError[] = {"korvan.tmp", "evtfil.tmp"};
-constexpr std::string_view kWorkFilesOnNormalEnd[] = {"korvan.tmp", "evtfil.tmp",   "PECsw.tmp",
-                                                      "PECsed.tmp", "MeteoDat.tmp", "TemAir.tmp",
-                                                      "Tgtfil.tmp"};
+constexpr std::string_view kWorkFilesOnNormalEnd[] = {
+    "korvan.tmp", "evtfil.tmp",   "PECsw.tmp", "PECsed.tmp",
+    "MeteoDat.tmp", "TemAir.tmp", "Tgtfil.tmp"};
 
 }  // namespace
 
@@ -64,22 +64,16 @@ Run::Run(Environment env)
 
 Run::~Run() = default;
 
-std::string Run::workDirText() const {
-  return env_.workDir.string();
-}
+std::string Run::workDirText() const { return env_.workDir.string(); }
 
-void Run::setup() {
-  identity_->startUp();
-}
+void Run::setup() { identity_->startUp(); }
 
 Unit Run::freeFil() {
   if (auto unit = units_.lowestFree()) return *unit;
   messages_->fatal("FreeFil", "Cannot find a free file", "There may be too many opened files");
 }
 
-void Run::deleteFile(std::string_view name) {
-  platform::removeFile(env_.workDir, name);
-}
+void Run::deleteFile(std::string_view name) { platform::removeFile(env_.workDir, name); }
 
 int Run::execute() {
   try {

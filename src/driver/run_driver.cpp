@@ -82,9 +82,7 @@ void RunDriver::resetClock() {
 
 // Print-time output of the modules is skipped when the output files are to
 // be deleted anyway.
-bool RunDriver::printsWanted() {
-  return !run_.options().optDelOutFiles();
-}
+bool RunDriver::printsWanted() { return !run_.options().optDelOutFiles(); }
 
 void RunDriver::hydrologyPass() {
   SimClock& clock = run_.clock();
@@ -189,9 +187,7 @@ void RunDriver::substancePass() {
 // While missing records are collected every pass runs one step and prints
 // once: enough to read every record of the run, which the modules read at
 // initialisation or at their first print.
-bool RunDriver::collecting() {
-  return run_.records().collecting();
-}
+bool RunDriver::collecting() { return run_.records().collecting(); }
 
 // The input reading ends at the first print of the substance pass: by then
 // every module has read its records and its print switches. A run without a
@@ -245,8 +241,8 @@ void RunDriver::progress(Task task) {
                            "    Flow velocity       : " + velocity + " m/d");
       console.line(25, " Done                  :    " + formatLayout("(f6.2)", {done}) + " % " +
                            ";     Mass in water layer : " + water + "  mg");
-      console.line(26, " Calculation time step : " + formatLayout("(f10.2)", {step}) + "s" + " ; " +
-                           "    Mass in sediment    : " + sediment + "  mg");
+      console.line(26, " Calculation time step : " + formatLayout("(f10.2)", {step}) + "s" +
+                           " ; " + "    Mass in sediment    : " + sediment + "  mg");
       break;
     }
     default:

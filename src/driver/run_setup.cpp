@@ -68,10 +68,10 @@ std::string runIdFromArgument(std::string_view argument) {
     text = trimRight(text.substr(0, dot));
   }
   if (text.find_first_not_of(kAllowedRunIdCharacters) != std::string_view::npos) {
-    throw EarlyStop{
-        {" Invalid character in run name", " Only alphanumeric characters and underscore allowed"},
-        "",
-        false};
+    throw EarlyStop{{" Invalid character in run name",
+                     " Only alphanumeric characters and underscore allowed"},
+                    "",
+                    false};
   }
   if (text.empty()) throw usageStop();
   return std::string(trimRight(text.substr(0, kMaxRunId)));
@@ -190,9 +190,7 @@ void RunIdentity::bannerStart() {
   console.line(18, " Working directory: " + run_.workDirText());
 }
 
-void RunIdentity::noteStart() {
-  startSeconds_ = secondsOfDay(run_.environment().now());
-}
+void RunIdentity::noteStart() { startSeconds_ = secondsOfDay(run_.environment().now()); }
 
 void RunIdentity::bannerEnd() {
   int elapsed = secondsOfDay(run_.environment().now()) - startSeconds_;

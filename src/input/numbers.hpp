@@ -10,10 +10,10 @@ namespace korvan {
 class Run;
 
 struct FloatInput {
-  std::string_view unit;      // unit text that must follow the keyword, e.g. "(m)"
-  std::optional<double> min;  // smallest value allowed
-  std::optional<double> max;  // largest value allowed
-  bool isDate = false;        // the value is a date text
+  std::string_view unit;       // unit text that must follow the keyword, e.g. "(m)"
+  std::optional<double> min;   // smallest value allowed
+  std::optional<double> max;   // largest value allowed
+  bool isDate = false;         // the value is a date text
 };
 
 class Numbers {

@@ -17,13 +17,9 @@ namespace {
 
 constexpr std::string_view kWorkFile = "korvan.tmp";
 
-bool isSeparator(char c) {
-  return c == ' ' || c == '\t' || c == ',';
-}
+bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string unitNumberText(Unit unit, int width) {
   return formatLayout("(i" + std::to_string(width) + ")", {std::int64_t{static_cast<int>(unit)}});
@@ -140,8 +136,7 @@ void Records::splitWords(std::string_view line, int maxWords) {
     const std::string_view word = trimmed.substr(start, i - start);
     if (word.size() > kMaxWordLength) {
       Messages& messages = run_.messages();
-      messages.fatal(messages.record().routine,
-                     "Word too long in line: " + std::string(trimRight(line)),
+      messages.fatal(messages.record().routine, "Word too long in line: " + std::string(trimRight(line)),
                      "Word is: " + std::string(word.substr(0, kMaxWordLength)),
                      "Maximum length is: " + formatLayout("(i2)", {std::int64_t{kMaxWordLength}}));
     }
@@ -177,8 +172,9 @@ bool Records::getRecord(std::string_view keyword, int position, const RecordQuer
                                                std::string(query.unitText));
       }
     } else {
-      run_.messages().fatal("GetRecord", "You have to specify a dimension for " + std::string(key) +
-                                             " Its value should be " + std::string(query.unitText));
+      run_.messages().fatal("GetRecord", "You have to specify a dimension for " +
+                                             std::string(key) + " Its value should be " +
+                                             std::string(query.unitText));
     }
   }
   return true;
@@ -240,12 +236,12 @@ int Records::rdOption(std::string_view keyword, std::string_view optionList, Uni
       return static_cast<int>(i + 1);
     }
   }
-  std::vector<LayoutValue> listed(
-      options.begin(),
-      options.begin() + static_cast<long>(std::min<std::size_t>(options.size(), 50)));
-  run_.messages().fatal(
-      "RdOption", " Option in input file does not match possible options for " + key,
-      " The following options are available:", Layout("(50(1x,a,:))").write(listed));
+  std::vector<LayoutValue> listed(options.begin(),
+                                  options.begin() + static_cast<long>(std::min<std::size_t>(options.size(), 50)));
+  run_.messages().fatal("RdOption",
+                        " Option in input file does not match possible options for " + key,
+                        " The following options are available:",
+                        Layout("(50(1x,a,:))").write(listed));
 }
 
 FreeFormatReader Records::remainderToWorkFile(int s) {

@@ -186,11 +186,13 @@ TEST(DeleteOutputFiles, OutputAndLogGoAfterNormalAndErrorEnds) {
   testing::writeTestWeather(dir);
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitNormal);
-  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Weather.met", "korvan.ok", "t.hyd", "t.kvn",
-                                                   "t.sum", "t.tem"}));
+  EXPECT_EQ(dir.files(),
+            (std::vector<std::string>{"Weather.met", "korvan.ok", "t.hyd", "t.kvn", "t.sum",
+                                      "t.tem"}));
 
   TempDir bad;
-  bad.write("t.kvn", "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\nYes OptDelOutFiles\n");
+  bad.write("t.kvn",
+            "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\nYes OptDelOutFiles\n");
   const auto e = runProgram(bad.path(), {"t"});
   EXPECT_EQ(e.status, kExitError);
   EXPECT_EQ(bad.files(), (std::vector<std::string>{"t.err", "t.kvn", "t.sum"}));
