@@ -63,7 +63,7 @@ std::string targets(const TemplateChoice& c) {
          "90               TargetPercentile   percentile of the yearly peaks that is reported\n"
          "1                StaTimPrdTgt       first day of the year evaluated\n"
          "366              EndTimPrdTgt       last day of the year evaluated\n"
-         "* name, averaging period (d), first and last day of the season\n"
+         "* name, averaging window (d), start and end of its evaluation period (dd-Mon)\n"
          "table Targets\n"
          "Acute      1     01-Jan  31-Dec\n"
          "Chronic    2     01-Jan  31-Dec\n"
