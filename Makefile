@@ -1,13 +1,15 @@
 # Two entry points: `make demo` runs the bundled example scenario, `make test`
-# runs every test. Both configure and build as needed.
+# runs every test. Both configure and build as needed. `make install
+# PREFIX=/some/where` puts the program in PREFIX/bin.
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 DEMO_DIR ?= $(BUILD)/demo
 EXAMPLE ?= examples/ditch
 RUN_ID ?= ditch
+PREFIX ?= /usr/local
 
-.PHONY: all build demo test test-sanitize clean
+.PHONY: all build demo test test-sanitize install clean
 
 all: build
 
@@ -36,6 +38,14 @@ demo: $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -j $(JOBS)
+
+# Installs the program (and what else the build has install rules for) under
+# PREFIX, from the build directory of `make build`.
+install: $(BUILD)/CMakeCache.txt
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(BUILD) -j $(JOBS) --target korvan
+	cmake --install $(BUILD)
+	@echo "Installed $(PREFIX)/bin/korvan"
 
 test-sanitize:
 	cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DKORVAN_SANITIZE=ON

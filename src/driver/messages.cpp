@@ -5,6 +5,7 @@
 #include "driver/run.hpp"
 #include "driver/run_setup.hpp"
 #include "driver/stop.hpp"
+#include "input/records.hpp"
 
 namespace korvan {
 
@@ -29,6 +30,13 @@ void Messages::fill(int level, std::string_view routine, std::string_view l1,
 }
 
 void Messages::fatal() {
+  // While missing records are collected, values stand in for them; any error
+  // that follows may come from those values, so it ends the collection in
+  // silence.
+  if (run_.records().collecting()) {
+    if (record_.level == 1) return;
+    throw RunStop{record_.level};
+  }
   Console& console = run_.console();
   if (console.isOn()) {
     console.clear();
@@ -69,6 +77,7 @@ void Messages::report(std::string_view routine, std::string_view line1, std::str
 }
 
 void Messages::warning() {
+  if (run_.records().collecting()) return;  // the values may be stand-ins
   warnings_ = true;
   Console& console = run_.console();
   console.line(19, " WARNING ");

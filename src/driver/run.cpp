@@ -78,6 +78,7 @@ void Run::deleteFile(std::string_view name) { platform::removeFile(env_.workDir,
 int Run::execute() {
   try {
     try {
+      records_->collectMissing();
       setup();
       RunModules modules(*this);
       RunDriver(*this, modules).execute();
@@ -95,6 +96,7 @@ int Run::execute() {
     for (const auto& line : stop.lines) console_->say(line);
     if (stop.beep) console_->beep();
     if (!stop.text.empty()) console_->say(stop.text);
+    if (!stop.hint.empty()) console_->say(stop.hint);
     return kExitEarlyStop;
   }
   return kExitInternal;  // not reached: the reports above always stop the run
@@ -120,9 +122,31 @@ void Run::reportInternalError(const std::string& what) {
   messages_->fatal("Korvan", " " + what);
 }
 
+void Run::reportOtherMissing() {
+  const std::vector<std::string>& missing = records_->otherMissing();
+  if (units_.isOpen(Unit::Log)) {
+    TextFile& log = units_.file(Unit::Log);
+    log.writeLine(
+        missing.empty()
+            ? " No other required record is missing from " + identity_->fileName(kExtInput)
+            : " Other required records missing from " + identity_->fileName(kExtInput) + ":");
+    for (const std::string& line : missing) log.writeLine(line);
+  }
+  if (!missing.empty()) {
+    console_->line(7, " " + std::to_string(missing.size()) +
+                          " more missing records are listed in " + identity_->fileName(kExtLog));
+  }
+}
+
 int Run::terminate(int status) {
   if (terminated_) return status == 0 ? kExitNormal : kExitError;
   terminated_ = true;
+  if (records_->collecting()) {
+    // The first missing record stopped the run; the reading went on only to
+    // find the others.
+    reportOtherMissing();
+    status = -1;
+  }
   bool deleteOutput = false;
   try {
     deleteOutput = options_->optDelOutFiles(status == 0);
@@ -147,6 +171,7 @@ int Run::terminate(int status) {
   } catch (const FileError&) {
     writeFailed = true;
   }
+  for (const std::string& name : records_->collectionFiles()) deleteFile(name);
 
   if (status != 0 || writeFailed) {
     for (std::string_view name : kWorkFilesOnError) deleteFile(name);

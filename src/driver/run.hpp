@@ -107,6 +107,8 @@ class Run {
  private:
   void reportFileError(const FileError& e);
   void reportInternalError(const std::string& what);
+  // After a missing record: the other missing records in the log file.
+  void reportOtherMissing();
 
   Environment env_;
   std::unique_ptr<Console> console_;

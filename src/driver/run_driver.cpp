@@ -9,7 +9,10 @@
 #include "driver/modules.hpp"
 #include "driver/run.hpp"
 #include "driver/run_setup.hpp"
+#include "driver/stop.hpp"
 #include "input/calendar.hpp"
+#include "input/keyword_check.hpp"
+#include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
 
@@ -32,6 +35,7 @@ void RunDriver::execute() {
   modules_.closeLateralEntryFiles();
   if (passes_.temperature) temperaturePass();
   if (passes_.substance) substancePass();
+  checkKeywordsOnce();
   run_.identity().bannerEnd();
 }
 
@@ -40,12 +44,11 @@ void RunDriver::startUp() {
   const PassOption optHyd = options.optHyd();
   const PassOption optTem = options.optTem();
   passes_ = selectPasses(optHyd, optTem);
-  const std::string runId = run_.identity().runId();
   if (optHyd == PassOption::OnLine || optHyd == PassOption::Only) {
-    run_.units().create(Unit::Hydrology, run_.identity().fileName(kExtHydrology));
+    createPassFile(Unit::Hydrology, kExtHydrology);
   }
   if (optTem == PassOption::OnLine || optTem == PassOption::Only) {
-    run_.units().create(Unit::Temperature, run_.identity().fileName(kExtTemperature));
+    createPassFile(Unit::Temperature, kExtTemperature);
   }
   run_.clock().readSettings();
   run_.identity().noteStart();
@@ -53,6 +56,17 @@ void RunDriver::startUp() {
   progress(Task::ProgressStart);
   modules_.readSedimentProfile();
   modules_.hydrology(Task::Initialise);
+}
+
+void RunDriver::createPassFile(Unit unit, std::string_view extension) {
+  const std::string name = run_.identity().fileName(extension);
+  if (collecting()) {
+    // A run that already stopped writes no file that it did not write before
+    // the stop, and overwrites none that an earlier run left for reuse.
+    if (platform::fileExists(run_.workDir(), name)) throw RunStop{-1};
+    run_.records().collectionFiles().push_back(name);
+  }
+  run_.units().create(unit, name);
 }
 
 void RunDriver::setTimeStepFromInput() {
@@ -84,7 +98,7 @@ void RunDriver::hydrologyPass() {
     modules_.hydrology(Task::Step);
     if (hydrologyOnly) modules_.massBalance(Task::WaterBalance);
     clock.advance();
-    if (SimClock::timeReached(clock.tim(), clock.timPrn())) {
+    if (SimClock::timeReached(clock.tim(), clock.timPrn()) || collecting()) {
       if (printsWanted()) {
         modules_.hydrology(Task::Print);
         if (orlan) modules_.meteo(Task::Print);
@@ -93,7 +107,7 @@ void RunDriver::hydrologyPass() {
       progress(Task::ProgressHydrology);
     }
     modules_.writeHydrologyRecord();
-  } while (clock.tim() < clock.timEnd());
+  } while (clock.tim() < clock.timEnd() && !collecting());
   run_.units().close(Unit::Hydrology);
 }
 
@@ -114,7 +128,7 @@ void RunDriver::temperaturePass() {
     modules_.temperatureTotals();
     modules_.meteoTotals();
     clock.advance();
-    if (SimClock::timeReached(clock.tim(), clock.timPrn())) {
+    if (SimClock::timeReached(clock.tim(), clock.timPrn()) || collecting()) {
       if (printsWanted()) {
         modules_.temperature(Task::Print);
         modules_.meteo(Task::Print);
@@ -123,7 +137,7 @@ void RunDriver::temperaturePass() {
       progress(Task::ProgressTemperature);
     }
     modules_.temperatureFile(Task::Step);
-  } while (clock.tim() < clock.timEnd());
+  } while (clock.tim() < clock.timEnd() && !collecting());
   modules_.temperatureFile(Task::Terminate);
 }
 
@@ -153,7 +167,7 @@ void RunDriver::substancePass() {
     modules_.substanceTotals();
     modules_.meteoTotals();
     clock.advance();
-    if (SimClock::timeReached(clock.tim(), clock.timPrn())) {
+    if (SimClock::timeReached(clock.tim(), clock.timPrn()) || collecting()) {
       if (printsWanted()) {
         modules_.hydrology(Task::Print);
         modules_.substance(Task::Print);
@@ -161,10 +175,27 @@ void RunDriver::substancePass() {
       }
       clock.setNextPrintTime();
       progress(Task::ProgressSubstance);
+      checkKeywordsOnce();
     }
     if (modules_.profileEventRaised() && printsWanted()) modules_.substance(Task::WriteProfiles);
-  } while (clock.tim() < clock.timEnd());
-  modules_.substance(Task::Terminate);
+  } while (clock.tim() < clock.timEnd() && !collecting());
+  // The reports of a run whose collection of missing records stands in
+  // values would mislead; they are not written.
+  if (!collecting()) modules_.substance(Task::Terminate);
+}
+
+// While missing records are collected every pass runs one step and prints
+// once: enough to read every record of the run, which the modules read at
+// initialisation or at their first print.
+bool RunDriver::collecting() { return run_.records().collecting(); }
+
+// The input reading ends at the first print of the substance pass: by then
+// every module has read its records and its print switches. A run without a
+// substance pass ends its reading with its last pass.
+void RunDriver::checkKeywordsOnce() {
+  if (keywordsChecked_ || collecting()) return;
+  keywordsChecked_ = true;
+  reportUnreadKeywords(run_);
 }
 
 void RunDriver::progress(Task task) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace korvan {
 
@@ -12,6 +13,7 @@ class Run;
 class ModuleSet;
 enum class Task;
 enum class PassOption;
+enum class Unit : int;
 
 // Which passes run for resolved OptHyd and OptTem values.
 struct PassSelection {
@@ -41,6 +43,11 @@ class RunDriver {
   void setTimeStepFromInput();
   void resetClock();
   bool printsWanted();
+  bool collecting();
+  // Creates the hydrology or temperature file of the run.
+  void createPassFile(Unit unit, std::string_view extension);
+  void checkKeywordsOnce();
+  bool keywordsChecked_ = false;
 
   Run& run_;
   ModuleSet& modules_;

@@ -102,7 +102,11 @@ void RunIdentity::startUp() {
   try {
     input = &units.open(Unit::Input, fileName(kExtInput));
   } catch (const FileError&) {
-    throw EarlyStop{{}, "Illegal run id - no error file generated", false};
+    throw EarlyStop{{},
+                    "Illegal run id - no error file generated",
+                    false,
+                    " No file " + fileName(kExtInput) + " in the folder " + run_.workDirText() +
+                        " (korvan reads its input from the current folder)"};
   }
 
   // A mention of IOMode_StdOut anywhere, in a comment too, silences the console.
@@ -122,13 +126,26 @@ void RunIdentity::startUp() {
   units.create(Unit::Summary, fileName(kExtSummary));
 
   Records& records = run_.records();
-  callingProgram_ = editionOf(records.readText("CallingProgram"));
+  const std::string calledBy = records.readText("CallingProgram");
+  callingProgram_ = editionOf(calledBy);
+  if (!isEdition(callingProgram_)) warnUnknownEdition(calledBy);
   callingProgramVersion_ = std::string(trim(records.readText("CallingProgramVersion")));
 
   bannerStart();
   writeHeader(Unit::Output);
   writeHeader(Unit::Log);
   writeHeader(Unit::Summary);
+}
+
+bool isEdition(std::string_view edition) {
+  return edition == "MERIX" || edition == "Orlan" || edition == "ZR" || edition == "BRAX";
+}
+
+void RunIdentity::warnUnknownEdition(std::string_view calledBy) {
+  run_.messages().warning("GetCallingProgram",
+                          "CallingProgram " + std::string(calledBy) + " is not a KORVAN edition",
+                          "The editions are MERIXKORVAN, ORLANKORVAN, ZRKORVAN and BRAXKORVAN",
+                          "Without an edition the run has none of their checks and reports");
 }
 
 void RunIdentity::writeHeader(Unit unit) {

@@ -33,6 +33,8 @@ std::string runIdFromArgument(std::string_view argument);
 // The edition named in CallingProgram: MERIXKORVAN, ORLANKORVAN, ZRKORVAN and
 // BRAXKORVAN become MERIX, Orlan, ZR and BRAX; any other text stays as it is.
 std::string editionOf(std::string_view callingProgram);
+// One of the four editions MERIX, Orlan, ZR and BRAX.
+bool isEdition(std::string_view edition);
 
 class RunIdentity {
  public:
@@ -64,6 +66,8 @@ class RunIdentity {
   void noteStart();
 
  private:
+  // The warning for a CallingProgram that names no edition.
+  void warnUnknownEdition(std::string_view calledBy);
   static int secondsOfDay(const platform::LocalTime& t) {
     return t.hour * 3600 + t.minute * 60 + t.second;
   }

@@ -20,6 +20,9 @@ struct EarlyStop {
   std::vector<std::string> lines;
   std::string text;
   bool beep = false;
+  // Shown after the stop text: what the run looked for, so that the user can
+  // tell a wrong folder from a wrong name.
+  std::string hint;
 };
 
 }  // namespace korvan

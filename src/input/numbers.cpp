@@ -6,10 +6,23 @@
 #include "core/text.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
+#include "input/calendar.hpp"
 #include "input/dates.hpp"
 #include "input/records.hpp"
 
 namespace korvan {
+
+// A value for a missing record while the missing records are collected: 1
+// where the bounds allow it (a count, a length, a rate of one), else the
+// nearer bound; for a date one day after the previous stand-in date, so that
+// an end follows its start.
+double Numbers::standInValue(const FloatInput& input) {
+  if (input.isDate) return calendar::timeOfDate({.year = 1980}) + standInDates_++;
+  double value = 1.0;
+  if (input.min && value < *input.min) value = *input.min;
+  if (input.max && value > *input.max) value = *input.max;
+  return value;
+}
 
 double Numbers::rdFloat(std::string_view keyword, const FloatInput& input) {
   Records& records = run_.records();
@@ -18,7 +31,9 @@ double Numbers::rdFloat(std::string_view keyword, const FloatInput& input) {
   if (keyword.find('_') == std::string_view::npos) run_.log().writeLine(kDashes);
 
   double value = 0.0;
-  if (input.isDate) {
+  if (records.standIn()) {
+    value = standInValue(input);
+  } else if (input.isDate) {
     value = run_.dates().rdDate(records.words().word(1), keyword);
   } else {
     const auto parsed = parseNumber(firstItem(records.line()));

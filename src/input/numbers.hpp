@@ -34,7 +34,10 @@ class Numbers {
   void warnOutsideUsualRange(std::string_view keyword, double value, const FloatInput& input);
 
  private:
+  double standInValue(const FloatInput& input);
+
   Run& run_;
+  int standInDates_ = 0;
 };
 
 }  // namespace korvan

@@ -1,5 +1,6 @@
 #include "input/records.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -147,13 +148,14 @@ bool Records::getRecord(std::string_view keyword, int position, const RecordQuer
   TextFile& file = run_.units().file(query.unit);
   if (!query.noRewind) file.rewind();
   const std::string_view key = trim(keyword);
+  if (query.unit == Unit::Input) keywordsRead_.emplace(key);
+  standIn_ = false;
   std::string raw;
   while (true) {
     if (!file.readLine(raw)) {
       if (!query.mustExist) return false;
-      run_.messages().fatal("GetRecord", "Cannot find record " + std::string(key) + " (column " +
-                                             formatLayout("(i2)", {std::int64_t{position}}) +
-                                             ", unit " + unitNumberText(query.unit, 3) + ")");
+      missingRecord(key, position, query.unit);
+      return true;
     }
     if (raw.size() > kMaxLineLength) raw.resize(kMaxLineLength);
     if (isBlank(raw) || raw.front() == '*') continue;
@@ -178,7 +180,29 @@ bool Records::getRecord(std::string_view keyword, int position, const RecordQuer
   return true;
 }
 
+void Records::missingRecord(std::string_view keyword, int position, Unit unit) {
+  const std::string text = "Cannot find record " + std::string(keyword) + " (column " +
+                           formatLayout("(i2)", {std::int64_t{position}}) + ", unit " +
+                           unitNumberText(unit, 3) + ")";
+  // Only records of the input file are collected; another file (a field
+  // model's, the hydrology file) has its own keywords and stops at once.
+  if (unit != Unit::Input || !collectMissing_) run_.messages().fatal("GetRecord", text);
+  if (!firstMissing_) {
+    run_.messages().report("GetRecord", text);
+    firstMissing_ = keyword;
+  } else if (*firstMissing_ != keyword &&
+             std::find(otherMissing_.begin(), otherMissing_.end(), text) == otherMissing_.end()) {
+    otherMissing_.push_back(text);
+  }
+  // The stand-in record: no value word, the keyword in its place.
+  line_.clear();
+  words_.slots() = {std::string(), std::string(keyword)};
+  words_.setCount(2);
+  standIn_ = true;
+}
+
 int Records::countRecord(std::string_view tableName, Unit unit) {
+  if (standIn_) return 0;  // a missing table stands in as an empty one
   TextFile& file = run_.units().file(unit);
   int count = 0;
   for (std::string line;;) {
@@ -199,6 +223,7 @@ std::string Records::readText(std::string_view keyword) {
 int Records::rdOption(std::string_view keyword, std::string_view optionList, Unit unit,
                       bool mustExist) {
   if (!getRecord(keyword, 2, {.unit = unit, .mustExist = mustExist})) return -99;
+  if (standIn_) return 1;  // the first option stands in for a missing record
   const std::string value = words_.word(1);
   const std::string key(trim(keyword));
   run_.log().writeLine(kDashes);

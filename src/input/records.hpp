@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,11 +90,43 @@ class Records {
   // "korvan.tmp" and returns a reader of that line.
   FreeFormatReader remainderToWorkFile(int s = 1);
 
+  // Every keyword looked up in the input file so far, found or not: the
+  // records and tables that this run reads.
+  const std::set<std::string, std::less<>>& keywordsRead() const { return keywordsRead_; }
+
+  // Collecting missing records. The first required record that is missing is
+  // reported as a fatal error, but the reading goes on: each later missing
+  // record is noted and stands in for a record with a harmless value (see
+  // standIn()), until the input reading ends or another error stops it.
+  bool collecting() const { return firstMissing_.has_value(); }
+  // Missing records are collected only when the run asks for it (the
+  // program does); otherwise the first one stops the run at once.
+  void collectMissing() { collectMissing_ = true; }
+  // Files that exist only because the collection went on; the end of the run
+  // deletes them.
+  std::vector<std::string>& collectionFiles() { return collectionFiles_; }
+  // The missing records after the first, in the order they were looked up,
+  // as "Cannot find record" lines.
+  const std::vector<std::string>& otherMissing() const { return otherMissing_; }
+  // The record found last stands in for a missing one: its value is for the
+  // reader to choose.
+  bool standIn() const { return standIn_; }
+
  private:
+  // A required record is missing: the fatal message for the first, a note
+  // for the others; afterwards the word list holds a stand-in record.
+  void missingRecord(std::string_view keyword, int position, Unit unit);
+
   Run& run_;
   WordList words_;
   std::string line_;
   std::optional<Unit> workUnit_;
+  std::set<std::string, std::less<>> keywordsRead_;
+  std::optional<std::string> firstMissing_;
+  std::vector<std::string> otherMissing_;
+  bool standIn_ = false;
+  bool collectMissing_ = false;
+  std::vector<std::string> collectionFiles_;
 };
 
 }  // namespace korvan

@@ -38,7 +38,11 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutCreatingAFile) {
   EXPECT_EQ(help.output.rfind("Usage: korvan RunId\n", 0), 0u) << help.output;
   const auto version = runProgram(dir.path(), {"--version"});
   EXPECT_EQ(version.status, kExitNormal);
-  EXPECT_EQ(version.output.rfind("KORVAN model version 3.3.1, built ", 0), 0u) << version.output;
+  EXPECT_EQ(version.output.rfind("KORVAN model version : 3.3.1, created on 25-Apr-2013\n"
+                                 "Program compiled on  : ",
+                                 0),
+            0u)
+      << version.output;
   EXPECT_TRUE(dir.files().empty());
   // Anything else is a run identifier: "--helps" has no input file.
   const auto other = runProgram(dir.path(), {"--helps"});
@@ -63,7 +67,9 @@ TEST(CommandLine, RunIdentifierChecks) {
   }
   {
     const auto r = runProgram(dir.path(), {"ditch2"});
-    EXPECT_EQ(r.output, "Illegal run id - no error file generated\n");
+    EXPECT_EQ(r.output,
+              "Illegal run id - no error file generated\n No file ditch2.kvn in the folder " +
+                  dir.path().string() + " (korvan reads its input from the current folder)\n");
     EXPECT_EQ(r.status, kExitEarlyStop);
   }
   EXPECT_EQ(dir.files(), (std::vector<std::string>{"Weather.met", "ditch1.kvn"}));

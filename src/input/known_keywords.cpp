@@ -1,0 +1,88 @@
+// Every keyword of the KORVAN input file: the records, tables and print
+// switches that some edition, water system or option reads. Per-compound
+// keywords are listed by their base name (DT50WatRef for DT50WatRef_CMP);
+// print switches by their name with or without "print_". Reports and
+// routine names in the list are harmless: they are never keywords of a line.
+#include "input/keyword_check.hpp"
+
+namespace korvan {
+
+const std::set<std::string, std::less<>>& knownKeywords() {
+  static const std::set<std::string, std::less<>> kKnown = {
+    "AmaAppSol", "AmaAtmDepWatLay", "AmaDraWatLay", "AmaDrfWatLay", "AmaDwnSed", "AmaDwnWatLay",
+    "AmaErrSed", "AmaErrWatLay", "AmaErsSed", "AmaForSed", "AmaForWatLay", "AmaLiqSed",
+    "AmaLiqWatLay", "AmaLoaAtmDepWatLay", "AmaLoaDrfWatLay", "AmaLoaWatLay", "AmaMphWatLay",
+    "AmaRnoWatLay", "AmaSed", "AmaSedInWatLay", "AmaSedOutWatLay", "AmaSorMph", "AmaSorSed",
+    "AmaSorSusSol", "AmaTraSed", "AmaTraWatLay", "AmaUpsWatLay", "AmaVolWatLay", "AmaWatLay",
+    "AmaWatLayInSed", "AmaWatLayOutSed", "ApplicationScheme", "Apr", "AreaErsSurPndInp",
+    "AreaPntInp", "AreaSurPndInp", "AreaUpStrRepCha", "AreaUpsWatCrsInp", "Aug", "Balance",
+    "CallingProgram", "CallingProgramVersion", "CheckForMaximum", "CheckForMinimum",
+    "CheckKeywords", "CheckSolubility", "CntOm", "CntOmSusSol", "CntSedTgt", "CntSorMph",
+    "CntSorSed", "CntSorSedTgt", "CntSorSusSol", "CntSysSedIni", "CofDifRel", "CofDifWatRef",
+    "CofDisPhs", "CofDisPhsInp", "CofRatSpgInp", "CofRghRef", "CofSorMph", "CofVelHea",
+    "Compound", "ConAir", "ConLiqRefSed", "ConLiqRefSusSol", "ConLiqSed", "ConLiqSedTgt",
+    "ConLiqWatLay", "ConLiqWatLayCur", "ConLiqWatLayTgt", "ConLiqWatZRAvg", "ConSus", "ConSysSed",
+    "ConSysWatIni", "ConSysWatLay", "ConWatSpg", "Constant", "CountRecord", "Cur", "DT50SedRef",
+    "DT50WatRef", "DateFormat", "Dec", "Decade", "DelTimPrn", "DelTimStaUpTgt", "DepPnd",
+    "DepWat", "DepWatDefPer", "DepWatIni", "DepWatRepCha", "DepWatSpgMin", "DepWatSysBot",
+    "DispersionLength", "Drainage", "DstWeiWatCrs", "EndDstTgtCon", "EndPer", "EndTimPrdTgt",
+    "Erosion", "ExpFreSed", "ExpFreSusSol", "ExposureReport", "FacCldB1", "FacCldB2", "FacCldC1",
+    "FacCldC2", "FacWatTur1", "FacWatTur2", "Feb", "FilZANDO", "FileIO", "FleRadLonDow",
+    "FleRadLonUpw", "FleRadShoDow", "FleRadShoDowSed", "FleRadShoUpw", "FlmDra", "FlmErs",
+    "FlmRnf", "FlvLiqEvp", "FlvLiqPrc", "FlwWatSpg", "FraAtmDepCum24h", "FraCldCov",
+    "FraHumAirRef", "FraMetForDraRnfUps", "FraMetForDrfUps", "FraPrtDauSed", "FraPrtDauWat",
+    "FreeFil", "GetCallingProgram", "GetCompoundList", "GetEvtTable", "GetMeteo", "GetOutDis",
+    "GetOutRows", "GetRecord", "GetSedimentProfile", "GetTgtTable", "GetWaterBody", "HeaFlxPrc",
+    "HgtCrePnd", "HgtCreRepCha", "HgtCreWatCrs", "HorizontalProfiles", "Hydrology",
+    "IOMode_StdOut", "Identifier", "Inf", "Infinity", "Jan", "Jul", "Jun", "KomSed", "KomSusSol",
+    "Korvan", "Len", "LenDisSedLiq", "LenRepCha", "Loadings", "LocLat", "LocLong", "Location",
+    "Mar", "May", "MetLvlObs", "MetLvlRef", "MeteoStation", "MolEntSlb", "MolEntTraSed",
+    "MolEntTraWat", "MolEntVap", "MolMas", "Month", "NaN", "Nov", "NumLay", "NumSeg", "Oct",
+    "OpenBRAXFile", "OpenDRALOFile", "OpenQUIBFile", "OpenSULKAFile", "OptDelOutFiles",
+    "OptDelTimPrn", "OptDis", "OptFloWat", "OptHyd", "OptInp", "OptLoa", "OptMetInp",
+    "OptOutputDistances", "OptSedProperties", "OptTem", "OptTimStp", "OptUpsFlwInp", "OptUpsInp",
+    "OptWaterSystemType", "Option", "Orlan", "OutputDepths", "OutputDistances", "PECSed",
+    "PECsed_100_days", "PECsw", "PECswAnn", "PECsw_100_days", "Percent", "PercentileReport",
+    "Pond", "PreVapAir", "PreVapRef", "PrintCumulatives", "PrintVariable", "QBasPndInp",
+    "QBasRepCha", "QBasWatCrsInp", "QBou", "Rank", "RatAreaUpsApp", "RatInfDir", "RdBRAXRecord",
+    "RdDRALORecord", "RdDate", "RdFloat", "RdFraPrtDauSed", "RdFraPrtDauWat", "RdHydFile",
+    "RdLoadingEntries", "RdOption", "RdQUIBRecord", "RdSULKARecord", "RdSedimentProperties",
+    "RdSedimentProperty", "RdTable", "RdZANDORecord", "ReadTemFile", "RealFormat",
+    "RepresentativeChannel", "Rho", "Runoff", "SedimentProfile", "SedimentProperties",
+    "SensHeaFlxAirWat", "SensHeaFlxWatSed", "Sep", "SlbWatRef", "SloBotRepCha", "SloBotWatCrs",
+    "SloSidRepCha", "SloSidWatSys", "Soil", "SolveSediment", "StaDstTgtCon", "StaPer",
+    "StaTimPrdTgt", "StrToDate", "SubstanceName", "TWAECsed_100_days", "TWAECsed_14_days",
+    "TWAECsed_21_days", "TWAECsed_28_days", "TWAECsed_2_days", "TWAECsed_42_days",
+    "TWAECsed_4_days", "TWAECsed_50_days", "TWAECsed_7_days", "TWAECsw_100_days",
+    "TWAECsw_14_days", "TWAECsw_21_days", "TWAECsw_28_days", "TWAECsw_2_days", "TWAECsw_42_days",
+    "TWAECsw_4_days", "TWAECsw_50_days", "TWAECsw_7_days", "TargetPercentile", "Targets",
+    "TemAirRef", "TemRefSlb", "TemRefTraSed", "TemRefTraWat", "TemRefVap", "TemWat", "TemWatIni",
+    "ThetaSat", "ThiHor", "ThiLayErs", "ThiLayTgt", "TimEnd", "TimStart", "TimStpHyd",
+    "TimStpSed", "TimStpWat", "TimZone", "UpdateZRTwaExposureConc", "VapHeaFlxAirWat", "Variable",
+    "VelWatFlw", "VelWatFlwBas", "VelWndRef", "VolDwn", "VolErrWatLay", "VvrLiqDra", "VvrLiqRnf",
+    "Water", "WaterBody", "WaterCourse", "WaterLayer", "WaterTemperature", "WaterbodyID",
+    "WidBotRepCha", "WidCrePnd", "WidCreRepCha", "WidCreWatCrs", "WidFldDra", "WidFldErs",
+    "WidFldRnf", "WidWatSys", "WriteExposureFile", "XCrpWatSysTop", "XProfile_", "Year", "Yes",
+    "ZProfile_", "compounds", "ddMMMyyyyhhnn", "print_AmaAppSol", "print_AmaAtmDepWatLay",
+    "print_AmaDraWatLay", "print_AmaDrfWatLay", "print_AmaDwnSed", "print_AmaDwnWatLay",
+    "print_AmaErrSed", "print_AmaErrWatLay", "print_AmaErsSed", "print_AmaForSed",
+    "print_AmaForWatLay", "print_AmaLiqSed", "print_AmaLiqWatLay", "print_AmaLoaAtmDepWatLay",
+    "print_AmaLoaDrfWatLay", "print_AmaLoaWatLay", "print_AmaRnoWatLay", "print_AmaSed",
+    "print_AmaSedInWatLay", "print_AmaSedOutWatLay", "print_AmaSorMph", "print_AmaSorSed",
+    "print_AmaSorSusSol", "print_AmaTraSed", "print_AmaTraWatLay", "print_AmaUpsWatLay",
+    "print_AmaVolWatLay", "print_AmaWatLay", "print_AmaWatLayInSed", "print_AmaWatLayOutSed",
+    "print_CntSedTgt", "print_CntSorMph", "print_CntSorSed", "print_CntSorSedTgt",
+    "print_CntSorSusSol", "print_CofDisPhs", "print_ConLiqSed", "print_ConLiqSedTgt",
+    "print_ConLiqWatLay", "print_ConLiqWatLayCur", "print_ConLiqWatZRAvg", "print_ConSysSed",
+    "print_ConSysWatLay", "print_DepWat", "print_DepWatRepCha", "print_FleRadLonDow",
+    "print_FleRadLonUpw", "print_FleRadShoDow", "print_FleRadShoDowSed", "print_FleRadShoUpw",
+    "print_FlmDra", "print_FlmErs", "print_FlmRnf", "print_FlvLiqEvp", "print_FlvLiqPrc",
+    "print_FlwWatSpg", "print_FraCldCov", "print_FraHumAirRef", "print_HeaFlxPrc",
+    "print_PreVapAir", "print_QBou", "print_SensHeaFlxAirWat", "print_SensHeaFlxWatSed",
+    "print_TemAirRef", "print_TemWat", "print_VapHeaFlxAirWat", "print_VelWatFlw",
+    "print_VelWndRef", "print_VolErrWatLay", "print_VvrLiqDra", "print_VvrLiqRnf",
+  };
+  return kKnown;
+}
+
+}  // namespace korvan
