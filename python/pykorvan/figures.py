@@ -9,6 +9,7 @@ from __future__ import annotations
 
 import datetime as dt
 import io
+import re
 from dataclasses import dataclass
 from typing import Optional, Sequence
 
@@ -118,6 +119,8 @@ def _svg(fig: plt.Figure) -> str:
     fig.savefig(buf, format="svg", bbox_inches="tight", metadata={"Date": None})
     plt.close(fig)
     text = buf.getvalue()
+    # The drawing's RDF metadata names outside vocabularies; the page needs none.
+    text = re.sub(r"<metadata>.*?</metadata>\s*", "", text, flags=re.S)
     return text[text.index("<svg"):]
 
 
