@@ -2,8 +2,10 @@
 
 from __future__ import annotations
 
+import os
 import subprocess
 import sys
+from pathlib import Path
 
 import pytest
 
@@ -65,3 +67,20 @@ def test_to_pandas_when_installed(example_runs):
     assert tables["mass_balance"]["AmaDrf"].sum() == pytest.approx(2 * 1.25)
     assert len(run.log.to_pandas()) == 10
     assert sys.modules.get("pandas") is pandas
+
+
+def test_installed_command(example_runs, tmp_path):
+    """The install rules put the package and the launcher under the prefix."""
+    build = os.environ.get("KORVAN_BUILD_DIR", str(ROOT / "build"))
+    if not (Path(build) / "cmake_install.cmake").is_file():
+        pytest.skip(f"no configured build at {build}")
+    prefix = tmp_path / "prefix"
+    done = subprocess.run(["cmake", "--install", build, "--prefix", str(prefix),
+                           "--component", "pykorvan"], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
+    assert (prefix / "lib" / "pykorvan" / "pykorvan" / "readers" / "summary.py").is_file()
+    done = subprocess.run([str(prefix / "bin" / "pykorvan"), "report", str(example_runs["pond"]),
+                           "--out", str(tmp_path)], capture_output=True, text=True,
+                          env={"PATH": "/usr/bin:/bin"}, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    assert (tmp_path / "pond.html").is_file()

@@ -2,7 +2,6 @@
 
 from __future__ import annotations
 
-
 from pykorvan.compare import compare_folders, differences
 from pykorvan.readers import read_run
 
