@@ -104,7 +104,8 @@ def compound_html(run: Run, compound: str) -> str:
         f"<section id=\"compound-{escape(compound)}\">", f"<h2>Compound {escape(compound)}</h2>",
         figure(figures.concentration_figure(runs, compound), f"fig-concentration-{compound}",
                f"Concentration at the downstream end ({source}) and target-layer sediment "
-               "content; the triangle marks the global maximum of the summary."),
+               "content; the triangle marks the global maximum of the summary (or, without "
+               "one, the highest value drawn)."),
         f"<h3>PEC and TWA of {escape(compound)}</h3>", exposure_tables_html(run.summary, compound),
         figure(figures.mass_balance_figure(runs, compound), f"fig-mass-balance-{compound}",
                "Monthly mass balance terms (g): gains above zero, losses below."),

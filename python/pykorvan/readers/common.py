@@ -90,7 +90,7 @@ def require_date(text: str, path: Path, line: int) -> dt.datetime:
 
 def iso(moment: Optional[dt.datetime]) -> str:
     """Return the ISO 8601 text of a moment (empty for None)."""
-    return moment.isoformat(timespec="minutes") if moment else ""
+    return moment.strftime("%Y-%m-%dT%H:%M") if moment else ""
 
 
 def is_date(text: str) -> bool:
