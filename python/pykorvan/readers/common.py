@@ -84,7 +84,8 @@ def require_date(text: str, path: Path, line: int) -> dt.datetime:
     """Return the moment of a date text, or raise the named error."""
     moment = parse_date(text)
     if moment is None:
-        raise ReaderError(path, line, f"expected a date such as 15-May-1980-09h00, found '{text.strip()}'")
+        raise ReaderError(path, line,
+                          f"expected a date such as 15-May-1980-09h00, found '{text.strip()}'")
     return moment
 
 
