@@ -493,6 +493,8 @@ class Tester:
         for f in filters:
             stage = self.stages[f]
             status, _ = run_group(self._cmd(f), self.ws.build_dir, self.limit(stage), log)
+            if status is None:  # once more with twice the time: the machine may be busy
+                status, _ = run_group(self._cmd(f), self.ws.build_dir, 2 * self.limit(stage), log)
             if status is None:
                 return TIMED_OUT
             if status != 0:
@@ -573,7 +575,8 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
                    help="gtest filter of the tests to run, in place of the area's; "
                         "repeat it for stages run one after the other")
     p.add_argument("--timeout-factor", type=float, default=3.0,
-                   help="time limit of a test stage as a multiple of its unmutated time (default 3)")
+                   help="time limit of a test stage as a multiple of its unmutated time (default 3); "
+                        "a stage that overruns it runs once more with twice the limit")
     p.add_argument("--min-timeout", type=float, default=20.0,
                    help="lowest time limit of a test stage in seconds (default 20)")
     p.add_argument("--report", metavar="FILE", help="write a markdown report to FILE")

@@ -4,6 +4,7 @@ Run with: /usr/bin/python3 -m pytest tests/python
 """
 
 import sys
+import time
 from pathlib import Path
 
 import pytest
@@ -130,3 +131,13 @@ def test_default_tests_of_an_area_run_in_stages():
     assert "Scenarios/Example.*" in slow.split(":")
     with pytest.raises(SystemExit):
         mutate.default_stages("tools/other.cpp")
+
+
+def test_a_command_over_its_time_limit_is_ended_with_its_children(tmp_path):
+    marker = tmp_path / "child-ran-on"
+    cmd = ["sh", "-c", f"(sleep 2; touch {marker}) & sleep 5"]
+    status, seconds = mutate.run_group(cmd, tmp_path, 0.5, tmp_path / "log")
+    assert status is None and seconds < 2
+    assert mutate.run_group(["sh", "-c", "exit 3"], tmp_path, 5, tmp_path / "log")[0] == 3
+    time.sleep(2.5)
+    assert not marker.exists()
