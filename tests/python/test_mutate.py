@@ -1,0 +1,143 @@
+"""The site finder and the mutation operators of tools/mutate.py.
+
+Run with: /usr/bin/python3 -m pytest tests/python
+"""
+
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
+import mutate  # noqa: E402
+
+
+def sites(source):
+    return [(m.line, m.operator, m.describe()) for m in mutate.find_sites(source, "src/x.cpp")]
+
+
+def test_blanking_keeps_offsets_and_empties_comments_literals_and_directives():
+    source = ('#include <vector>  // a < b\n'
+              'x = "a < b" + y; /* c * d */ z = \'+\';\n'
+              'auto r = R"(p - q)"; n = 1\'000;\n')
+    code = mutate.blank_code(source)
+    assert len(code) == len(source) and code.count("\n") == 3
+    assert code.split("\n") == [
+        " " * 27,
+        'x = "     " + y;' + " " * 13 + "z = ' ';",
+        'auto r = R"' + " " * 7 + '"; n = 1\'000;',
+        "",
+    ]
+
+
+def test_each_operator_on_a_small_function():
+    source = (
+        "double f(int n, double a) {\n"
+        "  double s = 0.0;\n"
+        "  for (int i = 0; i < n; ++i) s += a * i;\n"
+        "  count_++;\n"
+        "  if (n >= 2 && s != a) return s / 2.5;\n"
+        "  return a - 1;\n"
+        "}\n"
+    )
+    assert sites(source) == [
+        (2, "constant", "`0.0` -> `1.0`"),
+        (3, "one", "`0` -> `1`"),
+        (3, "comparison", "`<` -> `<=`"),
+        (3, "arithmetic", "`+=` -> `-=`"),
+        (3, "arithmetic", "`*` -> `/`"),
+        (4, "statement", "delete `count_++;`"),
+        (5, "comparison", "`>=` -> `>`"),
+        (5, "one", "`2` -> `3`"),
+        (5, "comparison", "`!=` -> `==`"),
+        (5, "arithmetic", "`/` -> `*`"),
+        (5, "constant", "`2.5` -> `3.75`"),
+        (6, "one", "drop `- 1`"),
+        (6, "arithmetic", "`-` -> `+`"),
+        (6, "one", "`1` -> `2`"),
+    ]
+
+
+def test_no_mutant_in_comments_strings_directives_templates_pointers_or_streams():
+    source = (
+        "#include <map>\n"
+        "#define TWICE(x) (x * 2)\n"
+        "// i < n + 1\n"
+        "/* a == b */\n"
+        "template <typename T>\n"
+        "std::vector<std::pair<int, T>> v;\n"
+        "const double* p = &q->value;\n"
+        "auto m = static_cast<int>(k) << 2 >> shift;\n"
+        "int& r = ++i;\n"
+        "x = -y;\n"
+        'fail("text: " + name + " < 3");\n'
+        "virtual void g() = 0;\n"
+        "assert(k < n);\n"
+        "int n = 0x1F;\n"
+        "label = std::to_string(k) + unit;\n"
+    )
+    assert sites(source) == [
+        (8, "one", "`2` -> `3`"),
+        (10, "statement", "delete `x = -y;`"),
+        (11, "statement", 'delete `fail("text: " + name + " < 3");`'),
+        (15, "statement", "delete `label = std::to_string(k) + unit;`"),
+    ]
+
+
+def test_only_whole_one_line_statements_are_deleted():
+    source = (
+        "void f() {\n"
+        "  update(a, b);\n"
+        "  const double c = h(a);\n"
+        "  if (c)\n"
+        "    reset();\n"
+        "  out << c;\n"
+        "  table_(i, k) = c;  // the last value\n"
+        "  messages.fatal(\"Rd\", \"line one\",\n"
+        "                 \"line two\");\n"
+        "  return;\n"
+        "}\n"
+    )
+    deleted = [d for _, op, d in sites(source) if op == "statement"]
+    assert deleted == ["delete `update(a, b);`", "delete `out << c;`",
+                       "delete `table_(i, k) = c;`"]
+
+
+def test_applying_a_mutant_changes_only_its_text():
+    source = "if (a < b) x = y + 1;\n"
+    by_kind = {m.operator + m.describe(): m for m in mutate.find_sites(source, "src/x.cpp")}
+    assert by_kind["comparison`<` -> `<=`"].apply(source) == "if (a <= b) x = y + 1;\n"
+    assert by_kind["onedrop `+ 1`"].apply(source) == "if (a < b) x = y;\n"
+    with pytest.raises(AssertionError):
+        by_kind["one`1` -> `2`"].apply(source.replace("1", "7"))
+
+
+def test_score_and_report():
+    deleted, drop = mutate.find_sites("x = a | b + 1;\n", "src/x.cpp")[:2]
+    counts = {mutate.KILLED: 3, mutate.SURVIVED: 1, mutate.TIMED_OUT: 0, mutate.NOT_COMPILED: 5}
+    assert mutate.score(counts) == 0.75
+    text = mutate.report_markdown(
+        [(deleted, mutate.KILLED), (drop, mutate.SURVIVED), (drop, mutate.NOT_COMPILED)], "T", [])
+    assert "| 1 | killed | src/x.cpp:1 | statement | delete `x = a \\| b + 1;` |" in text
+    assert "| 2 | survived | src/x.cpp:1 | one | drop `+ 1` |" in text
+    assert "= 1/2 = 50 %" in text
+
+
+def test_default_tests_of_an_area_run_in_stages():
+    unit, quick, slow = mutate.default_stages("src/input/dates.cpp")
+    assert "DateReader.*" in unit.split(":")
+    assert "RecordedValues/RecordedOutputs.*" in quick.split(":")
+    assert "Scenarios/Example.*" in slow.split(":")
+    with pytest.raises(SystemExit):
+        mutate.default_stages("tools/other.cpp")
+
+
+def test_a_command_over_its_time_limit_is_ended_with_its_children(tmp_path):
+    marker = tmp_path / "child-ran-on"
+    cmd = ["sh", "-c", f"(sleep 2; touch {marker}) & sleep 5"]
+    status, seconds = mutate.run_group(cmd, tmp_path, 0.5, tmp_path / "log")
+    assert status is None and seconds < 2
+    assert mutate.run_group(["sh", "-c", "exit 3"], tmp_path, 5, tmp_path / "log")[0] == 3
+    time.sleep(2.5)
+    assert not marker.exists()
