@@ -71,7 +71,7 @@ def test_global_maximum_is_the_highest_hourly_concentration(hourly_ditch):
         assert series.moments[top] == peak.moment + dt.timedelta(hours=1)
         assert summary.results[compound] == pytest.approx(peak.value, rel=5e-4)
     hourly = out.get("ConLiqWatLay", "CMP", last)
-    assert hourly.dates[:2] == ["01-Jan-1980", "01-Jan-1980-01h30"]
+    assert hourly.dates[:2] == ["01-Jan-1980-00h30", "01-Jan-1980-01h30"]
     assert hourly.moments[:2] == [dt.datetime(1980, 1, 1, 0, 30), dt.datetime(1980, 1, 1, 1, 30)]
     assert len(hourly.values) == 141 * 24
 

@@ -196,9 +196,9 @@ class _Parser:
     def build(self) -> None:
         """Put the values of the data lines into their series.
 
-        The first hour of a day is labelled by the plain date; when the time
-        column counts days, its fraction gives the half hour of a mid-interval
-        print time (00h30) that the label leaves out.
+        Files of earlier versions label the first hour of a day by the plain
+        date; when the time column counts days, its fraction gives the half
+        hour of a mid-interval print time (00h30) that such a label leaves out.
         """
         by_days = self.day_based()
         for time, date, moment, variable, compound, layer, numbers in self.lines:
