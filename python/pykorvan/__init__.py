@@ -1,0 +1,1 @@
+"""pykorvan: KORVAN results and runs in Python."""
