@@ -33,16 +33,20 @@ DT50WatRef_CMP = [5, 10.5]
 "Loadings[1,2]" = [1.0, 2e-3]
 [[variation]]
 kind = "grid"
-KomSed_CMP = [100, 200, 400]
+"KomSed_CMP+KomSusSol_CMP" = [100, 200, 400]
 TimEnd = ["20-May-1980", "31-May-1980"]
 """))
-    assert batch.parameter_names == ["DT50WatRef_CMP", "Loadings[1,2]", "KomSed_CMP", "TimEnd"]
+    linked = "KomSed_CMP+KomSusSol_CMP"
+    assert batch.parameter_names == ["DT50WatRef_CMP", "Loadings[1,2]", linked, "TimEnd"]
     assert len(batch.runs) == 12
     assert [r.index for r in batch.runs] == list(range(1, 13))
     assert batch.runs[0].parameters == {"DT50WatRef_CMP": "5", "Loadings[1,2]": "1.0",
-                                        "KomSed_CMP": "100", "TimEnd": "20-May-1980"}
+                                        linked: "100", "TimEnd": "20-May-1980"}
     assert batch.runs[11].parameters == {"DT50WatRef_CMP": "10.5", "Loadings[1,2]": "0.002",
-                                         "KomSed_CMP": "400", "TimEnd": "31-May-1980"}
+                                         linked: "400", "TimEnd": "31-May-1980"}
+    text = batch.runs[11].input_text()
+    assert "\n400              KomSed_CMP " in text and "\n400              KomSusSol_CMP " in text
+    assert "\n31-May-1980      TimEnd" in text and "\n10.5               DT50WatRef_CMP" in text
     assert batch.runs[0].name == "00001_ditch"
     assert batch.output == tmp_path / "runs"
     assert [r.index for r in batch.select("2-3,12")] == [2, 3, 12]

@@ -33,7 +33,8 @@ a ``grid`` one run per combination; a ``sample`` draws ``n`` sets with a fixed
 Distributions: ``uniform`` and ``log-uniform`` (low, high), ``normal``
 (mean, sd), ``log-normal`` (mu, sigma of the natural logarithm),
 ``truncated-normal`` and ``truncated-log-normal`` (the same with low and
-high bounds on the value).  The runs are every base times the product of the
+high bounds on the value).  A name of several parameters joined by ``+``
+(``"KomSed_CMP+KomSusSol_CMP"``) writes one value into each of them.  The runs are every base times the product of the
 variations, numbered from 1 in that order.
 """
 
@@ -80,7 +81,8 @@ class RunSpec:
         """The run's input file: the base's with the fixed and varied values written."""
         kvn = InputFile.read(self.base.folder / f"{self.base.run_id}.kvn")
         for name, value in {**self.base.fixed, **self.parameters}.items():
-            kvn.set(name, value)
+            for part in split_linked(name):
+                kvn.set(part, value)
         return kvn.text()
 
 
@@ -101,6 +103,11 @@ class Batch:
             return list(self.runs)
         wanted = parse_selection(only, len(self.runs))
         return [run for run in self.runs if run.index in wanted]
+
+
+def split_linked(name: str) -> list[str]:
+    """The parameters that one name sets to one value: ``KomSed_CMP+KomSusSol_CMP``."""
+    return [part.strip() for part in name.split("+")]
 
 
 def parse_selection(text: str, count: int) -> set[int]:
@@ -212,7 +219,8 @@ def _check_parameters(base: Base, names: list[str]) -> None:
     kvn = InputFile.read(base.folder / f"{base.run_id}.kvn")
     for name in names:
         try:
-            kvn.get(parse_parameter(name))
+            for part in split_linked(name):
+                kvn.get(parse_parameter(part))
         except InputError as error:
             raise BatchError(f"base {base.name} ({base.run_id}.kvn): {error}") from None
 
@@ -226,7 +234,8 @@ def _expand_variation(entry: dict, number: int) -> list[dict[str, str]]:
         raise BatchError(f"{where}: no parameter")
     for name in values:
         try:
-            parse_parameter(name)
+            for part in split_linked(name):
+                parse_parameter(part)
         except InputError as error:
             raise BatchError(f"{where}: {error}") from None
     try:
