@@ -127,6 +127,8 @@ job=$(pykorvan batch run "$work/batch/batch.toml" --slurm --partition debug \
   --time 00:10:00 --array-chunk 4)
 [[ $job =~ ^[0-9]+$ ]] || fail "no job id from batch run --slurm: $job"
 echo "cluster test: submitted job array $job"
+pykorvan batch status "$work/batch/batch.toml" | tee "$work/status.txt"
+grep -q "^job $job: " "$work/status.txt" || fail "batch status does not show job $job"
 
 deadline=$((SECONDS + limit))
 while squeue -h -j "$job" 2>/dev/null | grep -q .; do
@@ -148,7 +150,7 @@ import csv, sys
 tables = []
 for name in sys.argv[1:]:
     with open(name, newline="") as handle:
-        tables.append([{k: v for k, v in row.items() if k not in ("wall_time", "folder")}
+        tables.append([{k: v for k, v in row.items() if k != "wall_time [s]"}
                        for row in csv.DictReader(handle)])
 slurm, local = tables
 assert len(slurm) == 24, f"{len(slurm)} rows, expected 12 runs times 2 compounds"

@@ -17,6 +17,7 @@ from __future__ import annotations
 import base64
 import csv
 import html
+import importlib.util
 import io
 from pathlib import Path
 
@@ -128,11 +129,8 @@ def page(batch: Batch, rows: list[dict[str, object]]) -> str:
              f"<p>{len(batch.runs)} runs: {done} ended normally, {len(failed)} without "
              "results.</p>"]
     compounds = list(dict.fromkeys(str(r["compound"]) for r in rows if r.get("compound")))
-    try:
-        import matplotlib  # noqa: F401
-        plotting = True
-    except ImportError:
-        plotting = False
+    plotting = importlib.util.find_spec("matplotlib") is not None
+    if not plotting:
         parts.append("<p>No figures: matplotlib is not installed.</p>")
     for compound in compounds:
         parts.append(f"<h2>{html.escape(compound)}</h2>")
