@@ -6,7 +6,7 @@ code, wall time, the number of warnings in its log and the first line of its
 error; then, from its summary report, the global maximum and the PEC after
 every lag and the TWA of every window of the water layer (ug.L-1) and the
 sediment (ug.kg-1), the target-percentile peak and the TWA of every target
-(ZR and BRAX), and the relative mass-balance errors of water layer and
+(ZR and BRAX), read by :mod:`pykorvan.readers`, and the relative mass-balance errors of water layer and
 sediment over the whole run.  The page shows the histogram and the empirical
 distribution function of the global maximum and of the 21-day TWA of the
 water layer over the batch, per compound, and a table of the failed runs.
@@ -20,6 +20,8 @@ import html
 import importlib.util
 import io
 from pathlib import Path
+
+from pykorvan.readers.common import ReaderError
 
 from .batchfile import Batch, RunSpec
 from .runner import read_result, run_folder
@@ -44,8 +46,11 @@ def run_rows(batch: Batch, run: RunSpec) -> list[dict[str, object]]:
     summary = folder / f"{run.base.run_id}.sum"
     if status != "ok" or not summary.is_file():
         return [dict(common, compound="")]
-    return [dict(common, compound=compound, **values)
-            for compound, values in exposure_columns(summary).items()]
+    try:
+        exposure = exposure_columns(summary)
+    except ReaderError as error:
+        return [dict(common, compound="", error=f"summary not readable: {error}")]
+    return [dict(common, compound=compound, **values) for compound, values in exposure.items()]
 
 
 def collect_rows(batch: Batch) -> list[dict[str, object]]:

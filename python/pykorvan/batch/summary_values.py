@@ -1,118 +1,72 @@
-"""The values of one run that the batch table holds, from its summary report
-and its log.
-
-This is the whole interface that collecting needs from the readers:
-
-- ``exposure_columns(sum_path)`` returns, per compound in the order of the
-  report, a dict of column name to value (None for a ``-`` in the report):
-  ``GlobalMax_sw [ug.L-1]``, ``PECsw_<n>_day(s) [ug.L-1]``,
-  ``TWAECsw_<n>_day(s) [ug.L-1]``, the same with ``sed`` and ``[ug.kg-1]``,
-  ``Percentile_<p> [ug.L-1]`` and ``TWA_<target> [ug.L-1]`` (ZR, BRAX), and
-  ``RelErrMasBal_WatLay [-]`` and ``RelErrMasBal_Sed [-]``;
-- ``warning_count(log_path)`` returns the number of warnings in a log.
-"""
+"""The values of one run that the batch table holds, taken from the readers
+of its summary report and its log."""
 
 from __future__ import annotations
 
 import re
 from pathlib import Path
 
-_NUMBER = r"[-+]?(?:\d+\.?\d*|\.\d+)(?:[eEdD][-+]?\d+)?"
-_PEC_TABLE = re.compile(r"^\* Table: PEC in (water layer|sediment) of substance: (\S+)")
-_TWA_TABLE = re.compile(r"^\* Table: Maximum Time Weighted Averaged Exposure Concentrations "
-                        r"substance: (\S+)")
-_ROW = re.compile(rf"^(Global max|(?:PEC|TWAEC)(?:sw|sed)[ _]\d+[ _]days?)\s+({_NUMBER}|-)")
-_BALANCE = re.compile(r"^Annual mass balance terms \(g\) in (water|sediment) system .*"
-                      r"compound: (\S+)")
-_PERCENTILE = re.compile(rf"^\* The (\S+) percentile peak concentration of (\S+) .* is\s+"
-                         rf"({_NUMBER}) ug/L")
-_TARGET = re.compile(rf"^(\S+)\s+{_NUMBER}\s+\S+\s+\S+\s+\S+\s+\S+\s+({_NUMBER}|-)\s*$")
-_WARNING = re.compile(r"^\s*#+ Warning")
+from pykorvan.readers.common import ReaderError
+from pykorvan.readers.log import read_log
+from pykorvan.readers.summary import MassBalanceRow, SummaryFile, read_summary
 
-
-def _number(text: str) -> float | None:
-    return None if text == "-" else float(text.replace("d", "e").replace("D", "e"))
+_UNITS = {"water": ("sw", "[ug.L-1]"), "sediment": ("sed", "[ug.kg-1]")}
+# Balance terms that bring substance in, besides the initial mass.
+_ENTERING = {"water": ("AmaDrf", "AmaAtmDep", "AmaDra", "AmaRnO", "AmaSedOut", "AmaUps",
+                       "AmaFor"),
+             "sediment": ("AmaErs", "AmaWatOut", "AmaFor")}
 
 
 def warning_count(path: Path) -> int:
-    """Warnings in a run's log: one framed block each; 0 without a log."""
+    """Warnings in a run's log; 0 without a log."""
     try:
-        lines = path.read_text(encoding="latin-1").splitlines()
-    except OSError:
+        return len(read_log(path).warnings)
+    except (OSError, ReaderError):
         return 0
-    return sum(1 for line in lines if _WARNING.match(line))
 
 
 def exposure_columns(path: Path) -> dict[str, dict[str, float | None]]:
-    """The exposure and balance columns of every compound of a summary report."""
-    lines = path.read_text(encoding="latin-1").splitlines()
-    columns: dict[str, dict[str, float | None]] = {}
-    balances: dict[tuple[str, str], list[list[float]]] = {}
-    compound, medium, is_twa, balance = "", "", False, None
-    for number, line in enumerate(lines):
-        if m := _PEC_TABLE.match(line):
-            medium = "sw" if m.group(1) == "water layer" else "sed"
-            compound, is_twa, balance = m.group(2), False, None
-            columns.setdefault(compound, {})
-        elif m := _TWA_TABLE.match(line):
-            compound, is_twa, balance = m.group(1), True, None
-            columns.setdefault(compound, {})
-        elif m := _BALANCE.match(line):
-            balance = balances.setdefault((m.group(2), m.group(1)), [])
-            columns.setdefault(m.group(2), {})
-        elif balance is not None and re.match(r"^\s+\d{4}\s", line):
-            balance.append([float(x) for x in line.split()[1:]])
-        elif m := _ROW.match(line):
-            balance = None
-            label = m.group(1).replace(" ", "_")
-            if label == "Global_max":
-                if is_twa:
-                    continue
-                label = f"GlobalMax_{medium}"
-            elif label.startswith("TWAECsed"):
-                medium = "sed"
-            elif label.startswith("TWAECsw"):
-                medium = "sw"
-            unit = "[ug.L-1]" if medium == "sw" else "[ug.kg-1]"
-            columns[compound][f"{label} {unit}"] = _number(m.group(2))
-        elif m := _PERCENTILE.match(line):
-            columns.setdefault(m.group(2), {})[f"Percentile_{m.group(1)} [ug.L-1]"] = \
-                float(m.group(3))
-        elif line.startswith("* Results for substance:"):
-            compound = line.split(":", 1)[1].strip()
-            _targets(lines, number + 1, columns.setdefault(compound, {}))
-        elif not line.startswith("*") and balance is not None:
-            balance = None
-    for (name, medium_name), rows in balances.items():
-        key = "RelErrMasBal_WatLay [-]" if medium_name == "water" else "RelErrMasBal_Sed [-]"
-        columns[name][key] = _relative_error(rows, medium_name == "water")
+    """Per compound of a summary report, in its order: column name to value
+    (None for a lag or window after the end of the run)."""
+    summary = read_summary(path)
+    columns: dict[str, dict[str, float | None]] = {c: {} for c in summary.compounds}
+    for row in summary.pec:
+        if row.kind == "max_incl_sus":
+            continue
+        medium, unit = _UNITS[row.medium]
+        if row.kind == "max":
+            name = f"GlobalMax_{medium}"
+        else:
+            name = re.sub(r"\s+", "_", row.name.strip())
+        columns.setdefault(row.compound, {})[f"{name} {unit}"] = row.value
+    for compound, value in summary.percentile_peaks.items():
+        columns.setdefault(compound, {})["TargetPercentilePeak [ug.L-1]"] = value
+    for target in summary.twa_targets:
+        columns.setdefault(target.compound, {})[f"TWA_{target.target} [ug.L-1]"] = target.value
+    for compound in columns:
+        for system, name in (("water", "RelErrMasBal_WatLay [-]"),
+                             ("sediment", "RelErrMasBal_Sed [-]")):
+            columns[compound][name] = relative_balance_error(summary, compound, system)
     return columns
 
 
-def _targets(lines: list[str], start: int, values: dict) -> None:
-    for line in lines[start:]:
-        m = _TARGET.match(line)
-        if not m or line.startswith("*"):
-            return
-        values[f"TWA_{m.group(1)} [ug.L-1]"] = _number(m.group(2))
-
-
-def _relative_error(rows: list[list[float]], water: bool) -> float | None:
-    """(initial + terms - present at the end) / (present + initial + terms in)."""
-    total = [sum(column) for column in zip(*rows)] if rows else []
-    if not total:
+def relative_balance_error(summary: SummaryFile, compound: str, system: str) -> float | None:
+    """(initial mass + all terms - mass present at the end) / (mass at the end +
+    initial mass + terms that bring substance in), over the annual rows of the
+    whole run; 0 when the error is within the rounding of the printed terms."""
+    rows: list[MassBalanceRow] = [r for r in summary.mass_balance if r.compound == compound
+                                  and r.system == system and r.month is None]
+    if not rows:
         return None
-    present, initial, terms = total[0], total[1], total[2:]
-    error = initial + sum(terms) - present
-    # Each printed value is rounded to 0.0001 g: an error within the sum of
-    # those roundings is no error that the report can show.
-    if abs(error) <= 0.00005 * len(rows) * len(total):
-        error = 0.0
-    if water:
-        # AmaDrf AmaAtmDep AmaDra AmaRnO AmaSedIn AmaSedOut AmaDwn AmaUps AmaTra AmaFor AmaVol
-        entering = [terms[i] for i in (0, 1, 2, 3, 5, 7, 9)]
-    else:
-        # AmaErs AmaWatIn AmaWatOut AmaDwnSed AmaTra AmaFor
-        entering = [terms[i] for i in (0, 2, 5)]
-    scale = present + initial + sum(entering)
+    total: dict[str, float] = {}
+    for row in rows:
+        for key, value in row.terms.items():
+            total[key] = total.get(key, 0.0) + value
+    names = list(total)
+    present, initial = total[names[0]], total[names[1]]
+    error = initial + sum(total[n] for n in names[2:]) - present
+    # Each printed value is rounded to 0.0001 g.
+    if abs(error) <= 0.00005 * len(rows) * len(names):
+        return 0.0
+    scale = present + initial + sum(total.get(n, 0.0) for n in _ENTERING[system])
     return error / scale if scale > 0 else 0.0
