@@ -92,3 +92,16 @@ def test_page_shows_distributions_and_failed_runs(collected):
     assert page.count("<img ") == 4  # two figures for each of CMP and MET
     assert "<td>00002_ditch</td><td>failed</td><td>1</td><td><pre>TimEnd &lt; TimStart</pre>" \
         in page
+
+
+def test_targets_of_the_zr_and_brax_editions():
+    from pykorvan.batch.summary_values import exposure_columns
+    reference = ROOT / "tests" / "e2e" / "reference"
+    weir = exposure_columns(reference / "weir_reach.sum")
+    # "* The 90 percentile peak concentration of CMP in the ditch is 22.048768 ug/L"
+    # and the rows "Acute ... 3.483", "Chronic ... 0.4989" of the TWA report.
+    assert weir == {"CMP": {"TargetPercentilePeak [ug.L-1]": 22.048768,
+                            "TWA_Acute [ug.L-1]": 3.483, "TWA_Chronic [ug.L-1]": 0.4989,
+                            "RelErrMasBal_WatLay [-]": 0.0, "RelErrMasBal_Sed [-]": 0.0}}
+    greenhouse = exposure_columns(reference / "greenhouse.sum")["CMP"]
+    assert "TargetPercentilePeak [ug.L-1]" in greenhouse and "GlobalMax_sw [ug.L-1]" not in greenhouse
