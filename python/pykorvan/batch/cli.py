@@ -48,6 +48,9 @@ def run_batch_command(args: argparse.Namespace) -> int:
     except (BatchError, InputError) as error:
         print(f"pykorvan batch: {error}", file=sys.stderr)
         return 2
+    except KeyboardInterrupt:
+        print("pykorvan batch: interrupted; the same command runs the rest", file=sys.stderr)
+        return 130
 
 
 def _run(args: argparse.Namespace) -> int:

@@ -227,15 +227,27 @@ def run_batch(batch: Batch, *, jobs: int | None = None, only: str | None = None,
     bar = Progress(len(selected), len(selected) - len(todo), jobs,
                    stream=sys.stderr if progress else open(os.devnull, "w"))
 
-    def one(run: RunSpec) -> RunResult:
+    stopping = threading.Event()
+
+    def one(run: RunSpec) -> RunResult | None:
+        if stopping.is_set():
+            return None
         bar.started()
         result = execute(batch, run, program, extra)
         bar.ended(result)
         return result
 
     results = []
-    with ThreadPoolExecutor(max_workers=jobs) as pool:
+    pool = ThreadPoolExecutor(max_workers=jobs)
+    try:
         for future in as_completed([pool.submit(one, run) for run in todo]):
             results.append(future.result())
+    except KeyboardInterrupt:
+        stopping.set()
+        # The runs going on got the interrupt too; none of the others starts.
+        pool.shutdown(wait=True, cancel_futures=True)
+        bar.close()
+        raise
+    pool.shutdown()
     bar.close()
     return sorted(results, key=lambda r: r.index)
