@@ -84,6 +84,6 @@ def test_slurm_script_runs_chunks_of_the_batch(batch_file):
     assert "chunk=2" in lines and "count=3" in lines
     assert "export OMP_NUM_THREADS=1" in lines
     command = lines[-1]
-    assert "-m pykorvan batch run" in command and '--only "$first-$last"' not in command
+    assert f"-m pykorvan batch run {batch_file} " in command
     assert command.endswith(f"--korvan {KORVAN} --jobs ${{SLURM_CPUS_PER_TASK:-1}} "
                             "--only $only --no-progress")

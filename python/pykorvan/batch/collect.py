@@ -2,8 +2,8 @@
 
 The table has a row per run and compound (a failed run has one row without a
 compound): the run's number, folder and changed values, its status, exit
-code, wall time, the number of warnings in its log and the first line of its
-error; then, from its summary report, the global maximum and the PEC after
+code, wall time, the number of warnings in its log and the text of its
+error file (lines joined by `` | ``); then, from its summary report, the global maximum and the PEC after
 every lag and the TWA of every window of the water layer (ug.L-1) and the
 sediment (ug.kg-1), the target-percentile peak and the TWA of every target
 (ZR and BRAX), read by :mod:`pykorvan.readers`, and the relative mass-balance errors of water layer and
@@ -42,7 +42,7 @@ def run_rows(batch: Batch, run: RunSpec) -> list[dict[str, object]]:
     common.update({"status": status, "exit_code": result.get("exit_code", ""),
                    "wall_time [s]": result.get("wall_time", ""),
                    "warnings": warning_count(folder / f"{run.base.run_id}.log"),
-                   "error": (result.get("error") or "").split("\n")[0]})
+                   "error": " | ".join((result.get("error") or "").splitlines())})
     summary = folder / f"{run.base.run_id}.sum"
     if status != "ok" or not summary.is_file():
         return [dict(common, compound="")]
