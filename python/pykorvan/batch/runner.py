@@ -40,7 +40,8 @@ _RUN_OUTPUTS = (".out", ".log", ".sum", ".err", ".xpo")
 
 def find_korvan(batch: Batch | None = None, given: str | None = None) -> str:
     """The model's program: given on the command line, in the batch file, in
-    $KORVAN, on the PATH, or build/korvan of this source tree."""
+    $KORVAN, on the PATH, build/korvan of this source tree, or bin/korvan of
+    the installation."""
     candidates = [given, batch.korvan if batch else None, os.environ.get("KORVAN")]
     for candidate in candidates:
         if candidate:
@@ -54,9 +55,11 @@ def find_korvan(batch: Batch | None = None, given: str | None = None) -> str:
     found = shutil.which("korvan")
     if found:
         return found
-    tree = Path(__file__).resolve().parents[3] / "build" / "korvan"
-    if tree.is_file():
-        return str(tree)
+    here = Path(__file__).resolve().parents
+    # build/korvan of this source tree, or bin/korvan beside an installed package.
+    for beside in (here[3] / "build" / "korvan", here[4] / "bin" / "korvan"):
+        if beside.is_file():
+            return str(beside)
     raise BatchError("no program korvan: give --korvan, korvan = in the batch file, "
                      "or $KORVAN")
 
