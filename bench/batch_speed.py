@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Times a 100-run batch of a short scenario: once one run at a time (the sum
-of the single runs' times) and once with two runs at once, and prints a
-section of bench/results.md with both and the ratio to the ideal (the sum
-divided by the two cores).
+"""Times a 100-run batch of a short scenario one run at a time (the sum of
+the single runs' times) and with two runs at once, twice each in the order
+one, two, two, one, and prints a section of bench/results.md with the means
+and the ratio to the ideal (the sum divided by the two cores).
 
     bench/batch_speed.py [--korvan build/korvan] [--runs 100] [--jobs 2]
 """
@@ -59,17 +59,26 @@ def main() -> int:
     args = parser.parse_args()
     korvan = Path(args.korvan).resolve()
     load_before = os.getloadavg()
+    figures: dict[int, list[tuple[float, float, float]]] = {1: [], args.jobs: []}
     with tempfile.TemporaryDirectory() as tmp:
         folder = Path(tmp)
-        serial_wall, single_sum, serial_cpu = timed_batch(folder, korvan, args.runs, 1, "one")
-        wall, _, cpu = timed_batch(folder, korvan, args.runs, args.jobs, "many")
+        # One at a time, at once, at once, one at a time: a load on the machine
+        # that drifts meanwhile weighs on both alike.
+        for number, jobs in enumerate((1, args.jobs, args.jobs, 1)):
+            figures[jobs].append(timed_batch(folder, korvan, args.runs, jobs, f"b{number}"))
     load_after = os.getloadavg()
+
+    def mean(jobs: int, column: int) -> float:
+        return sum(f[column] for f in figures[jobs]) / len(figures[jobs])
+    serial_wall, single_sum, serial_cpu = mean(1, 0), mean(1, 1), mean(1, 2)
+    wall, cpu = mean(args.jobs, 0), mean(args.jobs, 2)
     ideal = single_sum / args.jobs
     print(f"""## Batch runs side by side
 
 A batch of {args.runs} runs of the ditch cut to 1-20 May 1980 (DT50 sampled), run by
-`pykorvan batch run` (`bench/batch_speed.py`): first one run at a time, then
-{args.jobs} at once on {os.cpu_count()} logical CPUs.
+`pykorvan batch run` (`bench/batch_speed.py`) one run at a time and {args.jobs} at
+once on {os.cpu_count()} logical CPUs, in the order one, {args.jobs}, {args.jobs}, one; each figure
+is the mean of its two batches.
 
 - Load average (1, 5, 15 min) before: {' '.join(f'{x:.2f}' for x in load_before)}; after: {' '.join(f'{x:.2f}' for x in load_after)}
 

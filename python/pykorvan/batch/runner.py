@@ -98,6 +98,9 @@ def prepare(batch: Batch, run: RunSpec) -> Path:
                                       and source.suffix in _RUN_OUTPUTS):
             continue
         if source.is_dir():
+            # The batch's own output may lie inside the base folder.
+            if source.resolve() == batch.output or source.resolve() in batch.output.parents:
+                continue
             shutil.copytree(source, folder / source.name)
         else:
             shutil.copy2(source, folder / source.name)
