@@ -29,7 +29,7 @@ def _cell(value: Any) -> str:
     if isinstance(value, float):
         return repr(value)
     if isinstance(value, dt.datetime):
-        return value.isoformat(timespec="minutes")
+        return value.strftime("%Y-%m-%dT%H:%M")
     return str(value)
 
 

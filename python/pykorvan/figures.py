@@ -74,6 +74,17 @@ def water_curve(run: Run, compound: str) -> Optional[Curve]:
     return None
 
 
+def target_curve(run: Run, compound: str) -> Optional[Curve]:
+    """Return the hourly ConWatTgt (ug/L) of the evaluation stretch (ZR, BRAX)."""
+    if run.xpo is None or compound not in run.xpo.tables:
+        return None
+    table = run.xpo.tables[compound]
+    moments = [m for m in table.moments if m is not None]
+    curve = _dedupe(moments, table.column("ConWatTgt"))
+    curve.source = f"ConWatTgt of the evaluation stretch in {table.year} (RunId.xpo)"
+    return curve
+
+
 def sediment_curve(run: Run, compound: str) -> Optional[Curve]:
     """Return the content of the target layer of the sediment (ug/kg), last segment."""
     s = _downstream(run, "CntSedTgt", compound)
@@ -163,31 +174,47 @@ def _mark_maximum(ax: plt.Axes, k: int, moment: Optional[dt.datetime],
         return
     colour = COLOURS[k % len(COLOURS)]
     ax.plot([moment], [value], marker="v", color=colour, ms=8, ls="none",
-            label=f"global maximum {text} {unit}")
+            label=f"maximum {text} {unit}")
+    low, high = ax.get_xlim()
+    right = mdates.date2num(moment) < (low + high) / 2
     ax.annotate(f"max {text} {unit}\n{moment:%d-%b-%Y %H:%M}", (moment, value),
-                textcoords="offset points", xytext=(-10, -6 - 22 * k), fontsize=8,
-                color=colour, ha="right", va="top")
+                textcoords="offset points", xytext=(10 if right else -10, -6 - 22 * k),
+                fontsize=8, color=colour, ha="left" if right else "right", va="top")
 
 
 def concentration_figure(runs: Sequence[tuple[str, Run]], compound: str) -> str:
     """Return the figure of the dissolved concentration at the downstream end and
     the target-layer sediment content of a compound, global maxima marked."""
     fig, (top, bottom) = plt.subplots(2, 1, figsize=(9, 5.6), sharex=True)
-    _draw(top, [(label, water_curve(run, compound)) for label, run in runs],
-          "ConLiqWatLay [ug.L-1]")
-    _draw(bottom, [(label, sediment_curve(run, compound)) for label, run in runs],
-          "CntSedTgt [ug.kg-1]")
+    water = [(label, water_curve(run, compound)) for label, run in runs]
+    target = [(f"{label}: evaluation stretch", target_curve(run, compound))
+              for label, run in runs]
+    sediment = [(label, sediment_curve(run, compound)) for label, run in runs]
+    _draw(top, water, "ConLiqWatLay [ug.L-1]")
+    for k, (label, curve) in enumerate(target):
+        if curve is not None:
+            top.plot(curve.moments, curve.values, color=COLOURS[k % len(COLOURS)], lw=0.8,
+                     alpha=0.6, ls="--", label=label)
+    _draw(bottom, sediment, "CntSedTgt [ug.kg-1]")
+    _period(bottom, runs)
     for k, (label, run) in enumerate(runs):
-        for ax, medium, unit in ((top, "water", "ug/L"), (bottom, "sediment", "ug/kg")):
+        for ax, medium, unit, curves in ((top, "water", "ug/L", (target[k][1], water[k][1])),
+                                         (bottom, "sediment", "ug/kg", (sediment[k][1],))):
             row = run.summary.global_maximum(compound, medium)
             if row is not None:
                 _mark_maximum(ax, k, row.moment, row.value, unit, row.text)
-    _period(bottom, runs)
+                continue
+            # Without a summary maximum (ZR, BRAX, Orlan) the highest value drawn.
+            curve = next((c for c in curves if c is not None and c.values), None)
+            if curve is not None and max(curve.values) > 0:
+                i = max(range(len(curve.values)), key=curve.values.__getitem__)
+                _mark_maximum(ax, k, curve.moments[i], curve.values[i], unit,
+                              f"{curve.values[i]:.4g}")
     top.set_title(f"{compound}: dissolved concentration at the downstream end")
     bottom.set_title(f"{compound}: content of the target layer of the sediment")
     for ax in (top, bottom):
         if ax.get_legend_handles_labels()[0]:
-            ax.legend(fontsize=7, loc="upper left")
+            ax.legend(fontsize=7, loc="best")
     fig.tight_layout()
     return _svg(fig)
 
@@ -252,9 +279,12 @@ def mass_balance_figure(runs: Sequence[tuple[str, Run]], compound: str) -> str:
                         up[index[(r.year, r.month)]] += v
                     else:
                         down[index[(r.year, r.month)]] += v
+        # Over many months only the first and every January are labelled.
+        many = len(months) > 18
         ax.set_xticks(range(len(months)))
-        ax.set_xticklabels([f"{dt.date(y, m, 1):%b %Y}" for y, m in months], rotation=45,
-                           ha="right", fontsize=7)
+        ax.set_xticklabels([f"{dt.date(y, m, 1):%b %Y}" if not many or m == 1 or i == 0 else ""
+                            for i, (y, m) in enumerate(months)], rotation=45, ha="right",
+                           fontsize=7)
         ax.axhline(0, color="black", lw=0.6)
         ax.set_ylabel("mass [g]")
         where = "water layer" if system == "water" else "sediment"

@@ -75,11 +75,13 @@ def percentile_html(s: SummaryFile, compound: str) -> str:
                    [(p.rank, p.identifier, p.percent, p.concentration_ug_l, p.year)
                     for p in ranked], "percentiles", text_columns=2)]
     if compound in s.percentile_peaks:
-        parts.append(f"<p>Target percentile peak: <b>{s.percentile_peaks[compound]:g}</b> ug/L</p>")
+        peak = s.percentile_peaks[compound]
+        parts.append(f"<p>Target percentile peak: <b>{peak:g}</b> ug/L</p>")
     targets = [t for t in s.twa_targets if t.compound == compound]
     if targets:
         parts.append(table(["target", "window [d]", "evaluation period", "window", "TWA [ug.L-1]"],
-                           [(t.target, t.window_days, f"{t.evaluation_start} to {t.evaluation_end}",
+                           [(t.target, t.window_days,
+                             f"{t.evaluation_start} to {t.evaluation_end}",
                              f"{t.start} to {t.end}", t.text) for t in targets],
                            "twa", text_columns=1))
     return "\n".join(parts)
@@ -104,7 +106,8 @@ def compound_html(run: Run, compound: str) -> str:
         f"<section id=\"compound-{escape(compound)}\">", f"<h2>Compound {escape(compound)}</h2>",
         figure(figures.concentration_figure(runs, compound), f"fig-concentration-{compound}",
                f"Concentration at the downstream end ({source}) and target-layer sediment "
-               "content; the triangle marks the global maximum of the summary."),
+               "content; the triangle marks the global maximum of the summary (or, without "
+               "one, the highest value drawn)."),
         f"<h3>PEC and TWA of {escape(compound)}</h3>", exposure_tables_html(run.summary, compound),
         figure(figures.mass_balance_figure(runs, compound), f"fig-mass-balance-{compound}",
                "Monthly mass balance terms (g): gains above zero, losses below."),

@@ -84,13 +84,14 @@ def require_date(text: str, path: Path, line: int) -> dt.datetime:
     """Return the moment of a date text, or raise the named error."""
     moment = parse_date(text)
     if moment is None:
-        raise ReaderError(path, line, f"expected a date such as 15-May-1980-09h00, found '{text.strip()}'")
+        raise ReaderError(path, line,
+                          f"expected a date such as 15-May-1980-09h00, found '{text.strip()}'")
     return moment
 
 
 def iso(moment: Optional[dt.datetime]) -> str:
     """Return the ISO 8601 text of a moment (empty for None)."""
-    return moment.isoformat(timespec="minutes") if moment else ""
+    return moment.strftime("%Y-%m-%dT%H:%M") if moment else ""
 
 
 def is_date(text: str) -> bool:

@@ -5,7 +5,7 @@ from __future__ import annotations
 from dataclasses import dataclass
 from pathlib import Path
 
-from pykorvan.readers.common import ReaderError, is_date, parse_float, read_lines, require_date
+from pykorvan.readers.common import ReaderError, is_date, read_lines
 from pykorvan.readers.series import Column, TimeSeries
 
 _UNITS = {"DepWat": "m", "DepWatCre": "m", "FlwWatSpg": "m.s-1", "FlvLiqPrc": "m.s-1",
@@ -70,10 +70,5 @@ def read_hyd(path: Path | str) -> HydFile:
     count = len(records[0][1]) - 2
     result.columns = _columns(header, count)
     for number, tokens in records:
-        if len(tokens) - 2 != count:
-            raise ReaderError(p, number, f"expected {count} values, found {len(tokens) - 2}")
-        result.times.append(parse_float(tokens[0], p, number, "time"))
-        result.dates.append(tokens[1])
-        result.moments.append(require_date(tokens[1], p, number))
-        result.values.append([parse_float(v, p, number) for v in tokens[2:]])
+        result.add_record(tokens, p, number)
     return result

@@ -6,7 +6,9 @@ import datetime as dt
 from dataclasses import dataclass, field
 from typing import Any, Iterator, Optional
 
-from pykorvan.readers.common import pandas_frame
+from pathlib import Path
+
+from pykorvan.readers.common import ReaderError, pandas_frame, parse_float, require_date
 
 
 @dataclass
@@ -31,6 +33,16 @@ class TimeSeries:
     dates: list[str] = field(default_factory=list)
     moments: list[Optional[dt.datetime]] = field(default_factory=list)
     values: list[list[float]] = field(default_factory=list)
+
+    def add_record(self, tokens: list[str], path: Path, line: int) -> None:
+        """Append a record of time, date and one value per column, or raise the named error."""
+        count = len(self.columns)
+        if len(tokens) - 2 != count:
+            raise ReaderError(path, line, f"expected {count} values, found {len(tokens) - 2}")
+        self.times.append(parse_float(tokens[0], path, line, "time"))
+        self.dates.append(tokens[1])
+        self.moments.append(require_date(tokens[1], path, line))
+        self.values.append([parse_float(v, path, line) for v in tokens[2:]])
 
     def column(self, name: str) -> list[float]:
         """Return the values of the column of that name."""

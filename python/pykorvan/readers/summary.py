@@ -15,8 +15,8 @@ from pykorvan.readers.common import (MONTHS, ReaderError, pandas_frame, parse_da
 PEC_DAYS = (1, 2, 4, 7, 14, 21, 28, 42, 50, 100)
 BELOW = "< 1e-6"
 
-_PEC_ROW = re.compile(r"^(Global max|\(incl\. suspend\.solids|PECsw 2 days|[A-Za-z]+(?:_\d+_days?)?)"
-                      r"(\s.*)?$")
+_PEC_ROW = re.compile(r"^(Global max|\(incl\. suspend\.solids|PECsw 2 days"
+                      r"|[A-Za-z]+(?:_\d+_days?)?)(\s.*)?$")
 _RANK_ROW = re.compile(r"^\s*(\d+) (.{22})\s+(\S+)\s+(\S+)\s+(\d+)\s*$")
 _TARGET_ECHO = re.compile(r"^\* Target:(.*?)\s*, Period:\s*(\S+) d")
 

@@ -5,7 +5,7 @@ from __future__ import annotations
 from dataclasses import dataclass
 from pathlib import Path
 
-from pykorvan.readers.common import ReaderError, parse_float, read_lines, require_date
+from pykorvan.readers.common import ReaderError, read_lines
 from pykorvan.readers.series import Column, TimeSeries
 
 # The values of a record by position (the heading names them in another order).
@@ -41,10 +41,5 @@ def read_tem(path: Path | str) -> TemFile:
             if count not in (1, len(COLUMNS)):
                 raise ReaderError(p, number, f"expected 1 or {len(COLUMNS)} values, found {count}")
             result.columns = [Column(n, u) for n, u in COLUMNS[:count]]
-        if len(tokens) - 2 != count:
-            raise ReaderError(p, number, f"expected {count} values, found {len(tokens) - 2}")
-        result.times.append(parse_float(tokens[0], p, number, "time"))
-        result.dates.append(tokens[1])
-        result.moments.append(require_date(tokens[1], p, number))
-        result.values.append([parse_float(v, p, number) for v in tokens[2:]])
+        result.add_record(tokens, p, number)
     return result

@@ -7,8 +7,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Any
 
-from pykorvan.readers.common import (ReaderError, pandas_frame, parse_float, read_lines,
-                                     require_date)
+from pykorvan.readers.common import ReaderError, pandas_frame, read_lines
 from pykorvan.readers.series import Column, TimeSeries
 
 _TITLE = re.compile(r"^\* Table: Exposure concentrations of substance (\S+) in the water layer "
@@ -65,12 +64,5 @@ def read_xpo(path: Path | str) -> XpoFile:
             continue
         if table is None or not table.columns:
             raise ReaderError(p, number, "record before the table title and heading")
-        tokens = text.split()
-        if len(tokens) - 2 != len(table.columns):
-            raise ReaderError(p, number,
-                              f"expected {len(table.columns)} values, found {len(tokens) - 2}")
-        table.times.append(parse_float(tokens[0], p, number, "time"))
-        table.dates.append(tokens[1])
-        table.moments.append(require_date(tokens[1], p, number))
-        table.values.append([parse_float(v, p, number) for v in tokens[2:]])
+        table.add_record(text.split(), p, number)
     return result
