@@ -1,4 +1,4 @@
-"""The command line: ``pykorvan export|report|compare``."""
+"""The command line: ``pykorvan export|report|compare|batch``."""
 
 from __future__ import annotations
 
@@ -6,6 +6,7 @@ import argparse
 import sys
 from typing import Optional, Sequence
 
+from pykorvan.batch.cli import add_batch_parser, run_batch_command
 from pykorvan.readers import ReaderError
 
 
@@ -23,12 +24,15 @@ def _parser() -> argparse.ArgumentParser:
     c.add_argument("run_a")
     c.add_argument("run_b")
     c.add_argument("--out", help="file or folder of the page (default: compare_A_B.html here)")
+    add_batch_parser(sub)
     return p
 
 
 def main(argv: Optional[Sequence[str]] = None) -> int:
     """Run the command line; return the exit status (1 after a reader error)."""
     args = _parser().parse_args(argv)
+    if args.command == "batch":
+        return run_batch_command(args)
     try:
         if args.command == "export":
             from pykorvan.export import export_folder
