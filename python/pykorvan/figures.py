@@ -85,6 +85,11 @@ def target_curve(run: Run, compound: str) -> Optional[Curve]:
     return curve
 
 
+# The sediment PEC and TWA tables of the summary hold the content in g.kg-1
+# times 1000 (under a ug.kg-1 unit line); a further 1000 gives ug/kg.
+SEDIMENT_TABLE_TO_UG_KG = 1000.0
+
+
 def sediment_curve(run: Run, compound: str) -> Optional[Curve]:
     """Return the content of the target layer of the sediment (ug/kg), last segment."""
     s = _downstream(run, "CntSedTgt", compound)
@@ -202,7 +207,12 @@ def concentration_figure(runs: Sequence[tuple[str, Run]], compound: str) -> str:
                                          (bottom, "sediment", "ug/kg", (sediment[k][1],))):
             row = run.summary.global_maximum(compound, medium)
             if row is not None:
-                _mark_maximum(ax, k, row.moment, row.value, unit, row.text)
+                if medium == "sediment":
+                    # The sediment tables print g.kg-1 x 1000; the curve is in ug/kg.
+                    value = row.value * SEDIMENT_TABLE_TO_UG_KG
+                    _mark_maximum(ax, k, row.moment, value, unit, f"{value:.4g}")
+                else:
+                    _mark_maximum(ax, k, row.moment, row.value, unit, row.text)
                 continue
             # Without a summary maximum (ZR, BRAX, Orlan) the highest value drawn.
             curve = next((c for c in curves if c is not None and c.values), None)
