@@ -142,6 +142,9 @@ void SubstanceCycle::initialise() {
   cp.updateVolatilisationCoefficients(run_.waterTemperature().temWat());
 
   variableFlow_ = options.optFloWat() == FlowOption::Variable;
+  if (options.optTimStp() == TimeStepOption::Implicit) {
+    implicit_ = std::make_unique<ImplicitScheme>(run_, water_, sediment_);
+  }
   // The entry files of DRALO and BRAX carry the drain water's substance too.
   if (variableFlow_) lo.openEntryFiles();
 
@@ -285,6 +288,7 @@ void SubstanceCycle::pecSedimentStep() {
 // The sub-step rule of the water layer, which also bounds the sediment's
 // step; the hydrology is interpolated over the n sub-steps.
 void SubstanceCycle::chooseSubSteps() {
+  if (implicit_) return implicitSubSteps();
   Hydrology& hy = run_.hydrology();
   // The stability rule evaluates the start and end of the whole step.
   hy.prepareSubSteps(1);
@@ -300,6 +304,7 @@ void SubstanceCycle::chooseSubSteps() {
 // water layer the sediment's top layer before the sediment moves, the
 // sediment the water layer's start-of-step values.
 void SubstanceCycle::subStep(int subStep) {
+  if (implicit_) return implicitSubStep(subStep);
   copyTopLayer();
   water_.step(subStep, dt_, top_);
   last_ = &water_.gather(subStep, dt_);
@@ -356,6 +361,7 @@ void SubstanceCycle::copyTopLayer() {
 }
 
 void SubstanceCycle::updateBalance() {
+  if (implicit_) return implicitBalance();
   const int nc = balance_.numCompounds();
   for (int k = 1; k <= nc; ++k) {
     BalanceAmounts a;
