@@ -19,7 +19,12 @@ namespace {
 
 constexpr const char* kRoutine = "ImplicitScheme";
 // Below this a concentration (g.m-3) counts as zero in the convergence test.
-constexpr double kConZero = 1e-30;
+constexpr double kConZero = 1e-20;
+// A Newton step of a Freundlich iterate is held to a tenth of the iterate
+// while the iterate lies above this (g.m-3): the isotherm's tangent would
+// throw it below zero, from where convergence is slow. Below it the step is
+// free, so that a solution near or below zero is reached.
+constexpr double kConDamp = 1e-12;
 
 std::size_t at(int i) {
   return static_cast<std::size_t>(i);
@@ -362,7 +367,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
       const std::size_t s = at(i);
       double next = c[s] + delW_[s];
       // A Freundlich step that would overshoot below zero is held back.
-      if (!linear && c[s] > 0.0 && next < 0.1 * c[s]) next = 0.1 * c[s];
+      if (!linear && c[s] > kConDamp && next < 0.1 * c[s]) next = 0.1 * c[s];
       const double del = next - c[s];
       if (std::fabs(del) > kTolNewtonImplicit * std::fabs(next) + kConZero) converged = false;
       c[s] = next;
@@ -370,7 +375,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
       for (int j = 1; j <= l; ++j) {
         const std::size_t sj = at(j);
         double nxt = cs[sj] + aSed_[s * lays + sj] + bSed_[s * lays + sj] * del;
-        if (!linear && cs[sj] > 0.0 && nxt < 0.1 * cs[sj]) nxt = 0.1 * cs[sj];
+        if (!linear && cs[sj] > kConDamp && nxt < 0.1 * cs[sj]) nxt = 0.1 * cs[sj];
         if (std::fabs(nxt - cs[sj]) > kTolNewtonImplicit * std::fabs(nxt) + kConZero) {
           converged = false;
         }
