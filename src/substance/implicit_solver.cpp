@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
@@ -25,6 +26,9 @@ constexpr double kConZero = 1e-20;
 // throw it below zero, from where convergence is slow. Below it the step is
 // free, so that a solution near or below zero is reached.
 constexpr double kConDamp = 1e-12;
+// Relative distance from the last evaluation of a layer's isotherm within
+// which its tangent stands for it.
+constexpr double kRelLinStorage = 1e-6;
 
 std::size_t at(int i) {
   return static_cast<std::size_t>(i);
@@ -47,21 +51,31 @@ double freundlichSlope(const FreundlichIsotherm& iso, double c) {
   return iso.linear || c <= kConLiqMinFre ? 1.0 : iso.expFre;
 }
 
+// The isotherm's coefficient, as FreundlichIsotherm::kd, with the power
+// taken as exp(log): the same value to a few units of the last digit, at
+// half the cost.
+double kdOf(const FreundlichIsotherm& iso, double cntOm, double c) {
+  const double kdRef = cntOm * iso.kom;
+  if (iso.linear) return kdRef;
+  if (c > kConLiqMinFre) return kdRef * std::exp((iso.expFre - 1.0) * std::log(c / iso.conLiqRef));
+  return kdRef * iso.frozen;
+}
+
 // Thomas algorithm: solves the tridiagonal system (l, d, u) for the
 // right-hand sides r1 and, when given, r2, in place over indices 1..n. cp
 // is workspace.
 void thomas(int n, std::span<const double> l, std::span<const double> d, std::span<const double> u,
             std::span<double> r1, std::span<double> r2, std::span<double> cp) {
-  double den = d[1];
-  cp[1] = n > 1 ? u[1] / den : 0.0;
-  r1[1] /= den;
-  if (!r2.empty()) r2[1] /= den;
+  double inv = 1.0 / d[1];
+  cp[1] = n > 1 ? u[1] * inv : 0.0;
+  r1[1] *= inv;
+  if (!r2.empty()) r2[1] *= inv;
   for (int m = 2; m <= n; ++m) {
     const std::size_t s = at(m);
-    den = d[s] - l[s] * cp[s - 1];
-    cp[s] = m < n ? u[s] / den : 0.0;
-    r1[s] = (r1[s] - l[s] * r1[s - 1]) / den;
-    if (!r2.empty()) r2[s] = (r2[s] - l[s] * r2[s - 1]) / den;
+    inv = 1.0 / (d[s] - l[s] * cp[s - 1]);
+    cp[s] = m < n ? u[s] * inv : 0.0;
+    r1[s] = (r1[s] - l[s] * r1[s - 1]) * inv;
+    if (!r2.empty()) r2[s] = (r2[s] - l[s] * r2[s - 1]) * inv;
   }
   for (int m = n - 1; m >= 1; --m) {
     const std::size_t s = at(m);
@@ -80,6 +94,7 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   const int l = sed.numLayers;
   const int nc = static_cast<int>(in.compounds.size());
   if (n == numSeg_ && l == numLay_ && nc == numComp_ && !rows_.empty()) return;
+  alphaWat_.clear();
   numSeg_ = n;
   numLay_ = l;
   numComp_ = nc;
@@ -98,6 +113,13 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   stoWat0_.allocate(n, nc);
   traWat_.allocate(n, nc);
   stoSed0_.allocate(l, n, nc);
+  for (auto* a : {&cEval_, &stoEval_, &dStoEval_}) a->allocate(l, n, nc);
+  // No evaluation yet: a concentration that compares with nothing.
+  for (int k = 1; k <= nc; ++k) {
+    for (int i = 0; i <= n; ++i) {
+      for (int j = 0; j <= l; ++j) cEval_(j, i, k) = std::numeric_limits<double>::quiet_NaN();
+    }
+  }
   traSed_.allocate(l, n, nc);
   amounts_.assign(at(nc), BalanceAmounts{});
   iterations_.assign(at(nc), 0);
@@ -121,13 +143,27 @@ double ImplicitSolver::waterStorage(const WaterLayerInput& in, int i, int k, dou
   return h.area[at(i)] * (1.0 + s + m) * c;
 }
 
-double ImplicitSolver::layerStorage(const SedimentSolverInput& sed, int j, int k, double c,
-                                    double* dSto) const {
+// The storage of layer j under segment i and its slope. An isotherm costs a
+// power; within kRelLinStorage of the concentration it was last evaluated at,
+// the tangent there gives the storage to 1e-12 of itself (the error is of
+// the order of the square of the relative distance), so a layer whose
+// concentration hardly moves from one iterate or step to the next is not
+// evaluated again.
+double ImplicitSolver::layerStorage(const SedimentSolverInput& sed, int j, int i, int k, double c,
+                                    double* dSto) {
+  double& cAt = cEval_(j, i, k);
+  if (std::fabs(c - cAt) <= kRelLinStorage * std::fabs(cAt)) {
+    *dSto = dStoEval_(j, i, k);
+    return stoEval_(j, i, k) + *dSto * (c - cAt);
+  }
   const FreundlichIsotherm& iso = sed.isotherm[at(k - 1)];
-  const double rhoKd = sed.rho[at(j)] * iso.kd(sed.cntOm[at(j)], c);
+  const double rhoKd = sed.rho[at(j)] * kdOf(iso, sed.cntOm[at(j)], c);
   const double theta = sed.thetaSat[at(j)];
   *dSto = areaLay_[at(j)] * (theta + rhoKd * freundlichSlope(iso, c));
-  return areaLay_[at(j)] * (theta + rhoKd) * c;
+  cAt = c;
+  dStoEval_(j, i, k) = *dSto;
+  stoEval_(j, i, k) = areaLay_[at(j)] * (theta + rhoKd) * c;
+  return stoEval_(j, i, k);
 }
 
 // The storage of every compound at the start of the step (start-of-step
@@ -149,7 +185,7 @@ void ImplicitSolver::startStorage(const WaterLayerInput& in, const SedimentSolve
       traWat_(i, k) = in.dt * cmp.cofTra * stoWat0_(i, k);
       for (int j = 1; j <= numLay_; ++j) {
         double d = 0.0;
-        stoSed0_(j, i, k) = layerStorage(sed, j, k, conSed(j, i, k), &d);
+        stoSed0_(j, i, k) = layerStorage(sed, j, i, k, conSed(j, i, k), &d);
         traSed_(j, i, k) = in.dt * sed.cofTraSed(j, k) * stoSed0_(j, i, k);
       }
     }
@@ -164,7 +200,8 @@ void ImplicitSolver::buildRows(const WaterLayerInput& in, const SedimentSolverIn
                                int k) {
   const WaterLayerCompound& c = in.compounds[at(k - 1)];
   const WaterLayerHydraulics& h = in.end;
-  const std::vector<double> alpha = spatialWeights(in.lenSeg, in.x);
+  if (alphaWat_.empty()) alphaWat_ = spatialWeights(in.lenSeg, in.x);
+  const std::vector<double>& alpha = alphaWat_;
   const int n = numSeg_;
   const int l = numLay_;
   const double dt = in.dt;
@@ -325,7 +362,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
           const std::size_t sj = at(j);
           const LayerRow& lr = layers_[s * lays + sj];
           double dSto = 0.0;
-          const double sto = layerStorage(sed, j, k, cs[sj], &dSto);
+          const double sto = layerStorage(sed, j, i, k, cs[sj], &dSto);
           const double tra = traCofSed_[sj];
           double rj = sto * (1.0 + tra) - stoSed0_(j, i, k) - lr.own * cs[sj] - lr.src;
           dS_[sj] = dSto * (1.0 + tra) - lr.own;
@@ -439,7 +476,7 @@ void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput
       const std::size_t sj = at(j);
       const LayerRow& lr = layers_[s * lays + sj];
       double d = 0.0;
-      traSed_(j, i, k) = traCofSed_[sj] * layerStorage(sed, j, k, cs[sj], &d);
+      traSed_(j, i, k) = traCofSed_[sj] * layerStorage(sed, j, i, k, cs[sj], &d);
       a.AmaTraSed -= dx * traSed_(j, i, k);
       a.AmaForSed += dx * lr.formation;
       a.AmaErsSed += dx * lr.erosion;

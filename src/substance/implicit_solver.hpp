@@ -101,9 +101,10 @@ class ImplicitSolver {
   // Storage per metre and its derivative to C, and the mobile factor.
   double waterStorage(const WaterLayerInput& in, int i, int k, double c, double* dSto, double* x,
                       double* dX) const;
-  double layerStorage(const SedimentSolverInput& sed, int j, int k, double c, double* dSto) const;
+  double layerStorage(const SedimentSolverInput& sed, int j, int i, int k, double c, double* dSto);
 
   int numSeg_ = 0, numLay_ = 0, numComp_ = 0;
+  std::vector<double> alphaWat_;                   // spatial weights of the nodes, set once
   std::vector<double> areaLay_;                    // m2, layer j
   double areaErs_ = 0.0;                           // m2, layers taking eroded soil
   std::vector<double> alphaSed_, gFixSed_, qSed_;  // per interface
@@ -113,6 +114,9 @@ class ImplicitSolver {
   std::vector<LayerRow> layers_;  // (i, j) at i * (L + 1) + j
   CompoundSegmentArray stoWat0_;  // start-of-step storage, per metre
   CompoundSedimentArray stoSed0_;
+  // The last evaluation of each layer's storage: concentration, storage and
+  // slope (see layerStorage).
+  CompoundSedimentArray cEval_, stoEval_, dStoEval_;
   CompoundSegmentArray traWat_;  // transformed in the step, per metre (positive)
   CompoundSedimentArray traSed_;
   std::vector<double> traCofSed_;  // dt k of layer j for the compound being solved
