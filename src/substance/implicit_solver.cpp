@@ -62,26 +62,19 @@ double kdOf(const FreundlichIsotherm& iso, double cntOm, double c) {
 }
 
 // Thomas algorithm: solves the tridiagonal system (l, d, u) for the
-// right-hand sides r1 and, when given, r2, in place over indices 1..n. cp
-// is workspace.
+// right-hand side r, in place over indices 1..n. cp is workspace.
 void thomas(int n, std::span<const double> l, std::span<const double> d, std::span<const double> u,
-            std::span<double> r1, std::span<double> r2, std::span<double> cp) {
+            std::span<double> r, std::span<double> cp) {
   double inv = 1.0 / d[1];
   cp[1] = n > 1 ? u[1] * inv : 0.0;
-  r1[1] *= inv;
-  if (!r2.empty()) r2[1] *= inv;
+  r[1] *= inv;
   for (int m = 2; m <= n; ++m) {
     const std::size_t s = at(m);
     inv = 1.0 / (d[s] - l[s] * cp[s - 1]);
     cp[s] = m < n ? u[s] * inv : 0.0;
-    r1[s] = (r1[s] - l[s] * r1[s - 1]) * inv;
-    if (!r2.empty()) r2[s] = (r2[s] - l[s] * r2[s - 1]) * inv;
+    r[s] = (r[s] - l[s] * r[s - 1]) * inv;
   }
-  for (int m = n - 1; m >= 1; --m) {
-    const std::size_t s = at(m);
-    r1[s] -= cp[s] * r1[s + 1];
-    if (!r2.empty()) r2[s] -= cp[s] * r2[s + 1];
-  }
+  for (int m = n - 1; m >= 1; --m) r[at(m)] -= cp[at(m)] * r[at(m) + 1];
 }
 
 }  // namespace
@@ -104,9 +97,9 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   layers_.assign(segs * lays, LayerRow{});
   aSed_.assign(segs * lays, 0.0);
   bSed_.assign(segs * lays, 0.0);
+  lowSed_.assign(segs * lays, 0.0);
   for (auto* v : {&dW_, &lW_, &uW_, &rW_, &xW_, &dxW_, &delW_}) v->assign(segs, 0.0);
-  for (auto* v :
-       {&dS_, &lS_, &uS_, &rA_, &rB_, &traCofSed_, &areaLay_, &alphaSed_, &gFixSed_, &qSed_}) {
+  for (auto* v : {&dS_, &lS_, &uS_, &rA_, &traCofSed_, &areaLay_, &alphaSed_, &gFixSed_, &qSed_}) {
     v->assign(lays, 0.0);
   }
   cp_.assign(std::max(segs, lays), 0.0);
@@ -378,17 +371,26 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
             uS_[sj] = -lr.lo;
           }
           rA_[sj] = -rj;
-          rB_[sj] = 0.0;
         }
-        rB_[1] = layers_[s * lays + 1].up;
-        thomas(l, lS_, dS_, uS_, rA_, rB_, cp_);
-        for (int j = 1; j <= l; ++j) {
-          aSed_[s * lays + at(j)] = rA_[at(j)];
-          bSed_[s * lays + at(j)] = rB_[at(j)];
+        // The column eliminated from its bottom up: each layer's row keeps
+        // the layer above only (r' and d' of layer j at aSed_ and bSed_,
+        // the latter inverted), so that layer 1 gives dc1 = a1 + b1 dC.
+        double* rP = &aSed_[s * lays];
+        double* invD = &bSed_[s * lays];
+        rP[l] = rA_[at(l)];
+        invD[l] = 1.0 / dS_[at(l)];
+        for (int j = l - 1; j >= 1; --j) {
+          const std::size_t sj = at(j);
+          const double f = uS_[sj] * invD[sj + 1];
+          rP[sj] = rA_[sj] - f * rP[sj + 1];
+          invD[sj] = 1.0 / (dS_[sj] - f * lS_[sj + 1]);
         }
+        for (int j = 2; j <= l; ++j) lowSed_[s * lays + at(j)] = lS_[at(j)];
+        const double a1 = rP[1] * invD[1];
+        const double b1 = layers_[s * lays + 1].up * invD[1];
         // Eliminated into the segment's row: dR/dc1 = -sedC.
-        dW_[s] -= r.sedC * rB_[1];
-        res -= r.sedC * rA_[1];
+        dW_[s] -= r.sedC * b1;
+        res -= r.sedC * a1;
       }
       // A dry segment keeps its concentration.
       if (in.end.area[s] <= 0.0) {
@@ -398,7 +400,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
       }
       delW_[s] = -res;
     }
-    thomas(n, lW_, dW_, uW_, delW_, {}, cp_);
+    thomas(n, lW_, dW_, uW_, delW_, cp_);
     bool converged = true;
     for (int i = 1; i <= n; ++i) {
       const std::size_t s = at(i);
@@ -409,9 +411,15 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
       if (std::fabs(del) > kTolNewtonImplicit * std::fabs(next) + kConZero) converged = false;
       c[s] = next;
       const auto cs = conSed.values(i, k);
+      const double* rP = &aSed_[s * lays];
+      const double* invD = &bSed_[s * lays];
+      const double* low = &lowSed_[s * lays];
+      double dc = 0.0;  // the change of the layer above, undamped
       for (int j = 1; j <= l; ++j) {
         const std::size_t sj = at(j);
-        double nxt = cs[sj] + aSed_[s * lays + sj] + bSed_[s * lays + sj] * del;
+        dc = j == 1 ? (rP[1] + layers_[s * lays + 1].up * del) * invD[1]
+                    : (rP[sj] - low[sj] * dc) * invD[sj];
+        double nxt = cs[sj] + dc;
         if (!linear && cs[sj] > kConDamp && nxt < 0.1 * cs[sj]) nxt = 0.1 * cs[sj];
         if (std::fabs(nxt - cs[sj]) > kTolNewtonImplicit * std::fabs(nxt) + kConZero) {
           converged = false;

@@ -122,8 +122,8 @@ class ImplicitSolver {
   std::vector<double> traCofSed_;  // dt k of layer j for the compound being solved
   // Work arrays of the Newton iteration.
   std::vector<double> dW_, lW_, uW_, rW_, xW_, dxW_, delW_;
-  std::vector<double> dS_, lS_, uS_, rA_, rB_, cp_;  // one column
-  std::vector<double> aSed_, bSed_;                  // (i, j) as layers_
+  std::vector<double> dS_, lS_, uS_, rA_, cp_;  // one column
+  std::vector<double> aSed_, bSed_, lowSed_;    // eliminated columns, (i, j) as layers_
   std::vector<BalanceAmounts> amounts_;
   std::vector<int> iterations_;
 };
