@@ -71,7 +71,7 @@ bool RunOptions::exposureReport() { return yes(exposureReport_, "ExposureReport"
 bool RunOptions::percentileReport() { return yes(percentileReport_, "PercentileReport"); }
 
 TimeStepOption RunOptions::optTimStp() {
-  return static_cast<TimeStepOption>(option(optTimStp_, "OptTimStp", "Input Calc"));
+  return static_cast<TimeStepOption>(option(optTimStp_, "OptTimStp", "Input Calc Implicit"));
 }
 
 bool RunOptions::printCumulatives() {

@@ -11,7 +11,7 @@ class Run;
 // OptHyd and OptTem after resolution (Automatic becomes OnLine or OffLine).
 enum class PassOption { OnLine = 1, OffLine, Stationary, Only, Automatic };
 enum class InputInterval { Daily = 1, Hourly };
-enum class TimeStepOption { Input = 1, Calc };
+enum class TimeStepOption { Input = 1, Calc, Implicit };
 enum class DateFormat { DaysFromSta = 1, DaysFrom1900, Years };
 enum class FlowOption { Constant = 1, Variable };
 enum class WaterSystemType { Pond = 1, WaterCourse, Constant };

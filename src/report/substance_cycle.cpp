@@ -143,6 +143,9 @@ void SubstanceCycle::initialise() {
   cp.updateVolatilisationCoefficients(run_.waterTemperature().temWat());
 
   variableFlow_ = options.optFloWat() == FlowOption::Variable;
+  if (options.optTimStp() == TimeStepOption::Implicit) {
+    implicit_ = std::make_unique<ImplicitScheme>(run_, water_, sediment_);
+  }
   // The entry files of DRALO and BRAX carry the drain water's substance too.
   if (variableFlow_) lo.openEntryFiles();
 
@@ -290,6 +293,7 @@ void SubstanceCycle::pecSedimentStep() {
 // before it is rounded to whole steps; the hydrology is interpolated over
 // the n sub-steps.
 void SubstanceCycle::chooseSubSteps() {
+  if (implicit_) return implicitSubSteps();
   Hydrology& hy = run_.hydrology();
   // The stability rule evaluates the start and end of the whole step.
   hy.prepareSubSteps(1);
@@ -304,6 +308,7 @@ void SubstanceCycle::chooseSubSteps() {
 // water layer the sediment's top layer before the sediment moves, the
 // sediment the water layer's start-of-step values.
 void SubstanceCycle::subStep(int subStep) {
+  if (implicit_) return implicitSubStep(subStep);
   copyTopLayer();
   water_.step(subStep, dt_, top_);
   last_ = &water_.gather(subStep, dt_);
@@ -360,6 +365,7 @@ void SubstanceCycle::copyTopLayer() {
 }
 
 void SubstanceCycle::updateBalance() {
+  if (implicit_) return implicitBalance();
   const int nc = balance_.numCompounds();
   for (int k = 1; k <= nc; ++k) {
     BalanceAmounts a;

@@ -18,6 +18,7 @@
 #include "report/summary_report.hpp"
 #include "report/targets.hpp"
 #include "substance/compound_arrays.hpp"
+#include "substance/implicit_solver.hpp"
 #include "substance/sediment_solver.hpp"
 #include "substance/water_layer.hpp"
 
@@ -144,6 +145,11 @@ class SubstanceCycle {
   void chooseSubSteps();
   // ConLiqSed of the top layer, which the water layer reads.
   void copyTopLayer();
+  // OptTimStp Implicit (substance_cycle_implicit.cpp): the sub-steps, one
+  // sub-step of water layer and sediment together, and its balance.
+  void implicitSubSteps();
+  void implicitSubStep(int subStep);
+  void implicitBalance();
 
   void updateStretchAverages();
   static bool printing(const PrintSwitch& sw) { return sw.known && sw.yes; }
@@ -205,6 +211,8 @@ class SubstanceCycle {
   Targets targets_;
   std::unique_ptr<TwaExposureSeries> exposureSeries_;
   SummaryReport summary_;
+  // Set with OptTimStp Implicit: replaces the explicit solvers' sub-steps.
+  std::unique_ptr<ImplicitScheme> implicit_;
 };
 
 }  // namespace korvan

@@ -487,6 +487,14 @@ void SedimentSolver::stepCompound(int k, double dt, std::span<const double> conL
   }
 }
 
+void SedimentSolver::setConLiqSed(const CompoundSedimentArray& conLiqSed) {
+  initialise();
+  ConLiqSed_ = conLiqSed;
+  for (int k = 1; k <= in_.numCompounds; ++k) {
+    for (int i = 1; i <= in_.numSeg; ++i) updateKdColumn(i, k);
+  }
+}
+
 void SedimentSolver::updatePhases() {
   if (run_ == nullptr) return;
   run_->compounds().updateSorptionSed(ConLiqSed_, KdSed_);

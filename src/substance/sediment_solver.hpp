@@ -155,6 +155,9 @@ class SedimentSolver {
   double conLiqSedStart(int j, int i, int k) const { return ConLiqSedSta_(j, i, k); }
   double conLiqSedNew(int j, int i, int k) const { return ConLiqSedNew_(j, i, k); }
   const CompoundSedimentArray& conLiqSed() const { return ConLiqSed_; }
+  // Takes ConLiqSed of every column from a scheme that advances the sediment
+  // itself (OptTimStp Implicit), with the sorption coefficients it implies.
+  void setConLiqSed(const CompoundSedimentArray& conLiqSed);
   // Run only: sorbed contents and ConSysSed of the compound module at the
   // current ConLiqSed.
   void updatePhases();

@@ -1,0 +1,577 @@
+#include "substance/implicit_solver.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "driver/messages.hpp"
+#include "driver/run.hpp"
+#include "hydrology/hydrology.hpp"
+#include "input/numbers.hpp"
+#include "input/records.hpp"
+#include "input/run_options.hpp"
+#include "input/sim_clock.hpp"
+#include "substance/compounds.hpp"
+#include "substance/loadings.hpp"
+
+namespace korvan {
+
+namespace {
+
+constexpr const char* kRoutine = "ImplicitScheme";
+// Below this a concentration (g.m-3) counts as zero in the convergence test.
+constexpr double kConZero = 1e-20;
+// A Newton step of a Freundlich iterate is held to a tenth of the iterate
+// while the iterate lies above this (g.m-3): the isotherm's tangent would
+// throw it below zero, from where convergence is slow. Below it the step is
+// free, so that a solution near or below zero is reached.
+constexpr double kConDamp = 1e-12;
+// Relative distance from the last evaluation of a layer's isotherm within
+// which its tangent stands for it.
+constexpr double kRelLinStorage = 1e-6;
+
+std::size_t at(int i) {
+  return static_cast<std::size_t>(i);
+}
+
+double valueAt(const std::vector<double>& v, int i) {
+  return v.empty() ? 0.0 : v[at(i)];
+}
+
+// Cross-section at node i, weighted as the concentration at the node.
+double nodeArea(const WaterLayerHydraulics& h, std::span<const double> alpha, int i, int n) {
+  if (i <= 0) return h.area[1];
+  if (i >= n) return h.area[at(n)];
+  return (1.0 - alpha[at(i)]) * h.area[at(i)] + alpha[at(i)] * h.area[at(i + 1)];
+}
+
+// Derivative factor of C x Kd(C) to C: the exponent where the isotherm
+// bends, 1 where it is linear or frozen at its lower limit.
+double freundlichSlope(const FreundlichIsotherm& iso, double c) {
+  return iso.linear || c <= kConLiqMinFre ? 1.0 : iso.expFre;
+}
+
+// The isotherm's coefficient, as FreundlichIsotherm::kd, with the power
+// taken as exp(log): the same value to a few units of the last digit, at
+// half the cost.
+double kdOf(const FreundlichIsotherm& iso, double cntOm, double c) {
+  const double kdRef = cntOm * iso.kom;
+  if (iso.linear) return kdRef;
+  if (c > kConLiqMinFre) return kdRef * std::exp((iso.expFre - 1.0) * std::log(c / iso.conLiqRef));
+  return kdRef * iso.frozen;
+}
+
+// Thomas algorithm: solves the tridiagonal system (l, d, u) for the
+// right-hand side r, in place over indices 1..n. cp is workspace.
+void thomas(int n, std::span<const double> l, std::span<const double> d, std::span<const double> u,
+            std::span<double> r, std::span<double> cp) {
+  double inv = 1.0 / d[1];
+  cp[1] = n > 1 ? u[1] * inv : 0.0;
+  r[1] *= inv;
+  for (int m = 2; m <= n; ++m) {
+    const std::size_t s = at(m);
+    inv = 1.0 / (d[s] - l[s] * cp[s - 1]);
+    cp[s] = m < n ? u[s] * inv : 0.0;
+    r[s] = (r[s] - l[s] * r[s - 1]) * inv;
+  }
+  for (int m = n - 1; m >= 1; --m) r[at(m)] -= cp[at(m)] * r[at(m) + 1];
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Set-up
+
+void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInput& sed) {
+  const int n = in.numSeg;
+  const int l = sed.numLayers;
+  const int nc = static_cast<int>(in.compounds.size());
+  if (n == numSeg_ && l == numLay_ && nc == numComp_ && !rows_.empty()) return;
+  alphaWat_.clear();
+  numSeg_ = n;
+  numLay_ = l;
+  numComp_ = nc;
+  const std::size_t segs = at(n) + 1;
+  const std::size_t lays = at(l) + 1;
+  rows_.assign(segs, WaterRow{});
+  layers_.assign(segs * lays, LayerRow{});
+  aSed_.assign(segs * lays, 0.0);
+  bSed_.assign(segs * lays, 0.0);
+  lowSed_.assign(segs * lays, 0.0);
+  for (auto* v : {&dW_, &lW_, &uW_, &rW_, &xW_, &dxW_, &delW_}) v->assign(segs, 0.0);
+  for (auto* v : {&dS_, &lS_, &uS_, &rA_, &traCofSed_, &areaLay_, &alphaSed_, &gFixSed_, &qSed_}) {
+    v->assign(lays, 0.0);
+  }
+  cp_.assign(std::max(segs, lays), 0.0);
+  stoWat0_.allocate(n, nc);
+  traWat_.allocate(n, nc);
+  stoSed0_.allocate(l, n, nc);
+  for (auto* a : {&cEval_, &stoEval_, &dStoEval_}) a->allocate(l, n, nc);
+  // No evaluation yet: a concentration that compares with nothing.
+  for (int k = 1; k <= nc; ++k) {
+    for (int i = 0; i <= n; ++i) {
+      for (int j = 0; j <= l; ++j) cEval_(j, i, k) = std::numeric_limits<double>::quiet_NaN();
+    }
+  }
+  traSed_.allocate(l, n, nc);
+  amounts_.assign(at(nc), BalanceAmounts{});
+  iterations_.assign(at(nc), 0);
+  areaErs_ = 0.0;
+  for (int j = 1; j <= l; ++j) {
+    areaLay_[at(j)] = sed.widSedLayer[at(j)] * sed.thiLay[at(j)];
+    if (j <= sed.numLayErs) areaErs_ += areaLay_[at(j)];
+  }
+}
+
+double ImplicitSolver::waterStorage(const WaterLayerInput& in, int i, int k, double c, double* dSto,
+                                    double* x, double* dX) const {
+  const WaterLayerCompound& cmp = in.compounds[at(k - 1)];
+  const WaterLayerHydraulics& h = in.end;
+  const double s = in.conSus * cmp.isoSusSol.kd(in.cntOmSusSol, c);
+  const double m = cmp.cofSorMph * amaMphPerVolume(in.amaMphWatLay, h.perWet[at(i)], h.area[at(i)]);
+  const double slope = 1.0 + s * freundlichSlope(cmp.isoSusSol, c);
+  *x = c * (1.0 + s);
+  *dX = slope;
+  *dSto = h.area[at(i)] * (slope + m);
+  return h.area[at(i)] * (1.0 + s + m) * c;
+}
+
+// The storage of layer j under segment i and its slope. An isotherm costs a
+// power; within kRelLinStorage of the concentration it was last evaluated at,
+// the tangent there gives the storage to 1e-12 of itself (the error is of
+// the order of the square of the relative distance), so a layer whose
+// concentration hardly moves from one iterate or step to the next is not
+// evaluated again.
+double ImplicitSolver::layerStorage(const SedimentSolverInput& sed, int j, int i, int k, double c,
+                                    double* dSto) {
+  double& cAt = cEval_(j, i, k);
+  if (std::fabs(c - cAt) <= kRelLinStorage * std::fabs(cAt)) {
+    *dSto = dStoEval_(j, i, k);
+    return stoEval_(j, i, k) + *dSto * (c - cAt);
+  }
+  const FreundlichIsotherm& iso = sed.isotherm[at(k - 1)];
+  const double rhoKd = sed.rho[at(j)] * kdOf(iso, sed.cntOm[at(j)], c);
+  const double theta = sed.thetaSat[at(j)];
+  *dSto = areaLay_[at(j)] * (theta + rhoKd * freundlichSlope(iso, c));
+  cAt = c;
+  dStoEval_(j, i, k) = *dSto;
+  stoEval_(j, i, k) = areaLay_[at(j)] * (theta + rhoKd) * c;
+  return stoEval_(j, i, k);
+}
+
+// The storage of every compound at the start of the step (start-of-step
+// hydraulics), which is also the mass the balance holds at that time.
+void ImplicitSolver::startStorage(const WaterLayerInput& in, const SedimentSolverInput& sed,
+                                  const CompoundSegmentArray& conWat,
+                                  const CompoundSedimentArray& conSed) {
+  const WaterLayerHydraulics& h = in.start;
+  for (int k = 1; k <= numComp_; ++k) {
+    const WaterLayerCompound& cmp = in.compounds[at(k - 1)];
+    for (int i = 1; i <= numSeg_; ++i) {
+      const double c = conWat(i, k);
+      const double s = in.conSus * cmp.isoSusSol.kd(in.cntOmSusSol, c);
+      const double m =
+          cmp.cofSorMph * amaMphPerVolume(in.amaMphWatLay, h.perWet[at(i)], h.area[at(i)]);
+      stoWat0_(i, k) = h.area[at(i)] * (1.0 + s + m) * c;
+      // Until the compound is solved, its transformation is the start-of-
+      // step one (for a daughter listed before its parent).
+      traWat_(i, k) = in.dt * cmp.cofTra * stoWat0_(i, k);
+      for (int j = 1; j <= numLay_; ++j) {
+        double d = 0.0;
+        stoSed0_(j, i, k) = layerStorage(sed, j, i, k, conSed(j, i, k), &d);
+        traSed_(j, i, k) = in.dt * sed.cofTraSed(j, k) * stoSed0_(j, i, k);
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Rows of the system
+
+void ImplicitSolver::buildRows(const WaterLayerInput& in, const SedimentSolverInput& sed,
+                               const FormationFractions& f, const CompoundSegmentArray* erosion,
+                               int k) {
+  const WaterLayerCompound& c = in.compounds[at(k - 1)];
+  const WaterLayerHydraulics& h = in.end;
+  if (alphaWat_.empty()) alphaWat_ = spatialWeights(in.lenSeg, in.x);
+  const std::vector<double>& alpha = alphaWat_;
+  const int n = numSeg_;
+  const int l = numLay_;
+  const double dt = in.dt;
+  // The sediment surface: seepage per metre of water course (positive
+  // downwards) and the diffusion conductance over half the top layer.
+  const double qTop = l > 0 ? sed.widRefSpg * sed.flwWatSpgSed[0] : 0.0;
+  gTop_ =
+      l > 0 ? sed.widSedInterface[0] * sed.thetaSat[1] * sed.cofDifSed(1, k) / (0.5 * sed.thiLay[1])
+            : 0.0;
+  for (int i = 1; i <= n; ++i) {
+    WaterRow r;
+    const double dx = in.lenSeg[at(i)];
+    if (i < n) {
+      const double q = h.qBou[at(i)];
+      const double a = alpha[at(i)];
+      const double dis = dt * 2.0 * nodeArea(h, alpha, i, n) * h.cofDisPhs[at(i)] /
+                         (dx * (dx + in.lenSeg[at(i + 1)]));
+      r.ownX += -dt * q / dx * (1.0 - a) - dis;
+      r.dnX += -dt * q / dx * a + dis;
+    } else {
+      r.dwn = -dt * h.qBou[at(n)] / dx;  // the outflow carries the last segment's X
+      r.ownX += r.dwn;
+    }
+    if (i > 1) {
+      const double q = h.qBou[at(i - 1)];
+      const double a = alpha[at(i - 1)];
+      const double dis = dt * 2.0 * nodeArea(h, alpha, i - 1, n) * h.cofDisPhs[at(i - 1)] /
+                         (dx * (in.lenSeg[at(i - 1)] + dx));
+      r.upX += dt * q / dx * (1.0 - a) + dis;
+      r.ownX += dt * q / dx * a - dis;
+    } else if (h.qBou[0] >= 0.0) {
+      r.inflow = dt * h.qBou[0] / dx * c.conSysUps;
+    } else {
+      r.ups = dt * h.qBou[0] / dx;  // flow leaving upstream
+      r.ownX += r.ups;
+    }
+    const double b = h.width[at(i)];
+    r.vol = -dt * c.cofVol * b;
+    r.airExc = dt * c.cofVol * b * c.conLiqEquAir;
+    r.atmDep = dt * valueAt(c.ratAtmDep, i) * b;
+    r.dra = dt * valueAt(c.flmDra, i);
+    r.rnf = dt * valueAt(c.flmRnf, i);
+    r.upsCatch = dt * valueAt(c.flmUpsCatch, i);
+    for (int p = 1; p <= numComp_; ++p) {
+      if (p != k && f.water(p, k) != 0.0) r.formation += f.water(p, k) * traWat_(i, p);
+    }
+    // Seepage carries the concentration of the side it leaves (upward
+    // seepage not into the water layer in the Orlan edition); diffusion
+    // drives the difference.
+    if (l > 0) {
+      if (qTop > 0.0) {
+        r.exc = -dt * qTop;
+      } else if (in.upwardSeepageCarriesSediment) {
+        r.sedC = -dt * qTop;
+      }
+      r.exc -= dt * gTop_;
+      r.sedC += dt * gTop_;
+    }
+    r.ownC = r.vol + r.exc;
+    r.src = r.inflow + r.airExc + r.atmDep + r.dra + r.rnf + r.upsCatch + r.formation;
+    rows_[at(i)] = r;
+  }
+  if (l == 0) return;
+
+  // Inner interfaces of a column: the same for every segment.
+  for (int j = 0; j <= l; ++j) qSed_[at(j)] = sed.widRefSpg * sed.flwWatSpgSed[at(j)];
+  for (int j = 1; j < l; ++j) {
+    const double t1 = sed.thiLay[at(j)];
+    const double t2 = sed.thiLay[at(j + 1)];
+    const double dist = 0.5 * (t1 + t2);
+    const double theta = (sed.thetaSat[at(j)] * t1 + sed.thetaSat[at(j + 1)] * t2) / (t1 + t2);
+    const double w = sed.widSedInterface[at(j)];
+    const double v = qSed_[at(j)] / w;
+    const double cofDis = sed.lenDisSedLiq[at(j)] * std::fabs(v / sed.thetaSat[at(j)]);
+    alphaSed_[at(j)] = 0.5 * t1 / dist;
+    gFixSed_[at(j)] = w * theta * (sed.cofDifSed(j, k) + cofDis) / dist;
+  }
+  for (int j = 1; j <= l; ++j) traCofSed_[at(j)] = dt * sed.cofTraSed(j, k);
+  const std::size_t lays = at(l) + 1;
+  for (int i = 1; i <= n; ++i) {
+    const double ers = erosion != nullptr ? (*erosion)(i, k) : 0.0;
+    for (int j = 1; j <= l; ++j) {
+      LayerRow r;
+      const std::size_t s = at(j);
+      if (j == 1) {
+        // The water layer is the upper neighbour.
+        if (qTop > 0.0) {
+          r.up += dt * qTop;
+        } else {
+          r.own += dt * qTop;
+        }
+        r.up += dt * gTop_;
+        r.own -= dt * gTop_;
+      } else {
+        r.up += dt * (qSed_[s - 1] * (1.0 - alphaSed_[s - 1]) + gFixSed_[s - 1]);
+        r.own += dt * (qSed_[s - 1] * alphaSed_[s - 1] - gFixSed_[s - 1]);
+      }
+      if (j == l) {
+        const double q = qSed_[s];
+        if (q < 0.0) {
+          r.bot = -dt * q * sed.conWatSpg;
+        } else {
+          r.own -= dt * q;
+        }
+      } else {
+        r.own -= dt * (qSed_[s] * (1.0 - alphaSed_[s]) + gFixSed_[s]);
+        r.lo += dt * (-qSed_[s] * alphaSed_[s] + gFixSed_[s]);
+      }
+      for (int p = 1; p <= numComp_; ++p) {
+        if (p != k && f.sediment(p, k) != 0.0) r.formation += f.sediment(p, k) * traSed_(j, i, p);
+      }
+      if (j <= sed.numLayErs && areaErs_ > 0.0) r.erosion = dt * ers * areaLay_[s] / areaErs_;
+      r.src = r.bot + r.formation + r.erosion;
+      layers_[at(i) * lays + s] = r;
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Newton iteration
+
+bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput& sed, int k,
+                            std::span<double> c, CompoundSedimentArray& conSed) {
+  const int n = numSeg_;
+  const int l = numLay_;
+  const std::size_t lays = at(l) + 1;
+  const double traW = in.dt * in.compounds[at(k - 1)].cofTra;
+  const bool linear =
+      in.compounds[at(k - 1)].isoSusSol.linear && (l == 0 || sed.isotherm[at(k - 1)].linear);
+  int& count = iterations_[at(k - 1)];
+  for (count = 1; count <= kMaxItImplicit; ++count) {
+    // Mobile concentrations and their slopes at the iterate.
+    for (int i = 1; i <= n; ++i) {
+      double dSto = 0.0;
+      const double sto = waterStorage(in, i, k, c[at(i)], &dSto, &xW_[at(i)], &dxW_[at(i)]);
+      rW_[at(i)] = sto * (1.0 + traW) - stoWat0_(i, k);
+      dW_[at(i)] = dSto * (1.0 + traW);
+    }
+    for (int i = 1; i <= n; ++i) {
+      const WaterRow& r = rows_[at(i)];
+      const std::size_t s = at(i);
+      double res = rW_[s] - r.ownX * xW_[s] - r.ownC * c[s] - r.src;
+      dW_[s] -= r.ownX * dxW_[s] + r.ownC;
+      lW_[s] = uW_[s] = 0.0;
+      if (i > 1) {
+        res -= r.upX * xW_[s - 1];
+        lW_[s] = -r.upX * dxW_[s - 1];
+      }
+      if (i < n) {
+        res -= r.dnX * xW_[s + 1];
+        uW_[s] = -r.dnX * dxW_[s + 1];
+      }
+      if (l > 0) {
+        // The column under the segment: J_col (a + b dC) = -r - e1 dR/dC x dC.
+        const auto cs = conSed.values(i, k);
+        res -= r.sedC * cs[1];
+        for (int j = 1; j <= l; ++j) {
+          const std::size_t sj = at(j);
+          const LayerRow& lr = layers_[s * lays + sj];
+          double dSto = 0.0;
+          const double sto = layerStorage(sed, j, i, k, cs[sj], &dSto);
+          const double tra = traCofSed_[sj];
+          double rj = sto * (1.0 + tra) - stoSed0_(j, i, k) - lr.own * cs[sj] - lr.src;
+          dS_[sj] = dSto * (1.0 + tra) - lr.own;
+          lS_[sj] = uS_[sj] = 0.0;
+          if (j > 1) {
+            rj -= lr.up * cs[sj - 1];
+            lS_[sj] = -lr.up;
+          } else {
+            rj -= lr.up * c[s];
+          }
+          if (j < l) {
+            rj -= lr.lo * cs[sj + 1];
+            uS_[sj] = -lr.lo;
+          }
+          rA_[sj] = -rj;
+        }
+        // The column eliminated from its bottom up: each layer's row keeps
+        // the layer above only (r' and d' of layer j at aSed_ and bSed_,
+        // the latter inverted), so that layer 1 gives dc1 = a1 + b1 dC.
+        double* rP = &aSed_[s * lays];
+        double* invD = &bSed_[s * lays];
+        rP[l] = rA_[at(l)];
+        invD[l] = 1.0 / dS_[at(l)];
+        for (int j = l - 1; j >= 1; --j) {
+          const std::size_t sj = at(j);
+          const double f = uS_[sj] * invD[sj + 1];
+          rP[sj] = rA_[sj] - f * rP[sj + 1];
+          invD[sj] = 1.0 / (dS_[sj] - f * lS_[sj + 1]);
+        }
+        for (int j = 2; j <= l; ++j) lowSed_[s * lays + at(j)] = lS_[at(j)];
+        const double a1 = rP[1] * invD[1];
+        const double b1 = layers_[s * lays + 1].up * invD[1];
+        // Eliminated into the segment's row: dR/dc1 = -sedC.
+        dW_[s] -= r.sedC * b1;
+        res -= r.sedC * a1;
+      }
+      // A dry segment keeps its concentration.
+      if (in.end.area[s] <= 0.0) {
+        dW_[s] = 1.0;
+        lW_[s] = uW_[s] = 0.0;
+        res = 0.0;
+      }
+      delW_[s] = -res;
+    }
+    thomas(n, lW_, dW_, uW_, delW_, cp_);
+    bool converged = true;
+    for (int i = 1; i <= n; ++i) {
+      const std::size_t s = at(i);
+      double next = c[s] + delW_[s];
+      // A Freundlich step that would overshoot below zero is held back.
+      if (!linear && c[s] > kConDamp && next < 0.1 * c[s]) next = 0.1 * c[s];
+      const double del = next - c[s];
+      if (std::fabs(del) > kTolNewtonImplicit * std::fabs(next) + kConZero) converged = false;
+      c[s] = next;
+      const auto cs = conSed.values(i, k);
+      const double* rP = &aSed_[s * lays];
+      const double* invD = &bSed_[s * lays];
+      const double* low = &lowSed_[s * lays];
+      double dc = 0.0;  // the change of the layer above, undamped
+      for (int j = 1; j <= l; ++j) {
+        const std::size_t sj = at(j);
+        dc = j == 1 ? (rP[1] + layers_[s * lays + 1].up * del) * invD[1]
+                    : (rP[sj] - low[sj] * dc) * invD[sj];
+        double nxt = cs[sj] + dc;
+        if (!linear && cs[sj] > kConDamp && nxt < 0.1 * cs[sj]) nxt = 0.1 * cs[sj];
+        if (std::fabs(nxt - cs[sj]) > kTolNewtonImplicit * std::fabs(nxt) + kConZero) {
+          converged = false;
+        }
+        cs[sj] = nxt;
+      }
+    }
+    // A linear system is solved exactly by one step.
+    if (linear || converged) return true;
+  }
+  count = kMaxItImplicit;
+  return false;
+}
+
+// The balance amounts from the contributions with the end-of-step
+// concentrations, and the compound's transformation for its daughters.
+void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput& sed, int k,
+                            std::span<const double> c, const CompoundSedimentArray& conSed) {
+  BalanceAmounts a;
+  const int n = numSeg_;
+  const int l = numLay_;
+  const std::size_t lays = at(l) + 1;
+  const double traW = in.dt * in.compounds[at(k - 1)].cofTra;
+  double internal = 0.0;
+  for (int i = 1; i <= n; ++i) {
+    const std::size_t s = at(i);
+    const WaterRow& r = rows_[s];
+    const double dx = in.lenSeg[s];
+    double dSto = 0.0, x = 0.0, dX = 0.0;
+    const double sto = waterStorage(in, i, k, c[s], &dSto, &x, &dX);
+    traWat_(i, k) = traW * sto;
+    a.AmaTraWatLay -= dx * traWat_(i, k);
+    a.AmaForWatLay += dx * r.formation;
+    a.AmaVolWatLay += dx * (r.vol * c[s] + r.airExc);
+    a.AmaAtmDepWatLay += dx * r.atmDep;
+    a.AmaDraWatLay += dx * r.dra;
+    a.AmaRnoWatLay += dx * r.rnf;
+    const auto cs = conSed.values(i, k);
+    const double c1 = l > 0 ? cs[1] : 0.0;
+    a.excWatLay += dx * (r.exc * c[s] + r.sedC * c1);
+    a.AmaDwnWatLay += dx * r.dwn * x;
+    a.AmaUpsWatLay += dx * (r.inflow + r.ups * x + r.upsCatch);
+    double tr = (r.ownX - r.dwn - r.ups) * x;
+    if (i > 1) {
+      double d0 = 0.0, xu = 0.0, dxu = 0.0;
+      waterStorage(in, i - 1, k, c[s - 1], &d0, &xu, &dxu);
+      tr += r.upX * xu;
+    }
+    if (i < n) {
+      double d0 = 0.0, xd = 0.0, dxd = 0.0;
+      waterStorage(in, i + 1, k, c[s + 1], &d0, &xd, &dxd);
+      tr += r.dnX * xd;
+    }
+    internal += dx * tr;
+    if (l == 0) continue;
+    // The sediment: surface exchange, bottom, transformation, formation,
+    // erosion.
+    const double qTop = sed.widRefSpg * sed.flwWatSpgSed[0];
+    const double adv = qTop > 0.0 ? in.dt * qTop * c[s] : in.dt * qTop * c1;
+    a.excSed += dx * (adv + in.dt * gTop_ * (c[s] - c1));
+    for (int j = 1; j <= l; ++j) {
+      const std::size_t sj = at(j);
+      const LayerRow& lr = layers_[s * lays + sj];
+      double d = 0.0;
+      traSed_(j, i, k) = traCofSed_[sj] * layerStorage(sed, j, i, k, cs[sj], &d);
+      a.AmaTraSed -= dx * traSed_(j, i, k);
+      a.AmaForSed += dx * lr.formation;
+      a.AmaErsSed += dx * lr.erosion;
+    }
+    const LayerRow& bottom = layers_[s * lays + at(l)];
+    const double qBot = qSed_[at(l)];
+    a.AmaDwnSed += dx * (qBot < 0.0 ? bottom.bot : -in.dt * qBot * cs[at(l)]);
+  }
+  // Advection and dispersion between segments cancel to round-off; kept with
+  // the upstream inflow, as the explicit scheme does.
+  a.AmaUpsWatLay += internal;
+  amounts_[at(k - 1)] = a;
+}
+
+bool ImplicitSolver::solve(const WaterLayerInput& in, const SedimentSolverInput& sed,
+                           const FormationFractions& fractions, CompoundSegmentArray& conWat,
+                           CompoundSedimentArray& conSed, const CompoundSegmentArray* erosion) {
+  allocate(in, sed);
+  startStorage(in, sed, conWat, conSed);
+  bool ok = true;
+  for (int k = 1; k <= numComp_; ++k) {
+    buildRows(in, sed, fractions, erosion, k);
+    ok = newton(in, sed, k, conWat.values(k), conSed) && ok;
+    finish(in, sed, k, conWat.values(k), conSed);
+  }
+  return ok;
+}
+
+// ---------------------------------------------------------------------------
+// In a run
+
+ImplicitScheme::ImplicitScheme(Run& run, WaterLayerSolver& water, SedimentSolver& sediment)
+    : run_(run), water_(water), sediment_(sediment) {}
+
+SubstanceTimeStep ImplicitScheme::timeStep() {
+  if (!timStpRead_) {
+    timStpRead_ = true;
+    if (run_.records().getRecord("TimStpImp", 2, {.mustExist = false})) {
+      timStpImp_ = run_.numbers().rdFloat("TimStpImp", {.unit = "(s)", .min = 1.0, .max = 86400.0});
+    }
+  }
+  const double outer = run_.options().optInp() == InputInterval::Daily ? 86400.0 : 3600.0;
+  const int n = std::max(1, static_cast<int>(std::ceil(outer / timStpImp_ - 1e-9)));
+  return {outer / n, n};
+}
+
+void ImplicitScheme::step(int subStep, double dt) {
+  const WaterLayerInput& in = water_.gather(subStep, dt);
+  Compounds& cp = run_.compounds();
+  Hydrology& hy = run_.hydrology();
+  SedimentSolverInput& sed = sediment_.input();
+  const int nc = cp.numCompounds();
+  if (!fractions_.water.allocated()) {
+    fractions_.water.allocate(nc);
+    fractions_.sediment.allocate(nc);
+    for (int p = 1; p <= nc; ++p) {
+      for (int d = 1; d <= nc; ++d) {
+        fractions_.water(p, d) = cp.fraMasPrtDauWat(p, d);
+        fractions_.sediment(p, d) = cp.fraMasPrtDauSed(p, d);
+      }
+    }
+    conSed_ = sediment_.conLiqSed();
+    erosion_.allocate(in.numSeg, nc);
+  }
+  for (int j = 0; j <= sed.numLayers; ++j) sed.flwWatSpgSed[at(j)] = hy.flwWatSpgSed(j);
+  if (sed.numLayers > 0) sed.cofTraSed = cp.cofTraSedAll();
+  const bool erosion = run_.options().optFloWat() == FlowOption::Variable &&
+                       run_.options().optLoa() == LoadingSource::QUIB;
+  if (erosion) {
+    const LoadingEntries& en = run_.loadings().entries();
+    const double width = hy.widEntErs();
+    for (int k = 1; k <= nc; ++k) {
+      for (int i = 1; i <= in.numSeg; ++i) erosion_(i, k) = en.flmErsPrevious(i, k) * width;
+    }
+  }
+  conSed_ = sediment_.conLiqSed();
+  if (!solver_.solve(in, sed, fractions_, water_.conLiqWatLay(), conSed_,
+                     erosion ? &erosion_ : nullptr)) {
+    run_.messages().fatal(kRoutine,
+                          "Number of iterations for implicit scheme needed is greater than "
+                          "maximum number of 50",
+                          "This error should not occur - please report");
+  }
+  sediment_.setConLiqSed(conSed_);
+  if (in.checkSolubility && !cp.solubilityExceeded()) {
+    for (int k = 1; k <= nc; ++k) cp.checkSolubility(k, water_.conLiqWatLay().values(k), in.time);
+  }
+}
+
+}  // namespace korvan
