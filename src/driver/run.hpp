@@ -39,10 +39,11 @@ class SubstanceCycle;
 
 // What a run takes from its surroundings.
 struct Environment {
-  std::filesystem::path workDir;   // the working directory of the run
-  std::vector<std::string> args;   // command-line arguments after the program name
-  std::ostream* console = nullptr; // standard output when null
-  bool terminal = false;           // the console is a terminal
+  std::filesystem::path workDir;    // the working directory of the run
+  std::vector<std::string> args;    // command-line arguments after the program name
+  std::ostream* console = nullptr;  // standard output when null
+  bool terminal = false;            // the console is a terminal
+  int threads = 0;  // threads of the solvers (--threads); 0: OMP_NUM_THREADS or every core
   std::function<platform::LocalTime()> now = platform::localTime;
 };
 

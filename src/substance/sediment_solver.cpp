@@ -5,6 +5,10 @@
 #include <cstdint>
 #include <limits>
 
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
 #include "core/layout.hpp"
 #include "driver/messages.hpp"
 #include "driver/run.hpp"
@@ -162,16 +166,21 @@ void SedimentSolver::allocate() {
   int_.assign(n, Interface{});
   AreaLay_.assign(n, 0.0);
   Qs_.assign(n, 0.0);
-  for (auto* v : {&gFix_, &gDt_, &numPerDtR_, &kdIt_, &kdArg_, &lbd_, &ldd_, &lod_, &rbd_, &rdd_, &rod_, &src_, &kdSta_, &stoSta_, &tra_,
-                  &advOwn_, &advUpp_, &advLow_, &disOwn_, &disUpp_, &disLow_, &for_, &ers_}) {
-    v->assign(n, 0.0);
-  }
+  for (auto* v : {&gFix_, &gDt_, &numPerDtR_, &kdSta_}) v->assign(n, 0.0);
   CofExcTop_.allocate(0, in_.numCompounds);
-  for (auto* a : {&ConLiqSed_, &ConLiqSedSta_, &ConLiqSedNew_, &KdSed_}) {
+  kdRef_.allocate(l, in_.numCompounds);
+  for (auto* a : {&ConLiqSed_, &ConLiqSedSta_, &KdSed_}) {
     a->allocate(l, in_.numSeg, in_.numCompounds);
   }
-  for (auto& a : terms_) a.allocate(l, in_.numSeg, in_.numCompounds);
+  for (auto& a : sums_) a.allocate(in_.numSeg, in_.numCompounds);
   for (auto& a : boundaries_) a.allocate(in_.numSeg, in_.numCompounds);
+  StepCoefficients& sc = step_;
+  for (auto* v : {&sc.advOwn, &sc.advUpp, &sc.advLow, &sc.dtArea}) v->assign(n, 0.0);
+  for (auto* a : {&sc.dtCofTra, &sc.gFix, &sc.dtG}) a->allocate(l, in_.numCompounds);
+  sc.dtG0.assign(at(in_.numCompounds), 0.0);
+  sc.ownDisTop.assign(at(in_.numCompounds), 0.0);
+  work_.assign(1, ColumnWork{});
+  work_.front().allocate(n);
 }
 
 void SedimentSolver::setWeights() {
@@ -200,6 +209,8 @@ void SedimentSolver::setWeights() {
   // top layer): the conductance the water layer shares.
   for (int k = 1; k <= in_.numCompounds; ++k) {
     CofExcTop_(0, k) = in_.widSedInterface[0] * int_[0].theta * in_.cofDifSed(1, k) / int_[0].dist;
+    const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
+    for (int j = 1; j <= l; ++j) kdRef_(j, k) = in_.cntOm[at(j)] * iso.kom;
   }
 }
 
@@ -225,7 +236,6 @@ void SedimentSolver::partitionInitial() {
         const double c = partition(in_.conSysSedIni(j, k), j, k);
         ConLiqSed_(j, i, k) = c;
         ConLiqSedSta_(j, i, k) = c;
-        ConLiqSedNew_(j, i, k) = c;
       }
       updateKdColumn(i, k);
     }
@@ -241,23 +251,28 @@ void SedimentSolver::updateKdColumn(int i, int k) {
 // ---------------------------------------------------------------------------
 // Coefficients of a column
 
+double SedimentSolver::conductanceFixed(int j, int k) const {
+  const Interface& f = int_[at(j)];
+  const double w = in_.widSedInterface[at(j)];
+  const double theta = in_.thetaSat[at(j)];
+  // Darcy velocity at the interface; dispersion follows the pore-water
+  // velocity.
+  const double v = Qs_[at(j)] / w;
+  const double cofDis = in_.lenDisSedLiq[at(j)] * std::fabs(v / theta);
+  // The numerical dispersion of the scheme, taken off the physical
+  // coefficient: its spatial part here, its time part (which grows with the
+  // time step and shrinks with the retardation) in numPerDtR_.
+  const double numSpatial = 0.5 * v * (1.0 - 2.0 * f.alpha) * in_.thiLay[at(j)];
+  return w * (f.theta * (in_.cofDifSed(j, k) + cofDis) - numSpatial) / f.dist;
+}
+
 void SedimentSolver::interfaceConstants(int k) {
   const int l = in_.numLayers;
   for (int j = 0; j <= l; ++j) Qs_[at(j)] = in_.widRefSpg * in_.flwWatSpgSed[at(j)];
   for (int j = 1; j < l; ++j) {
-    const Interface& f = int_[at(j)];
-    const double w = in_.widSedInterface[at(j)];
-    const double theta = in_.thetaSat[at(j)];
-    // Darcy velocity at the interface; dispersion follows the pore-water
-    // velocity.
-    const double v = Qs_[at(j)] / w;
-    const double cofDis = in_.lenDisSedLiq[at(j)] * std::fabs(v / theta);
-    // The numerical dispersion of the scheme, taken off the physical
-    // coefficient: its spatial part and its time part (the latter grows with
-    // the time step, so it is kept apart, and shrinks with the retardation).
-    const double numSpatial = 0.5 * v * (1.0 - 2.0 * f.alpha) * in_.thiLay[at(j)];
+    const double v = Qs_[at(j)] / in_.widSedInterface[at(j)];
     numPerDtR_[at(j)] = 0.5 * v * (1.0 - 2.0 * kTheta) * v;
-    gFix_[at(j)] = w * (f.theta * (in_.cofDifSed(j, k) + cofDis) - numSpatial) / f.dist;
+    gFix_[at(j)] = conductanceFixed(j, k);
   }
 }
 
@@ -273,189 +288,286 @@ void SedimentSolver::conductances(int i, int k) {
   }
 }
 
-void SedimentSolver::buildColumn(int i, int k, double dt, double conWat, double ers) {
+// ---------------------------------------------------------------------------
+// Coefficients of a step
+
+void SedimentSolver::ColumnWork::allocate(std::size_t n) {
+  for (auto* v : {&stoSta, &tra, &frm, &ers, &disOwn, &rhs, &dG, &kdIt, &iterA, &iterB, &powIt}) {
+    v->assign(n, 0.0);
+  }
+}
+
+void SedimentSolver::prepareStep(double dt) {
   const int l = in_.numLayers;
-  conductances(i, k);
-  const double g0 = CofExcTop_(0, k);
+  StepCoefficients& sc = step_;
+  sc.dt = dt;
+  // Seepage: the interfaces, then every layer's share of its two interfaces
+  // (the same for every column and compound).
+  for (int j = 0; j <= l; ++j) Qs_[at(j)] = in_.widRefSpg * in_.flwWatSpgSed[at(j)];
+  sc.seepage = false;
+  for (int j = 1; j < l; ++j) {
+    const double v = Qs_[at(j)] / in_.widSedInterface[at(j)];
+    numPerDtR_[at(j)] = 0.5 * v * (1.0 - 2.0 * kTheta) * v;
+    if (numPerDtR_[at(j)] != 0.0) sc.seepage = true;
+  }
+  const double q0 = Qs_[0];
+  sc.dtQTop = dt * q0;
+  sc.ownAdvTop = q0 > 0.0 ? 0.0 : dt * q0;
+  const double ql = Qs_[at(l)];
+  sc.srcBot = ql < 0.0 ? -dt * ql * in_.conWatSpg : 0.0;
+  sc.ownBot = ql < 0.0 ? 0.0 : -dt * ql;
+  for (int j = 1; j <= l; ++j) {
+    const std::size_t s = at(j);
+    sc.dtArea[s] = dt * AreaLay_[s];
+    double own = 0.0, upp = 0.0, low = 0.0;
+    if (j == 1) {
+      own += sc.ownAdvTop;
+    } else {
+      const std::size_t u = at(j - 1);
+      upp = dt * Qs_[u] * (1.0 - int_[u].alpha);
+      own += dt * Qs_[u] * int_[u].alpha;
+    }
+    if (j == l) {
+      own += sc.ownBot;
+    } else {
+      own -= dt * Qs_[s] * (1.0 - int_[s].alpha);
+      low = -dt * Qs_[s] * int_[s].alpha;
+    }
+    sc.advOwn[s] = own;
+    sc.advUpp[s] = upp;
+    sc.advLow[s] = low;
+  }
+  // Per compound: transformation, the surface conductance, and the inner
+  // conductances, whose time part vanishes without seepage (-0 v v / R is
+  // a zero for any positive retardation R).
+  for (int k = 1; k <= in_.numCompounds; ++k) {
+    const double g0 = CofExcTop_(0, k);
+    sc.dtG0[at(k - 1)] = dt * g0;
+    sc.ownDisTop[at(k - 1)] = -dt * g0;
+    for (int j = 1; j <= l; ++j) sc.dtCofTra(j, k) = dt * in_.cofTraSed(j, k);
+    for (int j = 1; j < l; ++j) {
+      sc.gFix(j, k) = conductanceFixed(j, k);
+      sc.dtG(j, k) = dt * sc.gFix(j, k);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The column solve
+
+void SedimentSolver::fault(ColumnWork& w, std::size_t order,
+                           std::array<std::string, 3> lines) const {
+  if (!w.fault || order < w.fault->order) w.fault = ColumnFault{order, std::move(lines)};
+}
+
+bool SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat,
+                                 double ers) {
+  const int l = in_.numLayers;
+  const StepCoefficients& sc = step_;
+  const double dt = sc.dt;
+  const auto kdSta = KdSed_.values(i, k);
+  const auto c0 = ConLiqSedSta_.values(i, k);
+  // dt x G(j) per inner interface: with seepage the time part of the
+  // numerical dispersion depends on the column's retardation.
+  double* dG = w.dG.data();
+  if (sc.seepage) {
+    const double expFre = in_.isotherm[at(k - 1)].expFre;
+    for (int j = 1; j < l; ++j) {
+      const std::size_t s = at(j);
+      const double r = in_.thetaSat[s] + in_.rho[s] * kdSta[s] * expFre;
+      const double numPerDt = numPerDtR_[s] / r;
+      const double gDt = -in_.widSedInterface[s] * numPerDt / int_[s].dist;
+      const double g = sc.gFix(j, k) + gDt * dt;
+      dG[s] = dt * g;
+    }
+  } else {
+    const auto dtG = sc.dtG.values(k);
+    std::copy(dtG.begin() + 1, dtG.begin() + l, dG + 1);
+  }
+  const double srcAdvTop = Qs_[0] > 0.0 ? sc.dtQTop * conWat : 0.0;
+  const double srcDisTop = sc.dtG0[at(k - 1)] * conWat;
+  const double ownDisTop = sc.ownDisTop[at(k - 1)];
+  w.srcAdvTop = srcAdvTop;
+  w.srcDisTop = srcDisTop;
+  const bool erosion = AreaSedErs_ > 0.0;
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
     const double area = AreaLay_[s];
-    stoSta_[s] = area * (in_.thetaSat[s] + in_.rho[s] * kdSta_[s]);
+    const double stoSta = area * (in_.thetaSat[s] + in_.rho[s] * kdSta[s]);
     // Transformation of the total content, first order.
-    tra_[s] = dt * in_.cofTraSed(j, k) * stoSta_[s];
-    for_[s] = dt * area * in_.ratForSed(j, i, k);
-    ers_[s] = j <= in_.numLayErs && AreaSedErs_ > 0.0 ? dt * ers * area / AreaSedErs_ : 0.0;
-    advOwn_[s] = advUpp_[s] = advLow_[s] = disOwn_[s] = disUpp_[s] = disLow_[s] = 0.0;
-    // Upper interface.
+    const double tra = sc.dtCofTra(j, k) * stoSta;
+    const double frm = sc.dtArea[s] * in_.ratForSed(j, i, k);
+    const double ersj = j <= in_.numLayErs && erosion ? dt * ers * area / AreaSedErs_ : 0.0;
+    double disOwn = 0.0, disUpp = 0.0, disLow = 0.0;
     if (j == 1) {
-      const double q = Qs_[0];
-      srcAdvTop_ = q > 0.0 ? dt * q * conWat : 0.0;
-      ownAdvTop_ = q > 0.0 ? 0.0 : dt * q;
-      srcDisTop_ = dt * g0 * conWat;
-      ownDisTop_ = -dt * g0;
-      advOwn_[s] += ownAdvTop_;
-      disOwn_[s] += ownDisTop_;
+      disOwn += ownDisTop;
     } else {
-      const std::size_t u = at(j - 1);
-      const double g = gFix_[u] + gDt_[u] * dt;
-      advUpp_[s] = dt * Qs_[u] * (1.0 - int_[u].alpha);
-      advOwn_[s] += dt * Qs_[u] * int_[u].alpha;
-      disUpp_[s] = dt * g;
-      disOwn_[s] -= dt * g;
+      disUpp = dG[s - 1];
+      disOwn -= dG[s - 1];
     }
-    // Lower interface.
-    if (j == l) {
-      const double q = Qs_[s];
-      srcBot_ = q < 0.0 ? -dt * q * in_.conWatSpg : 0.0;
-      ownBot_ = q < 0.0 ? 0.0 : -dt * q;
-      advOwn_[s] += ownBot_;
-    } else {
-      const double g = gFix_[s] + gDt_[s] * dt;
-      advOwn_[s] -= dt * Qs_[s] * (1.0 - int_[s].alpha);
-      advLow_[s] = -dt * Qs_[s] * int_[s].alpha;
-      disOwn_[s] -= dt * g;
-      disLow_[s] = dt * g;
+    if (j < l) {
+      disOwn -= dG[s];
+      disLow = dG[s];
     }
-    // With time weight 1 the end-of-step side holds the storage only.
-    lbd_[s] = lod_[s] = 0.0;
-    rdd_[s] = stoSta_[s] - tra_[s] + advOwn_[s] + disOwn_[s];
-    rod_[s] = advUpp_[s] + disUpp_[s];
-    rbd_[s] = advLow_[s] + disLow_[s];
-    src_[s] = for_[s] + ers_[s];
+    // With time weight 1 the end-of-step side holds the storage only, and
+    // the right-hand side holds start-of-step values only.
+    const double rdd = stoSta - tra + sc.advOwn[s] + disOwn;
+    const double rod = sc.advUpp[s] + disUpp;
+    const double rbd = sc.advLow[s] + disLow;
+    double src = frm + ersj;
+    if (j == 1) src += srcAdvTop + srcDisTop;
+    if (j == l) src += sc.srcBot;
+    // The first iterate's storage is the start storage (ldd = stoSta).
+    const int v = positivityViolation(0.0, stoSta, 0.0, rbd, rdd, rod);
+    if (v != 0) [[unlikely]] {
+      const double values[] = {0.0, stoSta, 0.0, rbd, rdd, rod};
+      fault(w, order, positivityMessage(v, j, values[v - 1]));
+      return false;
+    }
+    double rhs = rdd * c0[s] + src;
+    if (j > 1) rhs += rod * c0[s - 1];
+    if (j < l) rhs += rbd * c0[s + 1];
+    w.stoSta[s] = stoSta;
+    w.tra[s] = tra;
+    w.frm[s] = frm;
+    w.ers[s] = ersj;
+    w.disOwn[s] = disOwn;
+    w.rhs[s] = rhs;
   }
-  src_[1] += srcAdvTop_ + srcDisTop_;
-  src_[at(l)] += srcBot_;
+  return true;
 }
 
-void SedimentSolver::storageEnd(int k, std::span<const double> c, bool firstIterate) {
-  for (int j = 1; j <= in_.numLayers; ++j) {
+int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev,
+                                  const double* x, double* y) {
+  const int l = in_.numLayers;
+  const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
+  const auto kdRef = kdRef_.values(k);
+  const double expPow = iso.expFre - 1.0;
+  w.cellIterations += static_cast<std::uint64_t>(l);
+  bool converged = true;
+  for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
+    const double c = x[s];
     // Every layer iterates on its own concentration alone (the neighbours
     // enter at the start of the step only), so a layer that has reached its
-    // fixed point keeps the same iterate and the same coefficient.
-    double kdEnd = kdSta_[s];
-    if (!firstIterate) kdEnd = c[s] == kdArg_[s] ? kdIt_[s] : kd(j, k, c[s]);
-    kdIt_[s] = kdEnd;
-    kdArg_[s] = c[s];
-    ldd_[s] = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdEnd);
-  }
-}
-
-void SedimentSolver::checkPositivity(bool storageOnly) const {
-  for (int j = 1; j <= in_.numLayers; ++j) {
-    const std::size_t s = at(j);
-    // After the first iterate only the end-of-step storage has changed, and
-    // the other conditions held in every layer.
-    if (storageOnly && ldd_[s] >= 0.0) [[likely]]
-      continue;
-    const int c = positivityViolation(lbd_[s], ldd_[s], lod_[s], rbd_[s], rdd_[s], rod_[s]);
-    if (c == 0) [[likely]]
-      continue;
-    const double values[] = {lbd_[s], ldd_[s], lod_[s], rbd_[s], rdd_[s], rod_[s]};
-    fatal(positivityMessage(c, j, values[c - 1]));
-  }
-}
-
-void SedimentSolver::solveColumn(int i, int k, double dt, double conWat, double ers) {
-  const int l = in_.numLayers;
-  const auto c = ConLiqSed_.values(i, k);
-  const auto c0 = ConLiqSedSta_.values(i, k);
-  const auto cNew = ConLiqSedNew_.values(i, k);
-  int count = 0;
-  bool converged = false;
-  while (count < kMaxIterations && !converged) {
-    ++count;
-    if (count == 1) {
-      std::copy(c.begin(), c.end(), c0.begin());
-      // Transport and sinks use the start of the step only: built once.
-      buildColumn(i, k, dt, conWat, ers);
-    } else {
-      std::copy(cNew.begin(), cNew.end(), c.begin());
-    }
-    storageEnd(k, c, count == 1);
-    numCellIterations_ += static_cast<std::uint64_t>(l);
-    checkPositivity(count > 1);
-    for (int j = 1; j <= l; ++j) {
-      const std::size_t s = at(j);
-      double rhs = rdd_[s] * c0[s] + src_[s];
-      if (j > 1) rhs += rod_[s] * c0[s - 1];
-      if (j < l) rhs += rbd_[s] * c0[s + 1];
-      cNew[s] = rhs / ldd_[s];
-    }
-    converged = true;
-    for (int j = 1; j <= l; ++j) {
-      const std::size_t s = at(j);
-      if (std::fabs(cNew[s] - c[s]) > kFacConvergence * kTolConvergence * std::fabs(cNew[s])) {
-        converged = false;
-        break;
+    // fixed point keeps the same iterate and the same coefficient. The
+    // first iterate is the start of the step, with its coefficient.
+    double ldd = w.stoSta[s];
+    if (xPrev != nullptr) {
+      double kdEnd = w.kdIt[s];
+      if (c != xPrev[s]) {
+        kdEnd = iso.linear          ? kdRef[s]
+                : c > kConLiqMinFre ? kdRef[s] * std::pow(c / iso.conLiqRef, expPow)
+                                    : kdRef[s] * iso.frozen;
+      }
+      w.kdIt[s] = kdEnd;
+      ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdEnd);
+      if (ldd < 0.0) [[unlikely]] {
+        fault(w, order, positivityMessage(2, j, ldd));
+        return -1;
       }
     }
+    const double next = w.rhs[s] / ldd;
+    y[s] = next;
+    converged =
+        converged && !(std::fabs(next - c) > kFacConvergence * kTolConvergence * std::fabs(next));
   }
-  if (!converged) {
-    fatal({"Number of iterations for sediment needed is greater than maximum number of 50",
-           "This error should not occur - please report", ""});
-  }
+  return converged ? 1 : 0;
+}
+
+bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,
+                                  const double* y) {
+  const int l = in_.numLayers;
+  const StepCoefficients& sc = step_;
+  const auto c = ConLiqSed_.values(i, k);
+  const auto c0 = ConLiqSedSta_.values(i, k);
+  const auto kdNew = KdSed_.values(i, k);
   // Kd at the new concentrations: where the last iterate did not move, the
   // value of the last storage evaluation holds already. The update is then
   // repeated once with that Kd, so that the end storage of the step, the
   // mass the layer holds and the start storage of the next step are one and
   // the same: the sediment balance closes to round-off instead of to the
-  // convergence tolerance.
-  const auto kdNew = KdSed_.values(i, k);
+  // convergence tolerance. The column sums of the terms are kept on the way,
+  // from the surface down.
+  std::array<double, kNumTerms> sum{};
+  auto add = [&sum](Term t, double v) { sum[static_cast<std::size_t>(t)] += v; };
+  int negative = 0;
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
-    kdNew[s] = cNew[s] == c[s] ? kdIt_[s] : kd(j, k, cNew[s]);
-    ldd_[s] = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdNew[s]);
-  }
-  for (int j = 1; j <= l; ++j) {
-    const std::size_t s = at(j);
-    double rhs = rdd_[s] * c0[s] + src_[s];
-    if (j > 1) rhs += rod_[s] * c0[s - 1];
-    if (j < l) rhs += rbd_[s] * c0[s + 1];
-    cNew[s] = rhs / ldd_[s];
-  }
-  std::copy(cNew.begin(), cNew.end(), c.begin());
-  for (int j = 1; j <= l; ++j) {
-    if (c[at(j)] < 0.0) {
-      fatal({"Negative concentration of compound encountered in sediment layer" +
-                 formatLayout("(i5)", {std::int64_t{j}}),
-             "under water layer segment" + formatLayout("(i5)", {std::int64_t{i}}),
-             "This error should not occur - please report"});
-    }
-  }
-  storeTerms(i, k, c0, cNew);
-}
-
-void SedimentSolver::storeTerms(int i, int k, std::span<const double> c0,
-                                std::span<const double> cNew) {
-  const int l = in_.numLayers;
-  auto& sto = terms_[static_cast<std::size_t>(Term::Storage)];
-  auto& adv = terms_[static_cast<std::size_t>(Term::Advection)];
-  auto& dis = terms_[static_cast<std::size_t>(Term::Dispersion)];
-  auto& tra = terms_[static_cast<std::size_t>(Term::Transformation)];
-  auto& frm = terms_[static_cast<std::size_t>(Term::Formation)];
-  auto& ers = terms_[static_cast<std::size_t>(Term::Erosion)];
-  for (int j = 1; j <= l; ++j) {
-    const std::size_t s = at(j);
-    const double up = j > 1 ? c0[s - 1] : 0.0;
-    const double low = j < l ? c0[s + 1] : 0.0;
+    const double kd = y[s] == x[s] ? w.kdIt[s] : this->kd(j, k, y[s]);
+    kdNew[s] = kd;
+    const double ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kd);
+    const double cNew = w.rhs[s] / ldd;
+    c[s] = cNew;
+    if (cNew < 0.0 && negative == 0) negative = j;
     // ldd x new = rdd x C0 + neighbours + source holds by construction, so
     // the storage change is the sum of the other terms.
-    sto(j, i, k) = ldd_[s] * cNew[s] - stoSta_[s] * c0[s];
-    adv(j, i, k) = advOwn_[s] * c0[s] + advUpp_[s] * up + advLow_[s] * low;
-    dis(j, i, k) = disOwn_[s] * c0[s] + disUpp_[s] * up + disLow_[s] * low;
-    tra(j, i, k) = -tra_[s] * c0[s];
-    frm(j, i, k) = for_[s];
-    ers(j, i, k) = ers_[s];
+    const double up = j > 1 ? c0[s - 1] : 0.0;
+    const double low = j < l ? c0[s + 1] : 0.0;
+    const double disUpp = j > 1 ? w.dG[s - 1] : 0.0;
+    const double disLow = j < l ? w.dG[s] : 0.0;
+    double adv = sc.advOwn[s] * c0[s] + sc.advUpp[s] * up + sc.advLow[s] * low;
+    double dis = w.disOwn[s] * c0[s] + disUpp * up + disLow * low;
+    if (j == 1) {
+      adv += w.srcAdvTop;
+      dis += w.srcDisTop;
+    }
+    if (j == l) adv += sc.srcBot;
+    add(Term::Storage, ldd * cNew - w.stoSta[s] * c0[s]);
+    add(Term::Advection, adv);
+    add(Term::Dispersion, dis);
+    add(Term::Transformation, -w.tra[s] * c0[s]);
+    add(Term::Formation, w.frm[s]);
+    add(Term::Erosion, w.ers[s]);
   }
-  adv(1, i, k) += srcAdvTop_;
-  dis(1, i, k) += srcDisTop_;
-  adv(l, i, k) += srcBot_;
+  if (negative != 0) [[unlikely]] {
+    fault(w, order,
+          {"Negative concentration of compound encountered in sediment layer" +
+               formatLayout("(i5)", {std::int64_t{negative}}),
+           "under water layer segment" + formatLayout("(i5)", {std::int64_t{i}}),
+           "This error should not occur - please report"});
+    return false;
+  }
+  for (std::size_t t = 0; t < sum.size(); ++t) sums_[t](i, k) = sum[t];
   boundaries_[static_cast<std::size_t>(Boundary::SurfaceAdvection)](i, k) =
-      srcAdvTop_ + ownAdvTop_ * c0[1];
+      w.srcAdvTop + sc.ownAdvTop * c0[1];
   boundaries_[static_cast<std::size_t>(Boundary::SurfaceDiffusion)](i, k) =
-      srcDisTop_ + ownDisTop_ * c0[1];
-  boundaries_[static_cast<std::size_t>(Boundary::Bottom)](i, k) = srcBot_ + ownBot_ * c0[at(l)];
+      w.srcDisTop + sc.ownDisTop[at(k - 1)] * c0[1];
+  boundaries_[static_cast<std::size_t>(Boundary::Bottom)](i, k) = sc.srcBot + sc.ownBot * c0[at(l)];
+  return true;
+}
+
+bool SedimentSolver::solveColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat,
+                                 double ers) {
+  const auto c = ConLiqSed_.values(i, k);
+  const auto c0 = ConLiqSedSta_.values(i, k);
+  std::copy(c.begin(), c.end(), c0.begin());
+  // Transport and sinks use the start of the step only: built once.
+  if (!buildColumn(w, order, i, k, conWat, ers)) return false;
+  // The iterates alternate between two buffers; the first is the start.
+  // The next iterate overwrites the one before the current (layer by
+  // layer, after reading it); never the start of the step.
+  double* xPrev = nullptr;
+  double* x = c0.data();
+  double* y = w.iterA.data();
+  int state = 0;
+  for (int count = 1; count <= kMaxIterations && state == 0; ++count) {
+    if (count > 1) {
+      double* next = count == 2 ? w.iterB.data() : x;
+      xPrev = x;
+      x = y;
+      y = next;
+    }
+    state = iterateColumn(w, order, k, xPrev, x, y);
+  }
+  if (state < 0) return false;
+  if (state == 0) {
+    fault(w, order,
+          {"Number of iterations for sediment needed is greater than maximum number of 50",
+           "This error should not occur - please report", ""});
+    return false;
+  }
+  return finishColumn(w, order, i, k, x, y);
 }
 
 void SedimentSolver::fatal(const std::array<std::string, 3>& lines) const {
@@ -466,24 +578,90 @@ void SedimentSolver::fatal(const std::array<std::string, 3>& lines) const {
 // ---------------------------------------------------------------------------
 // Step
 
+int SedimentSolver::threads() const {
+  if (threads_ > 0) return threads_;
+  if (run_ != nullptr && run_->environment().threads > 0) return run_->environment().threads;
+#ifdef _OPENMP
+  return omp_get_max_threads();
+#else
+  return 1;
+#endif
+}
+
 void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,
                           const CompoundSegmentArray* erosion) {
   initialise();
   ++numSteps_;
   if (run_ != nullptr) refreshFromRun();
+  prepareStep(dt);
+  columns_.clear();
   for (int k = 1; k <= in_.numCompounds; ++k) {
-    stepCompound(k, dt, conLiqWatLay.values(k),
-                 erosion != nullptr ? erosion->values(k) : std::span<const double>{});
+    for (int i = 1; i <= in_.numSeg; ++i) {
+      columns_.push_back({k, i, conLiqWatLay(i, k), erosion != nullptr ? (*erosion)(i, k) : 0.0});
+    }
   }
+  solveColumns(columns_);
 }
 
 void SedimentSolver::stepCompound(int k, double dt, std::span<const double> conLiqWatLay,
                                   std::span<const double> erosion) {
   initialise();
-  interfaceConstants(k);
+  prepareStep(dt);
+  columns_.clear();
   for (int i = 1; i <= in_.numSeg; ++i) {
-    const double ers = erosion.empty() ? 0.0 : erosion[at(i)];
-    solveColumn(i, k, dt, conLiqWatLay[at(i)], ers);
+    columns_.push_back({k, i, conLiqWatLay[at(i)], erosion.empty() ? 0.0 : erosion[at(i)]});
+  }
+  solveColumns(columns_);
+}
+
+void SedimentSolver::solveColumns(std::span<const ColumnInput> columns) {
+  // A compound's products depend on it through start-of-step values only,
+  // so every column of the step is solved on its own. Each thread keeps its
+  // workspace; the column sums stay with their column, so the result does
+  // not depend on the threads.
+  const int n = static_cast<int>(columns.size());
+  const int threads = std::max(1, std::min(this->threads(), n));
+  if (work_.size() < static_cast<std::size_t>(threads)) {
+    const std::size_t size = at(in_.numLayers) + 1;
+    work_.resize(static_cast<std::size_t>(threads));
+    for (auto& w : work_) {
+      if (w.rhs.size() != size) w.allocate(size);
+    }
+  }
+  auto solve = [&](ColumnWork& w, int m) {
+    const ColumnInput& col = columns[at(m)];
+    solveColumn(w, at(m), col.i, col.k, col.conWat, col.ers);
+  };
+  if (threads == 1) {
+    ColumnWork& w = work_.front();
+    for (int m = 0; m < n; ++m) {
+      solve(w, m);
+      if (w.fault) break;
+    }
+  } else {
+#ifdef _OPENMP
+#pragma omp parallel num_threads(threads)
+    {
+      ColumnWork& w = work_[at(omp_get_thread_num())];
+#pragma omp for schedule(static)
+      for (int m = 0; m < n; ++m) {
+        if (!w.fault) solve(w, m);
+      }
+    }
+#endif
+  }
+  // The work of every thread, and the first fault in the order of the
+  // columns.
+  const ColumnFault* first = nullptr;
+  for (ColumnWork& w : work_) {
+    numCellIterations_ += w.cellIterations;
+    w.cellIterations = 0;
+    if (w.fault && (first == nullptr || w.fault->order < first->order)) first = &*w.fault;
+  }
+  if (first != nullptr) {
+    const std::array<std::string, 3> lines = first->lines;
+    for (ColumnWork& w : work_) w.fault.reset();
+    fatal(lines);
   }
 }
 
@@ -565,18 +743,12 @@ double SedimentSolver::cofExcWatSed(int k) const {
   return CofExcTop_(0, k);
 }
 
-double SedimentSolver::term(Term t, int j, int i, int k) const {
-  return terms_[static_cast<std::size_t>(t)](j, i, k);
-}
-
 double SedimentSolver::boundary(Boundary b, int i, int k) const {
   return boundaries_[static_cast<std::size_t>(b)](i, k);
 }
 
 double SedimentSolver::columnSum(Term t, int i, int k) const {
-  double sum = 0.0;
-  for (int j = 1; j <= in_.numLayers; ++j) sum += term(t, j, i, k);
-  return sum;
+  return sums_[static_cast<std::size_t>(t)](i, k);
 }
 
 }  // namespace korvan

@@ -101,16 +101,17 @@ inline double flmExcWatSed(double flwWatSed, double cofExc, double conLiqWatLay,
 
 class SedimentSolver {
  public:
-  // Per-layer term contributions of the last step (g per metre of water
-  // course, positive into the layer).
+  // Column sums of the per-layer term contributions of the last step (g per
+  // metre of water course, positive into the sediment).
   enum class Term {
     Storage,         // change of the mass present: end minus start of step
-    Advection,       // net seepage through both interfaces of the layer
+    Advection,       // net seepage through both interfaces of each layer
     Dispersion,      // net diffusion and dispersion through both interfaces
     Transformation,  // negative
     Formation,
     Erosion,
   };
+  static constexpr int kNumTerms = static_cast<int>(Term::Erosion) + 1;
   // Per-segment boundary terms of the last step (g per metre of water
   // course, positive into the sediment).
   enum class Boundary {
@@ -128,6 +129,11 @@ class SedimentSolver {
   // partitioning of ConSysSedIni over pore water and solids. step() calls it
   // when the caller has not.
   void initialise();
+
+  // Threads that solve the columns of a step: 0 takes the run's --threads,
+  // else OMP_NUM_THREADS, else every core. The results do not depend on it.
+  void setThreads(int threads) { threads_ = threads; }
+  int threads() const;
 
   // One time step of dt seconds for every compound and segment.
   // conLiqWatLay holds the water-layer concentrations at the start of the
@@ -153,7 +159,6 @@ class SedimentSolver {
   // --- Concentrations (g.m-3) -------------------------------------------
   double conLiqSed(int j, int i, int k) const { return ConLiqSed_(j, i, k); }
   double conLiqSedStart(int j, int i, int k) const { return ConLiqSedSta_(j, i, k); }
-  double conLiqSedNew(int j, int i, int k) const { return ConLiqSedNew_(j, i, k); }
   const CompoundSedimentArray& conLiqSed() const { return ConLiqSed_; }
   // Takes ConLiqSed of every column from a scheme that advances the sediment
   // itself (OptTimStp Implicit), with the sorption coefficients it implies.
@@ -171,9 +176,9 @@ class SedimentSolver {
   double cofExcWatSed(int k) const;
 
   // --- Mass balance -------------------------------------------------------
-  double term(Term t, int j, int i, int k) const;
   double boundary(Boundary b, int i, int k) const;
-  // Sum over the layers of a per-layer term (g per metre of water course).
+  // Sum over the layers of a per-layer term (g per metre of water course),
+  // added up from the surface down.
   double columnSum(Term t, int i, int k) const;
   // Cross-section of layer j (m2): the volume per metre of water course.
   double areaLayer(int j) const { return AreaLay_[static_cast<std::size_t>(j)]; }
@@ -194,6 +199,36 @@ class SedimentSolver {
     double theta = 0.0;  // porosity at the interface
     double dist = 0.0;   // distance between the centres on either side (m)
   };
+  // The parts of a step's matrix that are the same for every column: the
+  // seepage terms (per layer, for every compound), and per compound the
+  // transformation and exchange factors and, without seepage, the
+  // conductances of the inner interfaces.
+  struct StepCoefficients {
+    double dt = 0.0;
+    bool seepage = false;                        // numerical dispersion of the time step present
+    std::vector<double> advOwn, advUpp, advLow;  // dt x seepage parts per layer
+    std::vector<double> dtArea;                  // dt x A(j)
+    double dtQTop = 0.0, ownAdvTop = 0.0, srcBot = 0.0, ownBot = 0.0;
+    CompoundLayerArray dtCofTra;          // dt x CofTraSed
+    CompoundLayerArray gFix;              // G(j) without the time-step part
+    CompoundLayerArray dtG;               // dt x G(j) when seepage is false
+    std::vector<double> dtG0, ownDisTop;  // dt x G0 and -dt x G0 per compound (index k - 1)
+  };
+  // A fatal error met while solving a column: the column's place in the
+  // order of the serial solve, and the message.
+  struct ColumnFault {
+    std::size_t order = 0;
+    std::array<std::string, 3> lines;
+  };
+  // The workspace of one thread: the column being solved.
+  struct ColumnWork {
+    std::vector<double> stoSta, tra, frm, ers, disOwn, rhs, dG;
+    std::vector<double> kdIt, iterA, iterB, powIt;
+    double srcAdvTop = 0.0, srcDisTop = 0.0;  // boundary sources of the surface (g per metre)
+    std::uint64_t cellIterations = 0;
+    std::optional<ColumnFault> fault;
+    void allocate(std::size_t n);
+  };
 
   void readFromRun();
   void refreshFromRun();
@@ -206,57 +241,74 @@ class SedimentSolver {
     return in_.isotherm[static_cast<std::size_t>(k - 1)].kd(in_.cntOm[static_cast<std::size_t>(j)],
                                                             conLiq);
   }
+  // G(j) without its time-step part, for compound k at inner interface j.
+  double conductanceFixed(int j, int k) const;
   // Conductance G(j) = gFix + gDt x dt (m2.s-1 per metre) of the inner
-  // interfaces of a column at its start-of-step concentrations. The parts
-  // that do not depend on sorption are the same for every column of a
-  // compound: interfaceConstants() sets them once per compound and step;
-  // conductances() takes kdSta_ from the sorption coefficients held for the
-  // current concentrations of column i and sets gDt from them.
+  // interfaces of a column at its start-of-step concentrations, for the
+  // stability rule: interfaceConstants() sets the parts that do not depend
+  // on sorption, conductances() gDt of column i.
   void interfaceConstants(int k);
   void conductances(int i, int k);
   // The sorption coefficients of column i at its current concentrations.
   void updateKdColumn(int i, int k);
-  void buildColumn(int i, int k, double dt, double conWat, double ers);
-  // The end-of-step storage at the iterate c; the first iterate is c0,
-  // whose coefficients conductances() already holds.
-  void storageEnd(int k, std::span<const double> c, bool firstIterate);
-  // storageOnly: the other elements passed at the first iterate.
-  void checkPositivity(bool storageOnly) const;
-  void solveColumn(int i, int k, double dt, double conWat, double ers);
-  void storeTerms(int i, int k, std::span<const double> c0, std::span<const double> cNew);
+
+  // The column-independent coefficients of a step of dt seconds.
+  void prepareStep(double dt);
+  // A column of a step: compound, segment, and its boundary values.
+  struct ColumnInput {
+    int k = 0, i = 0;
+    double conWat = 0.0, ers = 0.0;
+  };
+  // Solves the columns of a step over the threads, each column in its
+  // workspace; the first fault in the order of the columns ends the run.
+  void solveColumns(std::span<const ColumnInput> columns);
+  // Builds the start-of-step side of column i of compound k (one
+  // right-hand side per layer), iterates the end-of-step storage to its
+  // fixed point and keeps the column sums of the terms. Returns false after
+  // a fault, recorded in the workspace.
+  bool solveColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat, double ers);
+  bool buildColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat, double ers);
+  // One iteration of the end-of-step storage over the layers: x the
+  // iterate, xPrev the one before (null at the first), y the next.
+  // Returns 1 when converged, 0 when not, -1 after a fault.
+  int iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev, const double* x,
+                    double* y);
+  bool finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,
+                    const double* y);
+  void fault(ColumnWork& w, std::size_t order, std::array<std::string, 3> lines) const;
   [[noreturn]] void fatal(const std::array<std::string, 3>& lines) const;
 
   Run* run_ = nullptr;
   SedimentSolverInput in_;
   bool initialised_ = false;
+  int threads_ = 0;
 
   // Geometry, set once.
   std::vector<Interface> int_;      // interface 0..L
   std::vector<double> AreaLay_;     // m2, layer j
   double AreaSedErs_ = 0.0;         // m2, cross-section of the layers taking eroded soil
   std::vector<double> Qs_;          // m2.s-1 per metre, interface 0..L, positive downwards
-  std::vector<double> gFix_, gDt_;  // conductance parts per inner interface (workspace)
+  std::vector<double> gFix_, gDt_;  // conductance parts per inner interface (stability rule)
+  std::vector<double> kdSta_;       // Kd of the column of the stability rule
   // 0.5 v (1 - 2 theta) v per inner interface: the numerical dispersion per
-  // second of time step times the retardation, which conductances() divides.
+  // second of time step times the retardation, which the conductances divide.
   std::vector<double> numPerDtR_;
-  CompoundLayerArray CofExcTop_;    // surface conductance per compound, at index 0
+  CompoundLayerArray CofExcTop_;  // surface conductance per compound, at index 0
+  // cntOm x KomSed per layer and compound: Kd of the linear isotherm and
+  // the factor of the Freundlich power.
+  CompoundLayerArray kdRef_;
 
-  CompoundSedimentArray ConLiqSed_, ConLiqSedSta_, ConLiqSedNew_;
+  CompoundSedimentArray ConLiqSed_, ConLiqSedSta_;
   // Kd (m3.g-1) at ConLiqSed_, kept with it: the next step's start, the
   // stability rule and the compound module's sorbed contents all use it.
   CompoundSedimentArray KdSed_;
 
-  // Matrix of the column being solved (layer j), and the coefficient
-  // contributions that the terms are evaluated from.
-  std::vector<double> lbd_, ldd_, lod_, rbd_, rdd_, rod_, src_;
-  std::vector<double> kdIt_, kdArg_;  // Kd at the current iterate of the column, and that iterate
-  std::vector<double> kdSta_, stoSta_, tra_, advOwn_, advUpp_, advLow_, disOwn_, disUpp_, disLow_, for_,
-      ers_;
-  double srcAdvTop_ = 0.0, srcDisTop_ = 0.0, srcBot_ = 0.0;  // boundary sources (g per metre)
-  double ownAdvTop_ = 0.0, ownDisTop_ = 0.0, ownBot_ = 0.0;  // their own-concentration parts
+  StepCoefficients step_;
+  std::vector<ColumnWork> work_;      // one per thread
+  std::vector<ColumnInput> columns_;  // the columns of the step being solved
 
-  // Term contributions of the last step.
-  std::array<CompoundSedimentArray, 6> terms_;
+  // Column sums and boundary terms of the last step.
+  std::array<CompoundSegmentArray, kNumTerms> sums_;
   std::array<CompoundSegmentArray, 3> boundaries_;
 
   std::uint64_t numSteps_ = 0;

@@ -215,11 +215,8 @@ TEST(MassBalanceSubstance, SedimentStepClosesToRoundOff) {
   BalanceAmounts a;
   addSedimentAmounts(s, lenSeg, 1, a);
   double change = 0.0;
-  for (int i = 1; i <= 2; ++i) {
-    for (int j = 1; j <= 3; ++j) {
-      change += lenSeg[i] * s.term(SedimentSolver::Term::Storage, j, i, 1);
-    }
-  }
+  for (int i = 1; i <= 2; ++i)
+    change += lenSeg[i] * s.columnSum(SedimentSolver::Term::Storage, i, 1);
   EXPECT_GT(a.excSed, 0.0);
   EXPECT_LT(a.AmaTraSed, 0.0);
   EXPECT_NEAR(a.excSed + a.AmaTraSed + a.AmaForSed + a.AmaErsSed + a.AmaDwnSed, change,
