@@ -170,6 +170,12 @@ constexpr Exception kExceptions[] = {
     {"stream", "CMP sed", 0.02},          {"stream", "CMP", 0.025},
     {"stream", "MET Global max", 0.30},   {"stream", "MET", 0.03},
     {"weir_reach", "CMP column 1", 0.35}, {"constant_ditch", "CMP PECsw", 0.05},
+    // The evaluation stretch ends at the outlet, where the paved-area pulse
+    // passes within the hour: backward Euler lowers its peak by 1.2 %.
+    {"greenhouse", "CMP column 1", 0.015},
+    // Daily windows of one to four days average the first days of a drift
+    // pulse, which the explicit 600 s steps carry out faster: 6.5 % at most.
+    {"constant_ditch", "CMP TWAECsw", 0.07},
 };
 
 double tolerance(const std::string& id, const std::string& key) {
