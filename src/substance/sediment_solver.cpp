@@ -1,5 +1,7 @@
 #include "substance/sediment_solver.hpp"
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -582,10 +584,12 @@ int SedimentSolver::threads() const {
   if (threads_ > 0) return threads_;
   if (run_ != nullptr && run_->environment().threads > 0) return run_->environment().threads;
 #ifdef _OPENMP
-  return omp_get_max_threads();
-#else
-  return 1;
+  // Threads are used only when asked for through OMP_NUM_THREADS: a step of a
+  // few dozen columns costs less than waking a second thread, so one thread is
+  // faster for the usual water bodies.
+  if (std::getenv("OMP_NUM_THREADS") != nullptr) return omp_get_max_threads();
 #endif
+  return 1;
 }
 
 void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,
