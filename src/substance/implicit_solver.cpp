@@ -38,13 +38,6 @@ double valueAt(const std::vector<double>& v, int i) {
   return v.empty() ? 0.0 : v[at(i)];
 }
 
-// Cross-section at node i, weighted as the concentration at the node.
-double nodeArea(const WaterLayerHydraulics& h, std::span<const double> alpha, int i, int n) {
-  if (i <= 0) return h.area[1];
-  if (i >= n) return h.area[at(n)];
-  return (1.0 - alpha[at(i)]) * h.area[at(i)] + alpha[at(i)] * h.area[at(i + 1)];
-}
-
 // Derivative factor of C x Kd(C) to C: the exponent where the isotherm
 // bends, 1 where it is linear or frozen at its lower limit.
 double freundlichSlope(const FreundlichIsotherm& iso, double c) {

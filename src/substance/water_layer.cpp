@@ -39,15 +39,13 @@ double valueAt(const std::vector<double>& v, int i) {
   return v.empty() ? 0.0 : v[at(i)];
 }
 
-// Cross-section at node i: the weighted mean of its two segments, as the
-// concentration at the node; node 0 and node N take their one segment.
+}  // namespace
+
 double nodeArea(const WaterLayerHydraulics& h, std::span<const double> alpha, int i, int n) {
   if (i <= 0) return h.area[1];
   if (i >= n) return h.area[at(n)];
   return (1.0 - alpha[at(i)]) * h.area[at(i)] + alpha[at(i)] * h.area[at(i + 1)];
 }
-
-}  // namespace
 
 // --- A0 ----------------------------------------------------------------------
 

@@ -84,6 +84,10 @@ struct WaterLayerHydraulics {
   std::vector<double> cofDisPhs;  // m2.s-1, nodes 0..N
 };
 
+// Cross-section at node i (m2): the weighted mean of its two segments, as the
+// concentration at the node; node 0 and node N take their one segment.
+double nodeArea(const WaterLayerHydraulics& h, std::span<const double> alpha, int i, int n);
+
 // Coefficients of one compound for the step.
 struct WaterLayerCompound {
   FreundlichIsotherm isoSusSol;   // sorption to suspended solids

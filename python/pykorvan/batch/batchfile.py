@@ -293,8 +293,8 @@ def _expand_sample(entry: dict, values: dict, where: str) -> list[dict[str, str]
         raise BatchError(f"{where}: digits must be 1 to 17")
     generator = random.Random(seed)
     columns = {}
-    for name, spec in values.items():
-        draw = _sampler(name, spec, where)
+    for name, dist in values.items():
+        draw = _sampler(name, dist, where)
         columns[name] = [_round(draw(generator.random()), digits) for _ in range(n)]
     return [dict(zip(columns, row)) for row in zip(*columns.values())]
 
@@ -303,20 +303,20 @@ def _round(value: float, digits: int) -> str:
     return format_value(float(f"{value:.{digits}g}"))
 
 
-def _sampler(name: str, spec: object, where: str):
+def _sampler(name: str, dist: object, where: str):
     """The inverse distribution function of a parameter's distribution."""
-    if not isinstance(spec, dict) or spec.get("distribution") not in _DISTRIBUTIONS:
+    if not isinstance(dist, dict) or dist.get("distribution") not in _DISTRIBUTIONS:
         raise BatchError(f"{where}: {name} = {{ distribution = ... }} with one of "
                          + ", ".join(_DISTRIBUTIONS))
-    kind = spec["distribution"]
+    kind = dist["distribution"]
     needed = _DISTRIBUTIONS[kind]
-    extra = set(spec) - set(needed) - {"distribution"}
-    missing = [k for k in needed if not isinstance(spec.get(k), (int, float))
-               or isinstance(spec.get(k), bool)]
+    extra = set(dist) - set(needed) - {"distribution"}
+    missing = [k for k in needed if not isinstance(dist.get(k), (int, float))
+               or isinstance(dist.get(k), bool)]
     if extra or missing:
         raise BatchError(f"{where}: {name}: a {kind} distribution takes "
                          + ", ".join(needed))
-    p = {k: float(spec[k]) for k in needed}
+    p = {k: float(dist[k]) for k in needed}
     if "low" in p and "high" in p and not p["low"] < p["high"]:
         raise BatchError(f"{where}: {name}: low must be below high")
     if kind == "uniform":
