@@ -78,3 +78,23 @@ def hourly_ditch(tmp_path_factory: pytest.TempPathFactory) -> Path:
     """Return the ditch run printing every hour, with the momentary concentration."""
     folder = tmp_path_factory.mktemp("hourly") / "ditch"
     return run_example("ditch", folder, {"OptDelTimPrn": "Hour", "print_ConLiqWatLayCur": "Yes"})
+
+
+def write_ditch_batch(path: Path, time_ends: list[str]) -> Path:
+    """Write a batch of three shortened ditch runs, one per TimEnd (with
+    DT50WatRef_CMP 5, 10 and 20 d), and return its path."""
+    korvan = korvan_binary()
+    if not korvan.is_file():
+        pytest.fail(f"no program {korvan}: build it first or set KORVAN")
+    ends = ", ".join(f'"{e}"' for e in time_ends)
+    path.write_text(f"""korvan = "{korvan}"
+[[base]]
+folder = "{ROOT / 'examples' / 'ditch'}"
+[base.set]
+TimStart = "01-May-1980"
+[[variation]]
+kind = "list"
+TimEnd = [{ends}]
+DT50WatRef_CMP = [5, 10, 20]
+""")
+    return path

@@ -13,6 +13,7 @@ sys.path.insert(0, str(ROOT / "python"))
 
 from pykorvan.batch.batchfile import load_batch  # noqa: E402
 from pykorvan.batch.cli import main  # noqa: E402
+from conftest import write_ditch_batch  # noqa: E402
 
 KORVAN = ROOT / "build" / "korvan"
 
@@ -26,22 +27,8 @@ def sum_value(text: str, compound: str, table: str, label: str) -> str:
 
 @pytest.fixture(scope="module")
 def collected(tmp_path_factory):
-    import os
-    korvan = Path(os.environ.get("KORVAN", KORVAN))
-    if not korvan.is_file():
-        pytest.fail(f"no program {korvan}: build it first or set KORVAN")
     folder = tmp_path_factory.mktemp("collect")
-    path = folder / "batch.toml"
-    path.write_text(f"""korvan = "{korvan}"
-[[base]]
-folder = "{ROOT / 'examples' / 'ditch'}"
-[base.set]
-TimStart = "01-May-1980"
-[[variation]]
-kind = "list"
-TimEnd = ["10-Jun-1980", "01-Apr-1980", "20-May-1980"]
-DT50WatRef_CMP = [5, 10, 20]
-""")
+    path = write_ditch_batch(folder / "batch.toml", ["10-Jun-1980", "01-Apr-1980", "20-May-1980"])
     assert main(["batch", "run", str(path), "--no-progress"]) == 1
     assert main(["batch", "collect", str(path)]) == 0
     batch = load_batch(path)

@@ -15,6 +15,7 @@ from pykorvan.batch.batchfile import load_batch  # noqa: E402
 from pykorvan.batch.cli import main  # noqa: E402
 from pykorvan.batch.runner import run_batch  # noqa: E402
 from pykorvan.batch.slurm import job_script, run_states  # noqa: E402
+from conftest import write_ditch_batch  # noqa: E402
 
 KORVAN = Path(os.environ.get("KORVAN", ROOT / "build" / "korvan"))
 DITCH = ROOT / "examples" / "ditch"
@@ -22,20 +23,7 @@ DITCH = ROOT / "examples" / "ditch"
 
 @pytest.fixture
 def batch_file(tmp_path):
-    if not KORVAN.is_file():
-        pytest.fail(f"no program {KORVAN}: build it first or set KORVAN")
-    path = tmp_path / "batch.toml"
-    path.write_text(f"""korvan = "{KORVAN}"
-[[base]]
-folder = "{DITCH}"
-[base.set]
-TimStart = "01-May-1980"
-[[variation]]
-kind = "list"
-TimEnd = ["20-May-1980", "01-Apr-1980", "18-May-1980"]
-DT50WatRef_CMP = [5, 10, 20]
-""")
-    return path
+    return write_ditch_batch(tmp_path / "batch.toml", ["20-May-1980", "01-Apr-1980", "18-May-1980"])
 
 
 def test_runs_failures_and_resumption(batch_file, capsys):
