@@ -4,9 +4,11 @@
 // run identifier.
 #include <unistd.h>
 
+#include <charconv>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/platform.hpp"
 #include "driver/run.hpp"
@@ -16,7 +18,7 @@
 namespace {
 
 constexpr std::string_view kHelp =
-    "Usage: korvan RunId\n"
+    "Usage: korvan [--threads N] RunId\n"
     "\n"
     "Simulates the fate of pesticides in a small surface water for the input\n"
     "file RunId.kvn in the current folder and writes RunId.out (time series),\n"
@@ -27,6 +29,8 @@ constexpr std::string_view kHelp =
     "Exit status: 0 normal end; 1 the run stopped on an error (see RunId.err);\n"
     "2 no or bad run identifier, or no input file; 3 the run could not end in order.\n"
     "\n"
+    "  --threads N  solve the sediment columns on N threads (default: the value of\n"
+    "             OMP_NUM_THREADS, else every core); the results do not depend on it\n"
     "  --help     show this text\n"
     "  --version  show the model version, its date and the date this program was compiled\n"
     "  --template EDITION WATERSYSTEM\n"
@@ -57,6 +61,35 @@ int printTemplate(int argc, char** argv) {
   return korvan::kExitNormal;
 }
 
+// Takes `--threads N` (or `--threads=N`) out of the arguments: the threads of
+// the sediment solve, 1 to 1024; 0 when absent, -1 when the value is bad.
+int takeThreads(std::vector<std::string>& args) {
+  int threads = 0;
+  for (std::size_t n = 0; n < args.size();) {
+    std::string value;
+    std::size_t taken = 1;
+    if (args[n] == "--threads") {
+      if (n + 1 == args.size()) return -1;
+      value = args[n + 1];
+      taken = 2;
+    } else if (args[n].starts_with("--threads=")) {
+      value = args[n].substr(10);
+    } else {
+      ++n;
+      continue;
+    }
+    int parsed = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+    if (ec != std::errc{} || end != value.data() + value.size() || parsed < 1 || parsed > 1024) {
+      return -1;
+    }
+    threads = parsed;
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(n),
+               args.begin() + static_cast<std::ptrdiff_t>(n + taken));
+  }
+  return threads;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +110,11 @@ int main(int argc, char** argv) {
   korvan::Environment env;
   env.workDir = korvan::platform::currentWorkingDirectory();
   for (int i = 1; i < argc; ++i) env.args.emplace_back(argv[i]);
+  env.threads = takeThreads(env.args);
+  if (env.threads < 0) {
+    std::cout << "korvan: --threads takes a whole number of threads from 1 to 1024\n\n" << kHelp;
+    return korvan::kExitEarlyStop;
+  }
   env.console = &std::cout;
   env.terminal = korvan::platform::isTerminal(STDOUT_FILENO);
   korvan::Run run(std::move(env));

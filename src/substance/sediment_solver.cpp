@@ -1,10 +1,9 @@
 #include "substance/sediment_solver.hpp"
 
-#include <cstdlib>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 #ifdef _OPENMP
@@ -446,6 +445,17 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
   const auto kdRef = kdRef_.values(k);
   const double expPow = iso.expFre - 1.0;
   w.cellIterations += static_cast<std::uint64_t>(l);
+  // The powers of the layers whose iterate moved, all at once: the others
+  // keep their coefficient, or have none to compute.
+  double* pw = w.powIt.data();
+  if (xPrev != nullptr && !iso.linear) {
+    for (int j = 1; j <= l; ++j) {
+      const std::size_t s = at(j);
+      const double c = x[s];
+      pw[s] = c != xPrev[s] && c > kConLiqMinFre ? c / iso.conLiqRef : 1.0;
+    }
+    vecmath::powArray(isa_, pw + 1, expPow, pw + 1, static_cast<std::size_t>(l));
+  }
   bool converged = true;
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
@@ -459,7 +469,7 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
       double kdEnd = w.kdIt[s];
       if (c != xPrev[s]) {
         kdEnd = iso.linear          ? kdRef[s]
-                : c > kConLiqMinFre ? kdRef[s] * std::pow(c / iso.conLiqRef, expPow)
+                : c > kConLiqMinFre ? kdRef[s] * pw[s]
                                     : kdRef[s] * iso.frozen;
       }
       w.kdIt[s] = kdEnd;
@@ -494,9 +504,22 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   std::array<double, kNumTerms> sum{};
   auto add = [&sum](Term t, double v) { sum[static_cast<std::size_t>(t)] += v; };
   int negative = 0;
+  const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
+  double* pw = w.powIt.data();
+  if (!iso.linear) {
+    for (int j = 1; j <= l; ++j) {
+      const std::size_t s = at(j);
+      pw[s] = y[s] != x[s] && y[s] > kConLiqMinFre ? y[s] / iso.conLiqRef : 1.0;
+    }
+    vecmath::powArray(isa_, pw + 1, iso.expFre - 1.0, pw + 1, static_cast<std::size_t>(l));
+  }
+  const auto kdRef = kdRef_.values(k);
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
-    const double kd = y[s] == x[s] ? w.kdIt[s] : this->kd(j, k, y[s]);
+    const double kd = y[s] == x[s]           ? w.kdIt[s]
+                      : iso.linear           ? kdRef[s]
+                      : y[s] > kConLiqMinFre ? kdRef[s] * pw[s]
+                                             : kdRef[s] * iso.frozen;
     kdNew[s] = kd;
     const double ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kd);
     const double cNew = w.rhs[s] / ldd;
@@ -584,10 +607,8 @@ int SedimentSolver::threads() const {
   if (threads_ > 0) return threads_;
   if (run_ != nullptr && run_->environment().threads > 0) return run_->environment().threads;
 #ifdef _OPENMP
-  // Threads are used only when asked for through OMP_NUM_THREADS: a step of a
-  // few dozen columns costs less than waking a second thread, so one thread is
-  // faster for the usual water bodies.
-  if (std::getenv("OMP_NUM_THREADS") != nullptr) return omp_get_max_threads();
+  // OMP_NUM_THREADS, or every core.
+  return omp_get_max_threads();
 #endif
   return 1;
 }

@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "core/vector_math.hpp"
 #include "substance/compound_arrays.hpp"
 #include "substance/sorption.hpp"
 
@@ -134,6 +135,9 @@ class SedimentSolver {
   // else OMP_NUM_THREADS, else every core. The results do not depend on it.
   void setThreads(int threads) { threads_ = threads; }
   int threads() const;
+  // The vector unit of the isotherm powers: the widest the processor has,
+  // or one value at a time for results equal bit for bit to std::pow.
+  void setIsa(vecmath::Isa isa) { isa_ = isa; }
 
   // One time step of dt seconds for every compound and segment.
   // conLiqWatLay holds the water-layer concentrations at the start of the
@@ -282,6 +286,7 @@ class SedimentSolver {
   SedimentSolverInput in_;
   bool initialised_ = false;
   int threads_ = 0;
+  vecmath::Isa isa_ = vecmath::bestIsa();
 
   // Geometry, set once.
   std::vector<Interface> int_;      // interface 0..L

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "driver/run.hpp"
 #include "support/test_run.hpp"
@@ -35,7 +38,7 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutCreatingAFile) {
   TempDir dir;
   const auto help = runProgram(dir.path(), {"--help"});
   EXPECT_EQ(help.status, kExitNormal);
-  EXPECT_EQ(help.output.rfind("Usage: korvan RunId\n", 0), 0u) << help.output;
+  EXPECT_EQ(help.output.rfind("Usage: korvan [--threads N] RunId\n", 0), 0u) << help.output;
   const auto version = runProgram(dir.path(), {"--version"});
   EXPECT_EQ(version.status, kExitNormal);
   EXPECT_EQ(version.output.rfind("KORVAN model version : 3.3.1, created on 25-Apr-2013\n"
@@ -47,6 +50,48 @@ TEST(CommandLine, HelpAndVersionAnswerWithoutCreatingAFile) {
   // Anything else is a run identifier: "--helps" has no input file.
   const auto other = runProgram(dir.path(), {"--helps"});
   EXPECT_NE(other.status, kExitNormal);
+}
+
+// The sediment columns of a step are shared out over the threads, each
+// solved on its own and summed in a fixed order: every file a run writes is
+// the same for any thread count, the run time in the summary apart.
+TEST(CommandLine, AnyThreadCountWritesTheSameFiles) {
+  std::map<std::string, std::string> first;
+  for (const char* threads : {"1", "2", "3"}) {
+    SCOPED_TRACE(threads);
+    TempDir dir;
+    testing::copyExample(dir, "ditch");
+    testing::setTimEnd(dir, "ditch.kvn", "17-May-1980");
+    const auto r = runProgram(dir.path(), {"--threads", threads, "ditch"});
+    ASSERT_EQ(r.status, kExitNormal) << r.output;
+    std::map<std::string, std::string> files;
+    for (const char* name : {"ditch.out", "ditch.sum", "ditch.hyd", "ditch.tem", "ditch.log"}) {
+      // The folder and the run time are the only lines that may differ.
+      std::string text = dir.read(name);
+      for (const std::string line : {dir.path().string(), std::string("The run time was")}) {
+        const auto at = text.find(line);
+        if (at != std::string::npos) text.erase(at, text.find('\n', at) - at);
+      }
+      files[name] = text;
+    }
+    if (first.empty()) {
+      first = files;
+    } else {
+      for (const auto& [name, text] : files) EXPECT_TRUE(text == first[name]) << name;
+    }
+  }
+  // A bad count stops before any file is written.
+  for (const std::vector<std::string> args : {std::vector<std::string>{"--threads", "0", "ditch"},
+                                              {"--threads=x", "ditch"},
+                                              {"ditch", "--threads"}}) {
+    TempDir dir;
+    const auto r = runProgram(dir.path(), args);
+    EXPECT_EQ(r.status, kExitEarlyStop);
+    EXPECT_EQ(
+        r.output.rfind("korvan: --threads takes a whole number of threads from 1 to 1024\n", 0), 0u)
+        << r.output;
+    EXPECT_TRUE(dir.files().empty());
+  }
 }
 
 TEST(CommandLine, RunIdentifierChecks) {
@@ -186,13 +231,11 @@ TEST(DeleteOutputFiles, OutputAndLogGoAfterNormalAndErrorEnds) {
   testing::writeTestWeather(dir);
   const auto r = runProgram(dir.path(), {"t"});
   EXPECT_EQ(r.status, kExitNormal);
-  EXPECT_EQ(dir.files(),
-            (std::vector<std::string>{"Weather.met", "korvan.ok", "t.hyd", "t.kvn", "t.sum",
-                                      "t.tem"}));
+  EXPECT_EQ(dir.files(), (std::vector<std::string>{"Weather.met", "korvan.ok", "t.hyd", "t.kvn",
+                                                   "t.sum", "t.tem"}));
 
   TempDir bad;
-  bad.write("t.kvn",
-            "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\nYes OptDelOutFiles\n");
+  bad.write("t.kvn", "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\nYes OptDelOutFiles\n");
   const auto e = runProgram(bad.path(), {"t"});
   EXPECT_EQ(e.status, kExitError);
   EXPECT_EQ(bad.files(), (std::vector<std::string>{"t.err", "t.kvn", "t.sum"}));

@@ -1,0 +1,26 @@
+// Powers of many arguments to one exponent at once, as the Freundlich
+// isotherms of a sediment column or of the segments need them. The widest
+// vector unit of the processor is chosen when the program starts (AVX-512,
+// AVX2, or one value at a time), so the same program runs on any x86-64
+// processor. The vector forms come from the C library's vector maths and
+// may differ from std::pow by one unit in the last place.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace korvan::vecmath {
+
+enum class Isa { Scalar, Avx2, Avx512 };
+
+// The widest unit this processor has (KORVAN_SIMD=scalar, avx2 or avx512
+// narrows the choice, for comparisons).
+Isa bestIsa();
+std::string_view isaName(Isa isa);
+
+// y[n] = x[n]^e for n < count, with the unit isa (which the processor must
+// have) or the best one.
+void powArray(Isa isa, const double* x, double e, double* y, std::size_t count);
+void powArray(const double* x, double e, double* y, std::size_t count);
+
+}  // namespace korvan::vecmath
