@@ -293,9 +293,11 @@ void SedimentSolver::conductances(int i, int k) {
 // Coefficients of a step
 
 void SedimentSolver::ColumnWork::allocate(std::size_t n) {
-  for (auto* v : {&stoSta, &tra, &frm, &ers, &disOwn, &rhs, &dG, &kdIt, &iterA, &iterB, &powIt}) {
+  for (auto* v :
+       {&stoSta, &tra, &frm, &ers, &disOwn, &rhs, &dG, &kdIt, &iterA, &iterB, &powIt, &powArg}) {
     v->assign(n, 0.0);
   }
+  powIdx.assign(n, 0);
 }
 
 void SedimentSolver::prepareStep(double dt) {
@@ -438,6 +440,24 @@ bool SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k,
   return true;
 }
 
+void SedimentSolver::powersOfMoved(ColumnWork& w, int l, const double* from, const double* to,
+                                   double conLiqRef, double expPow) const {
+  // Only the layers whose iterate moved and that lie above the lower limit
+  // of the isotherm need a power: they are packed together, raised at once
+  // and put back in their places.
+  std::size_t m = 0;
+  for (int j = 1; j <= l; ++j) {
+    const std::size_t s = at(j);
+    const double c = to[s];
+    if (c != from[s] && c > kConLiqMinFre) {
+      w.powIdx[m] = s;
+      w.powArg[m++] = c / conLiqRef;
+    }
+  }
+  vecmath::powArray(isa_, w.powArg.data(), expPow, w.powArg.data(), m);
+  for (std::size_t n = 0; n < m; ++n) w.powIt[w.powIdx[n]] = w.powArg[n];
+}
+
 int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev,
                                   const double* x, double* y) {
   const int l = in_.numLayers;
@@ -449,12 +469,7 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
   // keep their coefficient, or have none to compute.
   double* pw = w.powIt.data();
   if (xPrev != nullptr && !iso.linear) {
-    for (int j = 1; j <= l; ++j) {
-      const std::size_t s = at(j);
-      const double c = x[s];
-      pw[s] = c != xPrev[s] && c > kConLiqMinFre ? c / iso.conLiqRef : 1.0;
-    }
-    vecmath::powArray(isa_, pw + 1, expPow, pw + 1, static_cast<std::size_t>(l));
+    powersOfMoved(w, l, xPrev, x, iso.conLiqRef, expPow);
   }
   bool converged = true;
   for (int j = 1; j <= l; ++j) {
@@ -506,13 +521,7 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   int negative = 0;
   const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
   double* pw = w.powIt.data();
-  if (!iso.linear) {
-    for (int j = 1; j <= l; ++j) {
-      const std::size_t s = at(j);
-      pw[s] = y[s] != x[s] && y[s] > kConLiqMinFre ? y[s] / iso.conLiqRef : 1.0;
-    }
-    vecmath::powArray(isa_, pw + 1, iso.expFre - 1.0, pw + 1, static_cast<std::size_t>(l));
-  }
+  if (!iso.linear) powersOfMoved(w, l, x, y, iso.conLiqRef, iso.expFre - 1.0);
   const auto kdRef = kdRef_.values(k);
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);

@@ -227,7 +227,11 @@ class SedimentSolver {
   // The workspace of one thread: the column being solved.
   struct ColumnWork {
     std::vector<double> stoSta, tra, frm, ers, disOwn, rhs, dG;
-    std::vector<double> kdIt, iterA, iterB, powIt;
+    std::vector<double> kdIt, iterA, iterB;
+    // The isotherm powers of the layers (powIt, by layer), and the packed
+    // arguments and layers of those that need one.
+    std::vector<double> powIt, powArg;
+    std::vector<std::size_t> powIdx;
     double srcAdvTop = 0.0, srcDisTop = 0.0;  // boundary sources of the surface (g per metre)
     std::uint64_t cellIterations = 0;
     std::optional<ColumnFault> fault;
@@ -275,6 +279,10 @@ class SedimentSolver {
   // One iteration of the end-of-step storage over the layers: x the
   // iterate, xPrev the one before (null at the first), y the next.
   // Returns 1 when converged, 0 when not, -1 after a fault.
+  // Sets w.powIt of every layer whose value moved from `from` to `to` and
+  // lies above the lower limit of the isotherm: (to / conLiqRef)^expPow.
+  void powersOfMoved(ColumnWork& w, int l, const double* from, const double* to, double conLiqRef,
+                     double expPow) const;
   int iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev, const double* x,
                     double* y);
   bool finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,
