@@ -18,6 +18,7 @@
 #include "input/run_options.hpp"
 #include "substance/compounds.hpp"
 #include "substance/sediment.hpp"
+#include "substance/sediment_kernels.hpp"
 
 namespace korvan {
 
@@ -465,6 +466,33 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
   const auto kdRef = kdRef_.values(k);
   const double expPow = iso.expFre - 1.0;
   w.cellIterations += static_cast<std::uint64_t>(l);
+  if (vectorKernel_) {
+    sediment_kernels::IterateArgs a;
+    a.layers = l;
+    a.xPrev = xPrev;
+    a.x = x;
+    a.y = y;
+    a.kdIt = w.kdIt.data();
+    a.kdRef = kdRef.data();
+    a.stoSta = w.stoSta.data();
+    a.rhs = w.rhs.data();
+    a.area = AreaLay_.data();
+    a.theta = in_.thetaSat.data();
+    a.rho = in_.rho.data();
+    a.linear = iso.linear;
+    a.conLiqRef = iso.conLiqRef;
+    a.expPow = expPow;
+    a.frozen = iso.frozen;
+    a.conLiqMin = kConLiqMinFre;
+    a.tolerance = kFacConvergence * kTolConvergence;
+    double negative = 0.0;
+    const int state = sediment_kernels::iterate(a, &negative);
+    if (state < 0) [[unlikely]] {
+      fault(w, order, positivityMessage(2, -state, negative));
+      return -1;
+    }
+    return state;
+  }
   // The powers of the layers whose iterate moved, all at once: the others
   // keep their coefficient, or have none to compute.
   double* pw = w.powIt.data();

@@ -137,7 +137,10 @@ class SedimentSolver {
   int threads() const;
   // The vector unit of the isotherm powers: the widest the processor has,
   // or one value at a time for results equal bit for bit to std::pow.
-  void setIsa(vecmath::Isa isa) { isa_ = isa; }
+  void setIsa(vecmath::Isa isa) {
+    isa_ = isa;
+    vectorKernel_ = isa == vecmath::Isa::Avx512;
+  }
 
   // One time step of dt seconds for every compound and segment.
   // conLiqWatLay holds the water-layer concentrations at the start of the
@@ -295,6 +298,8 @@ class SedimentSolver {
   bool initialised_ = false;
   int threads_ = 0;
   vecmath::Isa isa_ = vecmath::bestIsa();
+  // The iteration of a column on the 8-lane vector unit.
+  bool vectorKernel_ = isa_ == vecmath::Isa::Avx512;
 
   // Geometry, set once.
   std::vector<Interface> int_;      // interface 0..L
