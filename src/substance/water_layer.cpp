@@ -151,7 +151,7 @@ void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conLiqIni) 
   for (CompoundSegmentArray& a : terms_) a.allocate(numSeg, numCompounds);
   iterations_.assign(at(numCompounds), 0);
   for (int i = 1; i <= numSeg && numCompounds >= 1; ++i) ConLiqWatLay_(i, 1) = conLiqIni;
-  for (std::vector<double>* v : {&sEnd_, &mEnd_, &sSta_, &mSta_, &dCor_}) {
+  for (std::vector<double>* v : {&sEnd_, &mEnd_, &conEnd_, &sSta_, &mSta_, &dCor_}) {
     v->assign(at(numSeg) + 1, 0.0);
   }
 }
@@ -333,14 +333,30 @@ void WaterLayerSolver::update(int k, int numSeg) {
   }
 }
 
+// The end-of-step storage at the current iterate. The macrophyte factor
+// depends on the hydraulics only, and a segment whose iterate did not move
+// keeps its storage: both are computed again only where they can change.
+void WaterLayerSolver::endStorage(const WaterLayerInput& in, int k) {
+  const WaterLayerCompound& c = in.compounds[at(k - 1)];
+  const auto con = ConLiqWatLay_.values(k);
+  auto stoEnd = terms_[static_cast<std::size_t>(T::StoEnd)].values(k);
+  const bool first = iterations_[at(k - 1)] == 1;
+  for (int i = 1; i <= in.numSeg; ++i) {
+    const std::size_t s = at(i);
+    if (first) {
+      mEnd_[s] = c.cofSorMph * amaMphPerVolume(in.amaMphWatLay, in.end.perWet[s], in.end.area[s]);
+    } else if (con[s] == conEnd_[s]) {
+      continue;
+    }
+    conEnd_[s] = con[s];
+    sEnd_[s] = in.conSus * c.isoSusSol.kd(in.cntOmSusSol, con[s]);
+    stoEnd[s] = in.end.area[s] * (1.0 + sEnd_[s] + mEnd_[s]);
+  }
+}
+
 void WaterLayerSolver::buildTransport(const WaterLayerInput& in, int k) {
   if (iterations_[at(k - 1)] == 1) assemble(in, *sed_, k);
-  const WaterLayerCompound& c = in.compounds[at(k - 1)];
-  sorptionFactors(in, c, in.end, ConLiqWatLay_.values(k), sEnd_, mEnd_);
-  for (int i = 1; i <= in.numSeg; ++i) {
-    terms_[static_cast<std::size_t>(T::StoEnd)](i, k) =
-        in.end.area[at(i)] * (1.0 + sEnd_[at(i)] + mEnd_[at(i)]);
-  }
+  endStorage(in, k);
 }
 
 void WaterLayerSolver::buildLoading(const WaterLayerInput& in, int k) {
@@ -349,12 +365,7 @@ void WaterLayerSolver::buildLoading(const WaterLayerInput& in, int k) {
     // filled its share (MERIX water course).
     assembleLoading(in, k, true);
   }
-  const WaterLayerCompound& c = in.compounds[at(k - 1)];
-  sorptionFactors(in, c, in.end, ConLiqWatLay_.values(k), sEnd_, mEnd_);
-  for (int i = 1; i <= in.numSeg; ++i) {
-    terms_[static_cast<std::size_t>(T::StoEnd)](i, k) =
-        in.end.area[at(i)] * (1.0 + sEnd_[at(i)] + mEnd_[at(i)]);
-  }
+  endStorage(in, k);
 }
 
 // A6 steps 1 to 3.

@@ -263,6 +263,7 @@ class WaterLayerSolver {
   // A6 for one compound; returns whether it converged.
   bool iterate(const WaterLayerInput& in, int k,
                void (WaterLayerSolver::*build)(const WaterLayerInput&, int));
+  void endStorage(const WaterLayerInput& in, int k);
   void buildTransport(const WaterLayerInput& in, int k);
   void buildLoading(const WaterLayerInput& in, int k);
   void checkAfter(const WaterLayerInput& in, int k, bool converged);
@@ -284,6 +285,7 @@ class WaterLayerSolver {
   // Work arrays of one compound (0..N): sorption factors at the end (current
   // iterate) and at the start, and the corrected dispersion per node.
   std::vector<double> sEnd_, mEnd_, sSta_, mSta_, dCor_;
+  std::vector<double> conEnd_;  // the iterate at which sEnd_ was computed
   double c_expFre_ = 1.0;             // Freundlich exponent of the compound being built
   const SedimentTop* sed_ = nullptr;  // during a solve
   WaterLayerInput runInput_;          // filled by gather()
