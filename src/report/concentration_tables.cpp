@@ -313,6 +313,7 @@ void ConcentrationTables::endOfStepTracking(int k) {
   c.stepSum = 0.0;
   // The newest mean takes the place of the oldest one.
   c.newest = (c.newest + kStepSeriesLength - 1) % kStepSeriesLength;
+  const double oldest = c.stepMeans[c.newest];
   c.stepMeans[c.newest] = mean;
 
   // Position p (1 = newest) of the step means.
@@ -320,16 +321,27 @@ void ConcentrationTables::endOfStepTracking(int k) {
     return c.stepMeans[(c.newest + p - 1) % kStepSeriesLength];
   };
   const double t = run_.clock().tim();
+  // The sum of a window is that of the step means from the newest back, in
+  // that order, the longer windows going on from the shorter ones. It is
+  // formed only for a window whose average may exceed its maximum.
   double sum = 0.0;
   std::size_t counted = 0;
   for (std::size_t w = 0; w < kPecDays.size(); ++w) {
     const auto steps = static_cast<std::size_t>(stepsPerDay_ * kPecDays[w]);
-    for (; counted < steps; ++counted) sum += meanAt(counted + 1);
     WindowMaximum& window = c.twa[w];
-    window.sum = sum;
+    const double leaving = steps < kStepSeriesLength ? meanAt(steps + 1) : oldest;
+    const double before = window.runningSum;
+    window.runningSum = (before + mean) - leaving;
+    // Two roundings of sums of non-negative means.
+    window.runningError += 2.3e-16 * (std::fabs(before) + std::fabs(mean) + std::fabs(leaving));
     // A window is averaged only once its oldest step carries substance:
     // before that it would mix in the hours before the first exposure.
     if (!(meanAt(steps) > 0.0)) continue;
+    const double bound = (window.runningSum + window.runningError) * (1.0 + 1e-9);
+    if (bound < window.maximum * static_cast<double>(steps)) continue;
+    for (; counted < steps; ++counted) sum += meanAt(counted + 1);
+    window.runningSum = sum;
+    window.runningError = 2.3e-16 * static_cast<double>(steps) * sum;
     const double average = sum / static_cast<double>(steps);
     if (average > window.maximum) {
       window.maximum = average;

@@ -121,7 +121,11 @@ class ConcentrationTables {
     double maximum = 0.0;
     double time = 0.0;
     int dayNumber = 0;  // 0 while no average was found
-    double sum = 0.0;   // sum of the step means of the newest D days at the last step
+    // The sum of the step means of the newest D days kept up as steps come
+    // and go, and a bound on its rounding error: a window whose sum cannot
+    // reach its maximum is not summed again.
+    double runningSum = 0.0;
+    double runningError = 0.0;
   };
   struct CompoundTable {
     Unit unit = Unit::Input;

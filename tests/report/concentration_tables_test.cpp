@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -247,6 +250,51 @@ TEST_F(ConcentrationTablesTest, DailyStepsAverageOneStepPerDayOfTheWindow) {
   EXPECT_EQ(water.maximumTwaDayNumber(1, 2), 0);  // 4 days not yet covered
   // The exposure series of a daily run keeps the integrals of 7 days + 1.
   EXPECT_EQ(TwaExposureSeries(t_.run(), {7.0}).ringLength(), 8u);
+}
+
+// The window maxima equal, bit for bit, those of summing every window's
+// step means from the newest back at every step, over a year and a half of
+// daily means with pauses, pulses of six decades, slow rises and decays (a window
+// whose running sum cannot reach its maximum is not summed again).
+TEST_F(ConcentrationTablesTest, WindowMaximaEqualThoseOfSummingEveryWindowAtEveryStep) {
+  SimClock& clock = t_.run().clock();
+  clock.setTimeStep(1.0);
+  clock.resetToStart();
+  ConcentrationTables water(t_.run(), TableMedium::WaterLayer);
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::vector<double> means;
+  double level = 0.0;
+  std::array<double, kPecDays.size()> maximum{};
+  std::array<int, kPecDays.size()> day{};
+  for (int step = 0; step < 550; ++step) {
+    const double r = u(rng);
+    const double trend = (step / 60) % 2 == 0 ? 1.02 : 0.97;  // rising and falling spells
+    level = r < 0.02 ? std::pow(10.0, -6.0 + 6.0 * u(rng)) : r < 0.04 ? 0.0 : level * trend;
+    means.push_back(level);
+    water.subStep(1, level);
+    water.endOfStepTracking(1);
+    for (std::size_t w = 0; w < kPecDays.size(); ++w) {
+      const auto steps = static_cast<std::size_t>(kPecDays[w]);
+      const auto meanAt = [&](std::size_t p) {
+        return p <= means.size() ? means[means.size() - p] : 0.0;
+      };
+      if (!(meanAt(steps) > 0.0)) continue;
+      double sum = 0.0;
+      for (std::size_t p = 1; p <= steps; ++p) sum += meanAt(p);
+      if (sum / static_cast<double>(steps) > maximum[w]) {
+        maximum[w] = sum / static_cast<double>(steps);
+        day[w] = water.dayNumber(clock.tim());
+      }
+    }
+    clock.advance();
+  }
+  for (std::size_t w = 0; w < kPecDays.size(); ++w) {
+    SCOPED_TRACE(kPecDays[w]);
+    EXPECT_EQ(water.maximumTwa(1, static_cast<int>(w)), maximum[w]);
+    EXPECT_EQ(water.maximumTwaDayNumber(1, static_cast<int>(w)), day[w]);
+    EXPECT_GT(day[w], 0);
+  }
 }
 
 TEST_F(ConcentrationTablesTest, ExposureSeriesWritesTheWindowAverageOfTheIntegral) {
