@@ -298,6 +298,7 @@ class SedimentSolver {
   bool initialised_ = false;
   int threads_ = 0;
   vecmath::Isa isa_ = vecmath::bestIsa();
+  std::vector<double> kdArg_;  // isotherm powers of a column (setConLiqSed)
   // The iteration of a column on the 8-lane vector unit.
   bool vectorKernel_ = isa_ == vecmath::Isa::Avx512;
 
