@@ -7,8 +7,10 @@ import json
 import statistics
 import subprocess
 
-COLUMNS = ["name", "dim", "value", "hours", "seg", "lay", "cmp", "wall", "kb", "pass",
-           "substeps", "iters"]
+COLUMNS = ["name", "dim", "value", "hours", "seg", "lay", "cmp", "old", "wall", "two",
+           "kb_old", "kb", "pass", "substeps", "iters", "implicit", "kb_implicit"]
+# Sections of an earlier results.md that other benchmarks write (kept as they are).
+KEPT_SECTIONS = ["## Batch runs side by side"]
 
 
 def read_raw(path):
@@ -19,22 +21,41 @@ def read_raw(path):
             if len(parts) != len(COLUMNS):
                 continue
             r = dict(zip(COLUMNS, parts))
-            for key in ["hours", "seg", "lay", "cmp", "kb", "substeps", "iters"]:
+            for key in ["hours", "seg", "lay", "cmp", "kb_old", "kb", "substeps", "iters"]:
                 r[key] = int(r[key])
-            for key in ["wall", "pass"]:
+            for key in ["old", "wall", "two", "pass"]:
                 r[key] = float(r[key])
+            r["implicit"] = None if r["implicit"] == "-" else float(r["implicit"])
+            r["kb_implicit"] = None if r["kb_implicit"] == "-" else int(r["kb_implicit"])
             rows.append(r)
     return rows
 
 
 def pow_ns(path):
+    """ns per power: one dependent call, by throughput, and on the vector unit
+    (with the unit's name)."""
     with open(path) as f:
         data = json.load(f)
-    times = [b["real_time"] for b in data["benchmarks"]
-             if b.get("run_type") == "iteration" and b["name"].startswith("FreundlichPow")]
-    unit = data["benchmarks"][0].get("time_unit", "ns")
-    scale = {"ns": 1.0, "us": 1e3, "ms": 1e6}[unit]
-    return statistics.median(times) * scale
+    figures, label = {}, ""
+    for name, per in [("FreundlichPow", 1), ("FreundlichPowThroughput", 1024),
+                      ("FreundlichPowVector", 1024)]:
+        runs = [b for b in data["benchmarks"]
+                if b.get("run_type") == "iteration" and b["name"].split("/")[0] == name]
+        scale = {"ns": 1.0, "us": 1e3, "ms": 1e6}[runs[0].get("time_unit", "ns")]
+        figures[name] = statistics.median(b["real_time"] for b in runs) * scale / per
+        label = runs[0].get("label", label) if name == "FreundlichPowVector" else label
+    return figures["FreundlichPow"], figures["FreundlichPowThroughput"], \
+        figures["FreundlichPowVector"], label
+
+
+def kept_sections(path):
+    """The sections of an earlier results.md that this report does not write."""
+    try:
+        text = open(path).read()
+    except OSError:
+        return []
+    parts = ["## " + s for s in text.split("\n## ")[1:]]
+    return [s.rstrip() for s in parts if any(s.startswith(k) for k in KEPT_SECTIONS)]
 
 
 def machine():
@@ -70,10 +91,12 @@ def main():
     p.add_argument("--load-after", default="")
     p.add_argument("--pinned", default="none")
     p.add_argument("--root", default=".")
+    p.add_argument("--old-ref", default="")
+    p.add_argument("--keep", default="")
     a = p.parse_args()
 
     rows = read_raw(a.raw)
-    pns = pow_ns(a.pow)
+    pns, pthr, pvec, isa = pow_ns(a.pow)
     model, cores = machine()
     out = []
     w = out.append
@@ -84,22 +107,49 @@ def main():
     w(f"- Release build (`build-bench`), median of {a.reps} repetitions "
       f"({a.reps_long} for the 20-year run); "
       "wall time and peak memory from `/usr/bin/time -v` of the whole run")
-    w(f"- One `std::pow` on Freundlich arguments (`korvan_pow_bench`): **{pns:.1f} ns**\n")
+    w(f"- Previous release: the program built from {a.old_ref}, in the same run")
+    w(f"- One `std::pow` on Freundlich arguments (`korvan_pow_bench`): {pns:.1f} ns as dependent "
+      f"calls, **{pthr:.1f} ns** by throughput (independent calls), **{pvec:.1f} ns** on the "
+      f"vector unit the solver uses ({isa})\n")
 
-    w("## Whole runs\n")
+    w("## Whole runs against the previous release\n")
     w("Every scenario is the MERIX ditch of `examples/ditch` (spray drift on 15 May, "
       "parent and products, 10 m segments, 2.5 mm sediment layers) with one dimension "
-      "changed. *Sub-steps* are the substance sub-steps of the run; a *cell* is one "
-      "sediment layer under one segment for one compound.\n")
-    w("| scenario | scanned | value | hours | seg | layers | cmp | wall (s) | peak (MB) "
-      "| sub-steps | ms per sim. hour | ns per seg-layer-substep | ns per cell-substep |")
-    w("|---|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+      "changed. Each is run, repetition by repetition, with the previous release (one "
+      "thread), with this program on one thread (`--threads 1`, pinned to one core) and "
+      "on two (`--threads 2`). Ratio: the previous release's wall time over this one's.\n")
+    w("| scenario | hours | seg | layers | cmp | previous (s) | 1 thread (s) | ratio "
+      "| 2 threads (s) | ratio | peak MB previous / now |")
+    w("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")
+    for r in rows:
+        w(f"| {r['name']} | {r['hours']} | {r['seg']} | {r['lay']} | {r['cmp']} | "
+          f"{r['old']:.2f} | {r['wall']:.2f} | **{r['old'] / r['wall']:.2f}** | "
+          f"{r['two']:.2f} | **{r['old'] / r['two']:.2f}** | "
+          f"{r['kb_old'] / 1024:.1f} / {r['kb'] / 1024:.1f} |")
+
+    implicit = [r for r in rows if r["implicit"] is not None]
+    if implicit:
+        w("\n## Implicit scheme against Calc, same program\n")
+        w("The year scenarios again with `OptTimStp Implicit` (one thread, pinned), beside "
+          "the `Calc` runs of the table above.\n")
+        w("| scenario | Calc (s) | Implicit (s) | ratio | peak MB Calc / Implicit |")
+        w("|---|---:|---:|---:|---|")
+        for r in implicit:
+            w(f"| {r['name']} | {r['wall']:.2f} | {r['implicit']:.2f} | "
+              f"**{r['wall'] / r['implicit']:.1f}** | "
+              f"{r['kb'] / 1024:.1f} / {r['kb_implicit'] / 1024:.1f} |")
+
+    w("\n## Cost per sub-step and cell (one thread)\n")
+    w("*Sub-steps* are the substance sub-steps of the run; a *cell* is one sediment "
+      "layer under one segment for one compound.\n")
+    w("| scenario | scanned | value | sub-steps | ms per sim. hour | ns per seg-layer-substep "
+      "| ns per cell-substep |")
+    w("|---|---|---|---:|---:|---:|---:|")
     for r in rows:
         sls = r["substeps"] * r["seg"] * r["lay"]
-        w(f"| {r['name']} | {r['dim']} | {r['value']} | {r['hours']} | {r['seg']} | "
-          f"{r['lay']} | {r['cmp']} | {r['wall']:.2f} | {r['kb'] / 1024:.1f} | "
-          f"{r['substeps']} | {1e3 * r['wall'] / r['hours']:.3f} | "
-          f"{1e9 * r['wall'] / sls:.1f} | {1e9 * r['wall'] / (sls * r['cmp']):.1f} |")
+        w(f"| {r['name']} | {r['dim']} | {r['value']} | {r['substeps']} | "
+          f"{1e3 * r['wall'] / r['hours']:.3f} | {1e9 * r['wall'] / sls:.1f} | "
+          f"{1e9 * r['wall'] / (sls * r['cmp']):.1f} |")
 
     w("\n## Substance pass per cell iteration\n")
     w("The same scenarios run again with the hydrology and temperature read back "
@@ -108,13 +158,13 @@ def main():
       "end-of-step storage in the sediment solver; the count comes from the solver's "
       "counter.\n")
     w("| scenario | substance pass (s) | cell iterations | iterations per cell-substep "
-      "| ns per cell-iteration | ratio to one pow |")
+      "| ns per cell-iteration | in powers by throughput |")
     w("|---|---:|---:|---:|---:|---:|")
     for r in rows:
         cells = r["substeps"] * r["seg"] * r["lay"] * r["cmp"]
         per = 1e9 * r["pass"] / r["iters"] if r["iters"] else float("nan")
         w(f"| {r['name']} | {r['pass']:.2f} | {r['iters']} | "
-          f"{r['iters'] / cells if cells else float('nan'):.2f} | {per:.1f} | {per / pns:.2f} |")
+          f"{r['iters'] / cells if cells else float('nan'):.2f} | {per:.1f} | {per / pthr:.2f} |")
 
     w("\n## Growth with each dimension\n")
     w("Wall time per simulated hour relative to the smallest case of the scan "
@@ -154,18 +204,21 @@ def main():
         cells = long["seg"] * long["lay"] * long["cmp"]
         per_hour = long["substeps"] / long["hours"]
         its = long["iters"] / (long["substeps"] * cells)
-        floor = long["iters"] * pns * 1e-9
+        per = 1e9 * long["pass"] / long["iters"]
         w("\n## What bounds the 20-year run\n")
         w(f"The 20-year ditch takes {long['substeps']} substance sub-steps "
           f"({per_hour:.1f} per hour: the stable step of the water layer for 10 m segments "
           f"and the dispersion of the flow), each over {cells} sediment cells with "
-          f"{its:.2f} iterations per cell: {long['iters']} cell iterations. At one `pow` "
-          f"per cell iteration ({pns:.1f} ns) that alone is {floor:.0f} s; the whole run "
-          f"took {long['wall']:.0f} s, of which the substance pass {long['pass']:.0f} s "
-          f"({1e9 * long['pass'] / long['iters']:.1f} ns per cell iteration). A run of "
-          f"30 s would need {30e9 / long['iters']:.1f} ns per cell iteration, "
-          f"{30e9 / long['iters'] / pns:.2f} of one `pow`: the sub-step count that "
-          "the stability rule sets, not the cost per cell, bounds the run.")
+          f"{its:.2f} iterations per cell: {long['iters']} cell iterations, and about one "
+          f"isotherm power per cell iteration. The substance pass took {long['pass']:.0f} s on "
+          f"one thread, {per:.1f} ns per cell iteration, of which the power on the vector "
+          f"unit ({pvec:.1f} ns, {isa}) is {pvec / per:.0%}; the scalar power by throughput "
+          f"would cost {pthr:.1f} ns alone. The rest of a cell iteration is the storage "
+          "and the division of the fixed point, the right-hand side and the column sums "
+          "of the balance once per step, and the water layer; the sub-step count that the "
+          "stability rule sets multiplies all of it.")
+    for section in kept_sections(a.keep) if a.keep else []:
+        w("\n" + section)
     print("\n".join(out))
 
 

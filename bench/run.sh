@@ -3,12 +3,19 @@
 # with /usr/bin/time -v (wall time and peak memory), REPS repetitions each,
 # the median reported in bench/results.md (bench/report.py writes it).
 #
-#   bench/run.sh            every scenario
+# Every scenario runs side by side, repetition by repetition, with
+#   - the previous release: the program built from OLD_REF (default 492874e,
+#     the last commit before the sediment solve was restructured), one thread;
+#   - this tree on one thread (--threads 1) and on two (--threads 2);
+#   - this tree with OptTimStp Implicit (year1 and year20 only), one thread;
+# so that a load on the machine weighs on all of them alike.
+#
+#   bench/run.sh                   every scenario
 #   bench/run.sh year1 seg10 ...   only these scenarios
 #
 # Environment: REPS (default 3), REPS_LONG (repetitions of the 20-year run,
-# default REPS), BENCH_CPU (the core to pin the runs to,
-# default the last one; empty: no pinning).
+# default REPS), OLD_REF, BENCH_CPU (the core the one-thread runs are pinned
+# to, default the last one; empty: no pinning).
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,6 +23,7 @@ BUILD="$ROOT/build-bench"
 WORK="$BUILD/scenarios"
 REPS=${REPS:-3}
 REPS_LONG=${REPS_LONG:-$REPS}
+OLD_REF=${OLD_REF:-492874e}
 RAW="$BUILD/raw.tsv"
 
 if [[ ! -x /usr/bin/time ]]; then
@@ -25,6 +33,18 @@ fi
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DKORVAN_TESTS=OFF -DKORVAN_BENCH=ON >/dev/null
 cmake --build "$BUILD" -j2 --target bench
+
+# The previous release, built once per reference.
+OLD="$BUILD/old"
+OLD_SHA=$(git -C "$ROOT" rev-parse "$OLD_REF")
+if [[ ! -x "$OLD/build/korvan" ]] || [[ "$(cat "$OLD/ref" 2>/dev/null)" != "$OLD_SHA" ]]; then
+  rm -rf "$OLD"
+  mkdir -p "$OLD/src"
+  git -C "$ROOT" archive "$OLD_SHA" | tar -x -C "$OLD/src"
+  cmake -S "$OLD/src" -B "$OLD/build" -DCMAKE_BUILD_TYPE=Release -DKORVAN_TESTS=OFF >/dev/null
+  cmake --build "$OLD/build" -j2 --target korvan
+  echo "$OLD_SHA" >"$OLD/ref"
+fi
 
 CPU=${BENCH_CPU-$(($(nproc) - 1))}
 PIN=()
@@ -56,6 +76,20 @@ median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 # Seconds from the "m:ss.ss" or "h:mm:ss" of /usr/bin/time.
 seconds() { awk -F: '{s=0; for (i=1;i<=NF;i++) s=s*60+$i; print s}'; }
 
+# timed DIR LABEL COMMAND...: one run in DIR; appends "wall kb" to DIR/LABEL.times.
+timed() {
+  local dir=$1 label=$2
+  shift 2
+  rm -f "$dir"/bench.{out,log,sum,hyd,tem,err} "$dir/korvan.ok"
+  (cd "$dir" && /usr/bin/time -v -o time.txt "$@" bench >/dev/null)
+  [[ -f "$dir/korvan.ok" ]] || { echo "bench/run.sh: $label run of $dir failed" >&2; exit 1; }
+  echo "$(grep 'Elapsed (wall clock)' "$dir/time.txt" | awk '{print $NF}' | seconds)" \
+    "$(grep 'Maximum resident set size' "$dir/time.txt" | awk '{print $NF}')" >>"$dir/$label.times"
+}
+# The median wall time and peak memory of a label.
+wall() { awk '{print $1}' "$1/$2.times" | median; }
+peak() { awk '{print $2}' "$1/$2.times" | median; }
+
 mkdir -p "$WORK"
 LOAD_BEFORE=$(cut -d' ' -f1-3 /proc/loadavg)
 : >"$RAW"
@@ -66,23 +100,27 @@ for entry in "${SCENARIOS[@]}"; do
   rm -rf "$dir"
   # shellcheck disable=SC2086
   python3 "$ROOT/bench/generate.py" "$dir" $args
+  implicit=""
+  if [[ $name == year* ]]; then
+    implicit="$WORK/$name-implicit"
+    rm -rf "$implicit"
+    cp -r "$dir" "$implicit"
+    sed -i 's/^Calc\( *OptTimStp\)/Implicit\1/' "$implicit/bench.kvn"
+  fi
   reps=$REPS
   [[ $name == year20 ]] && reps=$REPS_LONG
-  walls=() rss=()
   for ((r = 1; r <= reps; r++)); do
-    rm -f "$dir"/bench.{out,log,sum,hyd,tem,err} "$dir/korvan.ok"
-    (cd "$dir" && "${PIN[@]}" /usr/bin/time -v -o time.txt "$BUILD/korvan" bench >/dev/null)
-    walls+=("$(grep 'Elapsed (wall clock)' "$dir/time.txt" | awk '{print $NF}' | seconds)")
-    rss+=("$(grep 'Maximum resident set size' "$dir/time.txt" | awk '{print $NF}')")
+    timed "$dir" old "${PIN[@]}" "$OLD/build/korvan"
+    timed "$dir" one "${PIN[@]}" "$BUILD/korvan" --threads 1
+    timed "$dir" two "$BUILD/korvan" --threads 2
+    [[ -n $implicit ]] && timed "$implicit" implicit "${PIN[@]}" "$BUILD/korvan" --threads 1
   done
-  wall=$(printf '%s\n' "${walls[@]}" | median)
-  kb=$(printf '%s\n' "${rss[@]}" | median)
   # The substance pass alone: the same scenario reading back the hydrology
-  # and temperature files of the last run.
+  # and temperature files of the last run, on one thread.
   sed -i -e 's/^OnLine\( *OptHyd\)/OffLine\1/' -e 's/^OnLine\( *OptTem\)/OffLine\1/' "$dir/bench.kvn"
   passes=() stats=""
   for ((r = 1; r <= reps; r++)); do
-    stats=$(cd "$dir" && "${PIN[@]}" "$BUILD/korvan_pass_stats" bench)
+    stats=$(cd "$dir" && OMP_NUM_THREADS=1 "${PIN[@]}" "$BUILD/korvan_pass_stats" bench)
     passes+=("$(sed 's/.*seconds=\([^ ]*\).*/\1/' <<<"$stats")")
   done
   pass=$(printf '%s\n' "${passes[@]}" | median)
@@ -92,8 +130,11 @@ for entry in "${SCENARIOS[@]}"; do
   seg=$(awk '/^table WaterBody/{getline; getline; getline; print $2}' "$dir/bench.kvn")
   lay=$(awk '/^table SedimentProfile/{getline; getline; getline; a=$2; getline; print a+$2}' "$dir/bench.kvn")
   cmp=$(awk '/^table compounds/{n=0; while ((getline l) > 0 && l != "end_table") n++; print n}' "$dir/bench.kvn")
-  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$dim" "$value" "$hours" \
-    "$seg" "$lay" "$cmp" "$wall" "$kb" "$pass" "$substeps" "$iters" | tee -a "$RAW"
+  impl_wall=- impl_kb=-
+  if [[ -n $implicit ]]; then impl_wall=$(wall "$implicit" implicit) impl_kb=$(peak "$implicit" implicit); fi
+  printf '%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$name" "$dim" "$value" \
+    "$hours" "$seg" "$lay" "$cmp" "$(wall "$dir" old)" "$(wall "$dir" one)" "$(wall "$dir" two)" \
+    "$(peak "$dir" old)" "$(peak "$dir" one)" "$pass" "$substeps" "$iters" "$impl_wall" "$impl_kb" | tee -a "$RAW"
 done
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 
@@ -102,5 +143,7 @@ LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 
 python3 "$ROOT/bench/report.py" --raw "$RAW" --pow "$BUILD/pow.json" --reps "$REPS" --reps-long "$REPS_LONG" \
   --load-before "$LOAD_BEFORE" --load-after "$LOAD_AFTER" --pinned "${CPU:-none}" \
-  --root "$ROOT" >"$ROOT/bench/results.md"
+  --old-ref "$OLD_REF ($OLD_SHA)" --keep "$ROOT/bench/results.md" \
+  --root "$ROOT" >"$BUILD/results.md"
+mv "$BUILD/results.md" "$ROOT/bench/results.md"
 echo "bench/results.md written"
