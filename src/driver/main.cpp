@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/platform.hpp"
-#include "driver/run.hpp"
+#include "driver/model_run.hpp"
 #include "driver/run_setup.hpp"
 #include "driver/templates.hpp"
 
@@ -79,6 +79,6 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) env.args.emplace_back(argv[i]);
   env.console = &std::cout;
   env.terminal = korvan::platform::isTerminal(STDOUT_FILENO);
-  korvan::Run run(std::move(env));
+  korvan::ModelRun run(std::move(env));
   return run.execute();
 }

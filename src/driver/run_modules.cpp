@@ -1,13 +1,13 @@
 #include "driver/run_modules.hpp"
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/lateral_entries.hpp"
-#include "report/mass_balance.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "report/substance_cycle.hpp"
-#include "substance/sediment.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
+#include "substance/mass_balance.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
 

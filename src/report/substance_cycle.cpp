@@ -6,17 +6,17 @@
 #include <span>
 #include <utility>
 
-#include "driver/modules.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
+#include "core/task.hpp"
 #include "hydrology/hydrology.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/run_options.hpp"
-#include "report/exposure_file.hpp"
 #include "input/sim_clock.hpp"
+#include "report/exposure_file.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
-#include "substance/sediment.hpp"
 #include "temperature/water_temperature.hpp"
 
 namespace korvan {
@@ -89,25 +89,12 @@ SubstanceCycle::SubstanceCycle(Run& run, MassBalance& balance)
 }
 
 void SubstanceCycle::task(Task task) {
-  switch (task) {
-    case Task::Initialise:
-      initialise();
-      break;
-    case Task::Step:
-      step();
-      break;
-    case Task::Print:
-      print();
-      break;
-    case Task::Terminate:
-      terminate();
-      break;
-    case Task::WriteProfiles:
-      writeProfiles();
-      break;
-    default:
-      break;
-  }
+  runTask(*this, task,
+          {{Task::Initialise, &SubstanceCycle::initialise},
+           {Task::Step, &SubstanceCycle::step},
+           {Task::Print, &SubstanceCycle::print},
+           {Task::Terminate, &SubstanceCycle::terminate},
+           {Task::WriteProfiles, &SubstanceCycle::writeProfiles}});
 }
 
 // --- Initialise ----------------------------------------------------------

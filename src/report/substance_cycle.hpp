@@ -12,13 +12,13 @@
 
 #include <memory>
 
+#include "output/output_file.hpp"
 #include "report/concentration_tables.hpp"
-#include "report/mass_balance.hpp"
-#include "report/output_file.hpp"
 #include "report/summary_report.hpp"
 #include "report/targets.hpp"
 #include "substance/compound_arrays.hpp"
 #include "substance/implicit_solver.hpp"
+#include "substance/mass_balance.hpp"
 #include "substance/sediment_solver.hpp"
 #include "substance/water_layer.hpp"
 

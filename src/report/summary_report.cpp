@@ -6,11 +6,11 @@
 #include <span>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/text.hpp"
 #include "core/text_file.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/calendar.hpp"

@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {
