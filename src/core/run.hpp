@@ -39,6 +39,7 @@ class Compounds;
 class Loadings;
 class MassBalance;
 class SubstanceCycle;
+class SubstanceReports;
 
 // What a run takes from its surroundings.
 struct Environment {
@@ -85,6 +86,7 @@ class Run {
   Loadings& loadings() { return *loadings_; }
   MassBalance& massBalance() { return *massBalance_; }
   SubstanceCycle& substance() { return *substance_; }
+  SubstanceReports& substanceReports() { return *substanceReports_; }
 
   TextFile& log() { return units_.file(Unit::Log); }
   TextFile& output() { return units_.file(Unit::Output); }
@@ -133,6 +135,7 @@ class Run {
   Part<Compounds> compounds_{nullptr, nullptr};
   Part<Loadings> loadings_{nullptr, nullptr};
   Part<MassBalance> massBalance_{nullptr, nullptr};
+  Part<SubstanceReports> substanceReports_{nullptr, nullptr};
   Part<SubstanceCycle> substance_{nullptr, nullptr};
 };
 

@@ -20,10 +20,11 @@
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
 #include "output/output_file.hpp"
-#include "report/substance_cycle.hpp"
+#include "report/substance_reports.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
 #include "substance/mass_balance.hpp"
+#include "substance/substance_cycle.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
 
@@ -56,7 +57,8 @@ ModelRun::ModelRun(Environment env) : Run(std::move(env)) {
   compounds_ = makePart<Compounds>(*this);
   loadings_ = makePart<Loadings>(*this);
   massBalance_ = makePart<MassBalance>(*this);
-  substance_ = makePart<SubstanceCycle>(*this, *massBalance_);
+  substanceReports_ = makePart<SubstanceReports>(*this);
+  substance_ = makePart<SubstanceCycle>(*this, *massBalance_, *substanceReports_);
 }
 
 ModelRun::~ModelRun() = default;

@@ -5,7 +5,7 @@
 #include "core/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "input/sim_clock.hpp"
-#include "report/substance_cycle.hpp"
+#include "substance/substance_cycle.hpp"
 
 namespace korvan {
 

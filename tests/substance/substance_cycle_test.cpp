@@ -1,4 +1,4 @@
-#include "report/substance_cycle.hpp"
+#include "substance/substance_cycle.hpp"
 
 #include <gtest/gtest.h>
 
