@@ -71,7 +71,7 @@ FuzzRun::FuzzRun(std::string_view input, const Files& files, const std::string& 
 FuzzRun::~FuzzRun() = default;
 
 void FuzzRun::exercise(const std::function<void(Run&)>& action) {
-  Run& run = *run_;
+  ModelRun& run = *run_;
   try {
     run.setup();
     action(run);
