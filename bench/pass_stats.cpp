@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "core/platform.hpp"
-#include "driver/run.hpp"
-#include "report/substance_cycle.hpp"
+#include "driver/model_run.hpp"
+#include "substance/substance_cycle.hpp"
 #include "substance/sediment_solver.hpp"
 
 int main(int argc, char** argv) {
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
   env.args.emplace_back(argv[1]);
   env.console = &console;
   env.terminal = false;
-  korvan::Run run(std::move(env));
+  korvan::ModelRun run(std::move(env));
   const auto start = std::chrono::steady_clock::now();
   const int status = run.execute();
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;

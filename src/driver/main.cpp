@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/platform.hpp"
-#include "driver/run.hpp"
+#include "driver/model_run.hpp"
 #include "driver/run_setup.hpp"
 #include "driver/templates.hpp"
 
@@ -118,6 +118,6 @@ int main(int argc, char** argv) {
   }
   env.console = &std::cout;
   env.terminal = korvan::platform::isTerminal(STDOUT_FILENO);
-  korvan::Run run(std::move(env));
+  korvan::ModelRun run(std::move(env));
   return run.execute();
 }

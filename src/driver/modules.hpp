@@ -9,22 +9,9 @@
 #include <string>
 #include <vector>
 
-namespace korvan {
+#include "core/task.hpp"
 
-enum class Task {
-  Initialise = 1,           // read input, allocate, open files, set the initial state
-  Step = 2,                 // compute one step in the pass that owns the quantity
-  TakeStored = 3,           // take the state from the file of an earlier pass
-  Print = 4,                // write output at a print time
-  Terminate = 5,            // final reports, close files
-  WriteProfiles = 7,        // substance module: concentration profiles of an event
-  WaterBalance = 10,        // mass-balance module: water balance in hydrology-only runs
-  Reinitialise = 20,        // reopen the stored file and restart from TimStart
-  ProgressStart = 1,        // progress display at start-up
-  ProgressHydrology = 21,   // progress display: hydrology pass at a print time
-  ProgressTemperature = 22, // progress display: temperature pass at a print time
-  ProgressSubstance = 23,   // progress display: substance pass at a print time
-};
+namespace korvan {
 
 class ModuleSet {
  public:

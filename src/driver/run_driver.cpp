@@ -3,13 +3,13 @@
 #include <cmath>
 
 #include "core/compare.hpp"
+#include "core/console.hpp"
 #include "core/layout.hpp"
+#include "core/stop.hpp"
 #include "core/text.hpp"
-#include "driver/console.hpp"
+#include "driver/model_run.hpp"
 #include "driver/modules.hpp"
-#include "driver/run.hpp"
 #include "driver/run_setup.hpp"
-#include "driver/stop.hpp"
 #include "input/calendar.hpp"
 #include "input/keyword_check.hpp"
 #include "input/records.hpp"
@@ -36,7 +36,7 @@ void RunDriver::execute() {
   if (passes_.temperature) temperaturePass();
   if (passes_.substance) substancePass();
   checkKeywordsOnce();
-  run_.identity().bannerEnd();
+  run_.runSetup().bannerEnd();
 }
 
 void RunDriver::startUp() {
@@ -51,7 +51,7 @@ void RunDriver::startUp() {
     createPassFile(Unit::Temperature, kExtTemperature);
   }
   run_.clock().readSettings();
-  run_.identity().noteStart();
+  run_.runSetup().noteStart();
   setTimeStepFromInput();
   progress(Task::ProgressStart);
   modules_.readSedimentProfile();

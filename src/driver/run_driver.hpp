@@ -9,7 +9,7 @@
 
 namespace korvan {
 
-class Run;
+class ModelRun;
 class ModuleSet;
 enum class Task;
 enum class PassOption;
@@ -25,7 +25,7 @@ PassSelection selectPasses(PassOption optHyd, PassOption optTem);
 
 class RunDriver {
  public:
-  RunDriver(Run& run, ModuleSet& modules) : run_(run), modules_(modules) {}
+  RunDriver(ModelRun& run, ModuleSet& modules) : run_(run), modules_(modules) {}
 
   // Start-up after run setup, the passes, and the run-time lines of the
   // closing sequence; termination is left to the caller.
@@ -49,7 +49,7 @@ class RunDriver {
   void checkKeywordsOnce();
   bool keywordsChecked_ = false;
 
-  Run& run_;
+  ModelRun& run_;
   ModuleSet& modules_;
   PassSelection passes_;
 };

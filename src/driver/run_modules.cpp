@@ -1,13 +1,14 @@
 #include "driver/run_modules.hpp"
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/lateral_entries.hpp"
-#include "report/mass_balance.hpp"
-#include "report/substance_cycle.hpp"
-#include "substance/sediment.hpp"
+#include "hydrology/sediment_profile.hpp"
+#include "report/substance_reports.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
+#include "substance/mass_balance.hpp"
+#include "substance/substance_cycle.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
 
@@ -40,10 +41,10 @@ bool RunModules::profileEventRaised() { return run_.loadings().profileRaised(); 
 void RunModules::substance(Task task) { run_.substance().task(task); }
 void RunModules::massBalance(Task task) { run_.massBalance().task(task); }
 void RunModules::pecWater(Task task) {
-  if (task == Task::Step) run_.substance().pecWaterStep();
+  if (task == Task::Step) run_.substanceReports().pecWaterStep();
 }
 void RunModules::pecSediment(Task task) {
-  if (task == Task::Step) run_.substance().pecSedimentStep();
+  if (task == Task::Step) run_.substanceReports().pecSedimentStep();
 }
 double RunModules::flowVelocityLastSegment() { return run_.substance().flowVelocityLastSegment(); }
 double RunModules::massFirstCompoundWaterLayer() {

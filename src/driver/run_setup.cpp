@@ -3,12 +3,12 @@
 #include <array>
 #include <string>
 
+#include "core/console.hpp"
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/stop.hpp"
 #include "core/text.hpp"
-#include "driver/console.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/stop.hpp"
+#include "driver/model_run.hpp"
 #include "input/records.hpp"
 
 namespace korvan {
@@ -91,7 +91,7 @@ std::string editionOf(std::string_view callingProgram) {
   return text;
 }
 
-void RunIdentity::startUp() {
+void RunSetup::startUp() {
   run_.deleteFile("Korvan.ok");
   today_ = run_.environment().now();
   const auto& args = run_.environment().args;
@@ -141,14 +141,14 @@ bool isEdition(std::string_view edition) {
   return edition == "MERIX" || edition == "Orlan" || edition == "ZR" || edition == "BRAX";
 }
 
-void RunIdentity::warnUnknownEdition(std::string_view calledBy) {
+void RunSetup::warnUnknownEdition(std::string_view calledBy) {
   run_.messages().warning("GetCallingProgram",
                           "CallingProgram " + std::string(calledBy) + " is not a KORVAN edition",
                           "The editions are MERIXKORVAN, ORLANKORVAN, ZRKORVAN and BRAXKORVAN",
                           "Without an edition the run has none of their checks and reports");
 }
 
-void RunIdentity::writeHeader(Unit unit) {
+void RunSetup::writeHeader(Unit unit) {
   TextFile& file = run_.units().file(unit);
   const std::string program(trimRight(callingProgram_));
   const std::string version(trimRight(callingProgramVersion_));
@@ -181,7 +181,7 @@ void RunIdentity::writeHeader(Unit unit) {
   file.writeLine("* ");
 }
 
-void RunIdentity::bannerStart() {
+void RunSetup::bannerStart() {
   Console& console = run_.console();
   if (!console.isOn()) return;
   console.clear();
@@ -190,9 +190,9 @@ void RunIdentity::bannerStart() {
   console.line(18, " Working directory: " + run_.workDirText());
 }
 
-void RunIdentity::noteStart() { startSeconds_ = secondsOfDay(run_.environment().now()); }
+void RunSetup::noteStart() { startSeconds_ = secondsOfDay(run_.environment().now()); }
 
-void RunIdentity::bannerEnd() {
+void RunSetup::bannerEnd() {
   int elapsed = secondsOfDay(run_.environment().now()) - startSeconds_;
   if (elapsed < 0) elapsed += 24 * 3600;  // the run went past midnight
   const std::string runTime =

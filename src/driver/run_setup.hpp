@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/platform.hpp"
+#include "core/run_identity.hpp"
 
 namespace korvan {
 
@@ -15,14 +16,6 @@ enum class Unit : int;
 
 inline constexpr std::string_view kModelVersion = "3.3.1";
 inline constexpr std::string_view kBuildDate = "25-Apr-2013";
-inline constexpr std::string_view kExtInput = ".kvn";
-inline constexpr std::string_view kExtOutput = ".out";
-inline constexpr std::string_view kExtLog = ".log";
-inline constexpr std::string_view kExtSummary = ".sum";
-inline constexpr std::string_view kExtError = ".err";
-inline constexpr std::string_view kExtHydrology = ".hyd";
-inline constexpr std::string_view kExtTemperature = ".tem";
-inline constexpr std::string_view kSuccessMarker = "korvan.ok";
 
 // The run identifier of a command-line argument: the directory ("\" or "/")
 // and the extension ".kvn" stripped, at most 32 characters. Throws EarlyStop
@@ -36,25 +29,14 @@ std::string editionOf(std::string_view callingProgram);
 // One of the four editions MERIX, Orlan, ZR and BRAX.
 bool isEdition(std::string_view edition);
 
-class RunIdentity {
+// The start-up routines of a run: they fill in the run's identity, write the
+// report headers and show the banner.
+class RunSetup final : public RunIdentity {
  public:
-  explicit RunIdentity(Run& run) : run_(run) {}
+  explicit RunSetup(Run& run) : run_(run) {}
 
-  // The start-up sequence (see Run::setup).
+  // The start-up sequence (see ModelRun::setup).
   void startUp();
-
-  const std::string& runId() const { return runId_; }
-  // RunId followed by the extension.
-  std::string fileName(std::string_view extension) const { return runId_ + std::string(extension); }
-  const std::string& callingProgram() const { return callingProgram_; }
-  const std::string& callingProgramVersion() const { return callingProgramVersion_; }
-  // The MERIX edition: CallingProgram equals MERIX.
-  bool isMerix() const { return callingProgram_ == "MERIX"; }
-  // The Orlan edition: CallingProgram contains Orlan.
-  bool isOrlan() const { return callingProgram_.find("Orlan") != std::string::npos; }
-  // The ZR and BRAX editions, which evaluate targets in a stretch.
-  bool isZR() const { return callingProgram_ == "ZR"; }
-  bool isBRAX() const { return callingProgram_ == "BRAX"; }
 
   // The report header on the output, log or summary file.
   void writeHeader(Unit unit);
@@ -73,9 +55,6 @@ class RunIdentity {
   }
 
   Run& run_;
-  std::string runId_;
-  std::string callingProgram_;
-  std::string callingProgramVersion_;
   platform::LocalTime today_;
   int startSeconds_ = 0;
 };

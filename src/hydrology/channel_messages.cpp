@@ -4,7 +4,7 @@
 #include <string>
 
 #include "core/layout.hpp"
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 
 namespace korvan {
 

@@ -5,16 +5,16 @@
 
 #include "core/compare.hpp"
 #include "core/layout.hpp"
-#include "driver/messages.hpp"
-#include "driver/modules.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
+#include "core/task.hpp"
 #include "hydrology/lateral_entries.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/sediment_width.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
-#include "substance/sediment.hpp"
 
 namespace korvan {
 
@@ -56,25 +56,12 @@ Hydrology::Hydrology(Run& run)
 Hydrology::~Hydrology() = default;
 
 void Hydrology::task(Task task) {
-  switch (task) {
-    case Task::Initialise:
-      initialise();
-      break;
-    case Task::Step:
-      step();
-      break;
-    case Task::TakeStored:
-      takeStored();
-      break;
-    case Task::Print:
-      print();
-      break;
-    case Task::Reinitialise:
-      reinitialise();
-      break;
-    default:
-      break;
-  }
+  runTask(*this, task,
+          {{Task::Initialise, &Hydrology::initialise},
+           {Task::Step, &Hydrology::step},
+           {Task::TakeStored, &Hydrology::takeStored},
+           {Task::Print, &Hydrology::print},
+           {Task::Reinitialise, &Hydrology::reinitialise}});
 }
 
 // --- Edition --------------------------------------------------------------

@@ -20,7 +20,7 @@
 #include "hydrology/hydrology_file.hpp"
 #include "hydrology/representative_channel.hpp"
 #include "hydrology/weir_reach.hpp"
-#include "report/output_file.hpp"
+#include "output/output_file.hpp"
 
 namespace korvan {
 

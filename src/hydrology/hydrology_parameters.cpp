@@ -5,10 +5,10 @@
 
 #include "core/compare.hpp"
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/units.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/numbers.hpp"

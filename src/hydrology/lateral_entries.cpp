@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
 #include "core/platform.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/text.hpp"
 #include "core/text_file.hpp"
 #include "core/units.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
 #include "input/calendar.hpp"
 #include "input/dates.hpp"
 #include "input/numbers.hpp"

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 #include "input/run_options.hpp"
 
 namespace korvan {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"
 #include "hydrology/weir.hpp"

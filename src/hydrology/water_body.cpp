@@ -7,13 +7,13 @@
 
 #include "core/compare.hpp"
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/text.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
-#include "substance/sediment.hpp"
 
 namespace korvan {
 

@@ -3,8 +3,8 @@
 // whole water body and continuity the discharges), and the reach that ends
 // at a weir (ZR and BRAX).
 #include "core/compare.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "hydrology/channel_messages.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/lateral_entries.hpp"

@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 #include "input/sim_clock.hpp"
 
 namespace korvan {

@@ -4,10 +4,10 @@
 #include <cctype>
 #include <numeric>
 
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/text.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
 #include "input/records.hpp"
 
 namespace korvan {

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 #include "input/calendar.hpp"
 #include "input/dates.hpp"
 #include "input/records.hpp"

@@ -7,9 +7,9 @@
 #include <cstdlib>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 
 namespace korvan {
 

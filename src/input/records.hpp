@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 
 namespace korvan {
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "core/platform.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "input/records.hpp"
 
 namespace korvan {

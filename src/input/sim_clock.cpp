@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "input/calendar.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"

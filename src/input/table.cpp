@@ -2,8 +2,8 @@
 
 #include <cassert>
 
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "input/records.hpp"
 
 namespace korvan {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 
 namespace korvan {
 

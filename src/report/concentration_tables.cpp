@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "core/compare.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/calendar.hpp"
 #include "input/records.hpp"

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "core/layout.hpp"
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 
 namespace korvan {
 

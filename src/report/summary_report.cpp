@@ -6,11 +6,11 @@
 #include <span>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/text.hpp"
 #include "core/text_file.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/calendar.hpp"
@@ -20,10 +20,11 @@
 #include "input/sim_clock.hpp"
 #include "report/concentration_tables.hpp"
 #include "report/exposure_file.hpp"
-#include "report/substance_cycle.hpp"
+#include "report/substance_reports.hpp"
 #include "report/targets.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
+#include "substance/substance_cycle.hpp"
 
 namespace korvan {
 namespace {
@@ -348,7 +349,7 @@ void SummaryReport::endOfPassFirst() {
     writeYear();
     finishYear(pendingYear_);
   }
-  if (targetEdition_) run_.substance().targets().rankYearlyPeaks(targetPercentile_);
+  if (targetEdition_) run_.substanceReports().targets().rankYearlyPeaks(targetPercentile_);
   writeLateralRows();
   writeWaterBalance();
   writeMassBalances();
@@ -665,9 +666,9 @@ void SummaryReport::writeYear() {
 // maximum (MERIX) and the yearly peak of the percentile summary (ZR, BRAX).
 void SummaryReport::finishYear(int year) {
   pendingYear_ = 0;
-  if (targetEdition_) run_.substance().targets().endOfYear(year);
+  if (targetEdition_) run_.substanceReports().targets().endOfYear(year);
   if (!merix_) return;
-  ConcentrationTables& pec = run_.substance().pecWater();
+  ConcentrationTables& pec = run_.substanceReports().pecWater();
   for (CompoundFiles& c : compounds_) {
     const bool found = c.yearMaxTime >= 0.0;
     const std::string value = reportNumberText(c.yearMax * kMicro);
@@ -766,7 +767,7 @@ void SummaryReport::writeRankHeader(bool blankLineFirst) {
 
 void SummaryReport::writeConcentrationSummary() {
   summary().writeLine(kConcentrationSummary);
-  Targets& targets = run_.substance().targets();
+  Targets& targets = run_.substanceReports().targets();
   for (int k = 1; k <= numCompounds_; ++k) {
     writeRankHeader(true);
     if (!targetEdition_) continue;
@@ -779,7 +780,7 @@ void SummaryReport::writeConcentrationSummary() {
 
 void SummaryReport::writeTargetPercentiles() {
   TextFile& sum = summary();
-  Targets& targets = run_.substance().targets();
+  Targets& targets = run_.substanceReports().targets();
   const SimClock& clock = run_.clock();
   sum.writeLine(kTargetSection);
   sum.writeLine(formatLayout(kStartDate, {string_view(dateOnly(clock.timStart()))}));
@@ -801,8 +802,8 @@ void SummaryReport::writeExposure() {
   TextFile& sum = summary();
   if (merix_) {
     if (exposureReport_) sum.writeLine(kExposureSection);
-    ConcentrationTables& water = run_.substance().pecWater();
-    ConcentrationTables& sediment = run_.substance().pecSediment();
+    ConcentrationTables& water = run_.substanceReports().pecWater();
+    ConcentrationTables& sediment = run_.substanceReports().pecSediment();
     for (int k = 1; k <= numCompounds_; ++k) {
       CompoundFiles& c = compounds_[static_cast<std::size_t>(k - 1)];
       if (exposureReport_) {
@@ -846,9 +847,9 @@ void SummaryReport::writeProjectSummary() {
     // maximum of the water layer where it was tracked.
     double result = 0.0;
     if (targetEdition_) {
-      result = run_.substance().targets().targetConcentration(k);
-    } else if (run_.substance().pecWater().initialised()) {
-      result = run_.substance().pecWater().maximum(k) * kMicro;
+      result = run_.substanceReports().targets().targetConcentration(k);
+    } else if (run_.substanceReports().pecWater().initialised()) {
+      result = run_.substanceReports().pecWater().maximum(k) * kMicro;
     }
     sum.writeLine(formatLayout(kResultLine, {string_view(name), result}));
   }

@@ -25,9 +25,9 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 #include "input/run_options.hpp"
-#include "report/mass_balance.hpp"
+#include "substance/mass_balance.hpp"
 
 namespace korvan {
 

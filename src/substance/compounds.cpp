@@ -5,16 +5,16 @@
 #include <string>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/text.hpp"
 #include "core/units.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
 #include "input/table.hpp"
-#include "substance/sediment.hpp"
 #include "substance/transformation.hpp"
 
 namespace korvan {

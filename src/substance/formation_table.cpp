@@ -6,9 +6,9 @@
 #include <string>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
 #include "input/table.hpp"

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <limits>
 
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"

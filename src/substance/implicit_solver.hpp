@@ -32,8 +32,8 @@
 
 #include <vector>
 
-#include "report/mass_balance.hpp"
 #include "substance/compound_arrays.hpp"
+#include "substance/mass_balance.hpp"
 #include "substance/sediment_solver.hpp"
 #include "substance/water_layer.hpp"
 

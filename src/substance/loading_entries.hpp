@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 #include "input/run_options.hpp"
 
 namespace korvan {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "report/output_file.hpp"
+#include "output/output_file.hpp"
 #include "substance/loading_entries.hpp"
 #include "substance/loading_events.hpp"
 

@@ -11,13 +11,13 @@
 #endif
 
 #include "core/layout.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "hydrology/hydrology.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/run_options.hpp"
 #include "substance/compounds.hpp"
-#include "substance/sediment.hpp"
 #include "substance/sediment_kernels.hpp"
 
 namespace korvan {

@@ -2,7 +2,7 @@
 
 #include <cassert>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "hydrology/cross_section.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"

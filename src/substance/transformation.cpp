@@ -4,9 +4,9 @@
 #include <cassert>
 #include <cmath>
 
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "core/units.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
 #include "substance/compounds.hpp"
 #include "temperature/water_temperature.hpp"
 

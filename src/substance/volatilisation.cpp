@@ -5,10 +5,10 @@
 #include <string>
 
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text.hpp"
 #include "core/units.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 #include "input/calendar.hpp"
 #include "substance/compounds.hpp"
 #include "substance/transformation.hpp"

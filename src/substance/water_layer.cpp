@@ -7,10 +7,11 @@
 
 #include "core/compare.hpp"
 #include "core/layout.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
 #include "hydrology/hydrology.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
@@ -18,7 +19,6 @@
 #include "input/sim_clock.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
-#include "substance/sediment.hpp"
 
 namespace korvan {
 

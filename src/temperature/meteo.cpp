@@ -6,11 +6,11 @@
 
 #include "core/compare.hpp"
 #include "core/layout.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/task.hpp"
 #include "core/text.hpp"
 #include "core/units.hpp"
-#include "driver/messages.hpp"
-#include "driver/modules.hpp"
-#include "driver/run.hpp"
 #include "input/calendar.hpp"
 #include "input/records.hpp"
 #include "input/run_options.hpp"
@@ -249,25 +249,12 @@ double estimatedRadiation(double sinElevation, double fraCldCov, double facWatTu
 // Driver
 
 void Meteo::task(Task task) {
-  switch (task) {
-    case Task::Initialise:
-      initialise();
-      break;
-    case Task::Step:
-      readRecord();
-      break;
-    case Task::Print:
-      print();
-      break;
-    case Task::Reinitialise:
-      restart();
-      break;
-    case Task::Terminate:
-      closeFiles();
-      break;
-    default:
-      break;
-  }
+  runTask(*this, task,
+          {{Task::Initialise, &Meteo::initialise},
+           {Task::Step, &Meteo::readRecord},
+           {Task::Print, &Meteo::print},
+           {Task::Reinitialise, &Meteo::restart},
+           {Task::Terminate, &Meteo::closeFiles}});
 }
 
 double Meteo::nextRecordTime() const {

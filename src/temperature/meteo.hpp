@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 #include "input/numbers.hpp"
-#include "report/output_file.hpp"
+#include "output/output_file.hpp"
 
 namespace korvan {
 

@@ -3,20 +3,20 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/messages.hpp"
 #include "core/platform.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
+#include "core/task.hpp"
 #include "core/units.hpp"
-#include "driver/messages.hpp"
-#include "driver/modules.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
 #include "hydrology/hydrology.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/calendar.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
-#include "substance/sediment.hpp"
 #include "temperature/meteo.hpp"
 
 namespace korvan {
@@ -48,41 +48,19 @@ bool isFile(const TextFile& file, std::string_view name) {
 // Drivers
 
 void WaterTemperature::task(Task task) {
-  switch (task) {
-    case Task::Initialise:
-      initialise();
-      break;
-    case Task::Step:
-      step();
-      break;
-    case Task::TakeStored:
-      readTemFile();
-      break;
-    case Task::Print:
-      print();
-      break;
-    case Task::Reinitialise:
-      reinitialise();
-      break;
-    default:
-      break;
-  }
+  runTask(*this, task,
+          {{Task::Initialise, &WaterTemperature::initialise},
+           {Task::Step, &WaterTemperature::step},
+           {Task::TakeStored, &WaterTemperature::readTemFile},
+           {Task::Print, &WaterTemperature::print},
+           {Task::Reinitialise, &WaterTemperature::reinitialise}});
 }
 
 void WaterTemperature::fileTask(Task task) {
-  switch (task) {
-    case Task::Initialise:
-      openWorkFile();
-      break;
-    case Task::Step:
-      writeRecord();
-      break;
-    case Task::Terminate:
-      finishFile();
-      break;
-    default:
-      break;
-  }
+  runTask(*this, task,
+          {{Task::Initialise, &WaterTemperature::openWorkFile},
+           {Task::Step, &WaterTemperature::writeRecord},
+           {Task::Terminate, &WaterTemperature::finishFile}});
 }
 
 void WaterTemperature::updateIntegrals() {

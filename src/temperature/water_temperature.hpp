@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "core/layout.hpp"
-#include "driver/unit_table.hpp"
-#include "report/output_file.hpp"
+#include "core/unit_table.hpp"
+#include "output/output_file.hpp"
 #include "temperature/heat_balance.hpp"
 
 namespace korvan {

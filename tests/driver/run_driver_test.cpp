@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "driver/model_run.hpp"
 #include "driver/modules.hpp"
-#include "driver/run.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
 #include "support/test_run.hpp"

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "driver/stop.hpp"
+#include "core/messages.hpp"
+#include "core/stop.hpp"
+#include "driver/model_run.hpp"
 #include "input/run_options.hpp"
 #include "support/test_run.hpp"
 
@@ -99,8 +99,8 @@ TEST(ReportHeader, DateAndRunTimeFromTheLocalClock) {
   TestRun t(testing::minimalInput());
   t.setup();
   t.run().options().optDelOutFiles();  // read before the run time, as the run driver does
-  t.run().identity().noteStart();
-  t.run().identity().bannerEnd();  // the test clock stands still: 0 minutes, 0 seconds
+  t.run().runSetup().noteStart();
+  t.run().runSetup().bannerEnd();  // the test clock stands still: 0 minutes, 0 seconds
   t.finish();
   const auto log = t.dir().lines("t.log");
   EXPECT_EQ(log[8], "* Input file generated on : 05-12-2026");

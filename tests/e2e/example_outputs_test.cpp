@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {

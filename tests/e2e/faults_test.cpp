@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "driver/templates.hpp"
 #include "support/test_run.hpp"
 

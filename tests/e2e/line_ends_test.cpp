@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/run.hpp"
 #include "driver/modules.hpp"
-#include "driver/run.hpp"
 #include "input/sim_clock.hpp"
 #include "support/test_run.hpp"
 #include "temperature/meteo.hpp"

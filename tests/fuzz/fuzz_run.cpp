@@ -7,8 +7,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "core/stop.hpp"
 #include "core/text_file.hpp"
-#include "driver/stop.hpp"
 
 namespace korvan::fuzz {
 
@@ -65,13 +65,13 @@ FuzzRun::FuzzRun(std::string_view input, const Files& files, const std::string& 
   env.console = &console_;
   env.terminal = false;
   env.now = [] { return platform::LocalTime{2026, 12, 5, 10, 30, 15}; };
-  run_ = std::make_unique<Run>(std::move(env));
+  run_ = std::make_unique<ModelRun>(std::move(env));
 }
 
 FuzzRun::~FuzzRun() = default;
 
 void FuzzRun::exercise(const std::function<void(Run&)>& action) {
-  Run& run = *run_;
+  ModelRun& run = *run_;
   try {
     run.setup();
     action(run);

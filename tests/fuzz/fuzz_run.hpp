@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/run.hpp"
+#include "driver/model_run.hpp"
 
 namespace korvan::fuzz {
 
@@ -56,7 +56,7 @@ class FuzzRun {
 
  private:
   std::ostringstream console_;
-  std::unique_ptr<Run> run_;
+  std::unique_ptr<ModelRun> run_;
 };
 
 // The records every input needs (calling program, period, time step), to be

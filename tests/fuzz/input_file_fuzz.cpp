@@ -8,13 +8,13 @@
 #include <string_view>
 
 #include "fuzz/fuzz_run.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
 #include "input/table.hpp"
-#include "substance/sediment.hpp"
 
 namespace korvan::fuzz {
 namespace {

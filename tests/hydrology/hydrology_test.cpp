@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/layout.hpp"
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 #include "hydrology/channel_messages.hpp"
 #include "hydrology/hydrology_test_support.hpp"
 #include "hydrology/representative_channel.hpp"

@@ -10,14 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/model_run.hpp"
 #include "driver/modules.hpp"
-#include "driver/run.hpp"
 #include "driver/run_driver.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/lateral_entries.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/sim_clock.hpp"
-#include "substance/sediment.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan::testing {

@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text_file.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {

@@ -6,8 +6,8 @@
 #include <functional>
 #include <sstream>
 
-#include "driver/run.hpp"
-#include "substance/sediment.hpp"
+#include "core/run.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {

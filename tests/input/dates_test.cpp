@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "input/sim_clock.hpp"
 #include "support/test_run.hpp"
 

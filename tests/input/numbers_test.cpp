@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "input/run_options.hpp"
 #include "support/test_run.hpp"
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "input/records.hpp"
 #include "support/test_run.hpp"
 

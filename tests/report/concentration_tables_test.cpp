@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "core/run.hpp"
 #include "core/text_file.hpp"
-#include "driver/run.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/sim_clock.hpp"
-#include "substance/sediment.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {

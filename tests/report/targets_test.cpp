@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text_file.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
 #include "input/calendar.hpp"
 #include "input/sim_clock.hpp"
 #include "support/test_run.hpp"

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "driver/model_run.hpp"
 #include "driver/modules.hpp"
-#include "driver/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "substance/compounds.hpp"
 #include "support/test_run.hpp"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 #include "substance/compounds.hpp"
 #include "substance/compounds_test_input.hpp"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 #include "driver/modules.hpp"
 #include "hydrology/hydrology.hpp"
 #include "input/sim_clock.hpp"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 #include "input/calendar.hpp"
 #include "substance/compounds.hpp"
 #include "substance/compounds_test_input.hpp"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 
 namespace korvan::testing {
 
@@ -227,7 +227,7 @@ TestRun::TestRun(const std::string& input, const std::string& runId) : runId_(ru
   env.console = &console_;
   env.terminal = false;
   env.now = [] { return platform::LocalTime{2026, 12, 5, 10, 30, 15}; };
-  run_ = std::make_unique<Run>(std::move(env));
+  run_ = std::make_unique<ModelRun>(std::move(env));
 }
 
 void TestRun::setup() {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/run.hpp"
-#include "driver/stop.hpp"
+#include "core/stop.hpp"
+#include "driver/model_run.hpp"
 
 namespace korvan::testing {
 
@@ -63,7 +63,7 @@ class TestRun {
   // Writes the input file RunId.kvn and builds the run (not yet set up).
   explicit TestRun(const std::string& input, const std::string& runId = "t");
 
-  Run& run() { return *run_; }
+  ModelRun& run() { return *run_; }
   TempDir& dir() { return dir_; }
   std::string console() const { return console_.str(); }
 
@@ -78,7 +78,7 @@ class TestRun {
  private:
   TempDir dir_;
   std::ostringstream console_;
-  std::unique_ptr<Run> run_;
+  std::unique_ptr<ModelRun> run_;
   std::string runId_;
 };
 

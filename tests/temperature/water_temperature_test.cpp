@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
+#include "driver/model_run.hpp"
 #include "driver/modules.hpp"
-#include "driver/run.hpp"
 #include "driver/run_driver.hpp"
 #include "driver/run_modules.hpp"
 #include "input/records.hpp"

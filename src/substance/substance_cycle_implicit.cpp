@@ -2,10 +2,10 @@
 // for accuracy, and each sub-step advances the water layer and the sediment
 // together by the implicit scheme; the rest of the cycle (loading events,
 // reports, tables) is the same as with the explicit solvers.
-#include "driver/run.hpp"
+#include "core/run.hpp"
 #include "hydrology/hydrology.hpp"
 #include "input/sim_clock.hpp"
-#include "report/substance_cycle.hpp"
+#include "substance/substance_cycle.hpp"
 
 namespace korvan {
 

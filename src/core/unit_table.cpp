@@ -1,4 +1,4 @@
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,9 @@
-// One run of the model. The run owns everything that lives for the run: the
-// console, the table of open files, the message routines, the input readers,
-// the clock and the modules. Nothing is global, so two runs can live side by
-// side in one process.
+// One run of the model as its parts see it. The run owns everything that
+// lives for the run: the console, the table of open files, the message
+// routines, the input readers, the clock and the modules. Nothing is global,
+// so two runs can live side by side in one process. The parts reach each other
+// only through this class; the driver's ModelRun makes them (it alone knows
+// every module) and drives the run from the command line to the stop text.
 #pragma once
 
 #include <filesystem>
@@ -10,10 +12,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/platform.hpp"
-#include "driver/unit_table.hpp"
+#include "core/unit_table.hpp"
 
 namespace korvan {
 
@@ -36,6 +39,7 @@ class Compounds;
 class Loadings;
 class MassBalance;
 class SubstanceCycle;
+class SubstanceReports;
 
 // What a run takes from its surroundings.
 struct Environment {
@@ -55,21 +59,8 @@ inline constexpr int kExitInternal = 3;   // the run could not even end in order
 
 class Run {
  public:
-  explicit Run(Environment env);
-  ~Run();
   Run(const Run&) = delete;
   Run& operator=(const Run&) = delete;
-
-  // The whole run, from the command line to the stop text; returns the exit
-  // status of the process.
-  int execute();
-
-  // Start-up: run identifier, the run's files, screen mode, edition, banner
-  // and report headers. Throws EarlyStop or RunStop.
-  void setup();
-  // Termination: closes and deletes files, writes the success marker after a
-  // normal end, shows the stop text. Returns the exit status.
-  int terminate(int status);
 
   const Environment& environment() const { return env_; }
   const std::filesystem::path& workDir() const { return env_.workDir; }
@@ -95,6 +86,7 @@ class Run {
   Loadings& loadings() { return *loadings_; }
   MassBalance& massBalance() { return *massBalance_; }
   SubstanceCycle& substance() { return *substance_; }
+  SubstanceReports& substanceReports() { return *substanceReports_; }
 
   TextFile& log() { return units_.file(Unit::Log); }
   TextFile& output() { return units_.file(Unit::Output); }
@@ -104,35 +96,47 @@ class Run {
   Unit freeFil();
   // Deletes a file of the working directory if it exists.
   void deleteFile(std::string_view name);
+  // While the input reader collects the missing records after the first one,
+  // values stand in for them and errors are not reported.
+  virtual bool collectingMissingRecords() = 0;
 
- private:
-  void reportFileError(const FileError& e);
-  void reportInternalError(const std::string& what);
-  // After a missing record: the other missing records in the log file.
-  void reportOtherMissing();
+ protected:
+  // A part of the run, deleted by the routine bound where it was made, so that
+  // this class needs no part's complete type.
+  template <class T>
+  using Part = std::unique_ptr<T, void (*)(T*)>;
+  template <class T, class Made = T, class... Args>
+  static Part<T> makePart(Args&&... args) {
+    return Part<T>(new Made(std::forward<Args>(args)...),
+                   [](T* part) { delete static_cast<Made*>(part); });
+  }
 
+  explicit Run(Environment env);
+  virtual ~Run();
+
+  // The parts in the order of their making; they are deleted in reverse.
   Environment env_;
   std::unique_ptr<Console> console_;
   UnitTable units_;
   std::unique_ptr<Messages> messages_;
-  std::unique_ptr<RunIdentity> identity_;
-  std::unique_ptr<Records> records_;
-  std::unique_ptr<Numbers> numbers_;
-  std::unique_ptr<Dates> dates_;
-  std::unique_ptr<SimClock> clock_;
-  std::unique_ptr<RunOptions> options_;
-  std::unique_ptr<WaterBody> waterBody_;
-  std::unique_ptr<SedimentProfile> sediment_;
-  std::unique_ptr<LateralEntries> lateralEntries_;
-  std::unique_ptr<Hydrology> hydrology_;
-  std::unique_ptr<Meteo> meteo_;
-  std::unique_ptr<OutputFile> outputFile_;
-  std::unique_ptr<WaterTemperature> waterTemperature_;
-  std::unique_ptr<Compounds> compounds_;
-  std::unique_ptr<Loadings> loadings_;
-  std::unique_ptr<MassBalance> massBalance_;
-  std::unique_ptr<SubstanceCycle> substance_;
-  bool terminated_ = false;
+  Part<RunIdentity> identity_{nullptr, nullptr};
+  Part<Records> records_{nullptr, nullptr};
+  Part<Numbers> numbers_{nullptr, nullptr};
+  Part<Dates> dates_{nullptr, nullptr};
+  Part<SimClock> clock_{nullptr, nullptr};
+  Part<RunOptions> options_{nullptr, nullptr};
+  Part<WaterBody> waterBody_{nullptr, nullptr};
+  Part<SedimentProfile> sediment_{nullptr, nullptr};
+  Part<LateralEntries> lateralEntries_{nullptr, nullptr};
+  Part<Hydrology> hydrology_{nullptr, nullptr};
+  Part<Meteo> meteo_{nullptr, nullptr};
+  Part<OutputFile> outputFile_{nullptr, nullptr};
+  Part<WaterTemperature> waterTemperature_{nullptr, nullptr};
+  Part<Compounds> compounds_{nullptr, nullptr};
+  Part<Loadings> loadings_{nullptr, nullptr};
+  Part<MassBalance> massBalance_{nullptr, nullptr};
+  Part<SubstanceReports> substanceReports_{nullptr, nullptr};
+  Part<SubstanceCycle> substance_{nullptr, nullptr};
 };
 
 }  // namespace korvan

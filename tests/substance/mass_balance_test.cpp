@@ -1,4 +1,4 @@
-#include "report/mass_balance.hpp"
+#include "substance/mass_balance.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 #include "driver/modules.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/hydrology_test_support.hpp"

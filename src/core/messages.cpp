@@ -1,11 +1,10 @@
-#include "driver/messages.hpp"
+#include "core/messages.hpp"
 
+#include "core/console.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
+#include "core/stop.hpp"
 #include "core/text.hpp"
-#include "driver/console.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
-#include "driver/stop.hpp"
-#include "input/records.hpp"
 
 namespace korvan {
 
@@ -33,7 +32,7 @@ void Messages::fatal() {
   // While missing records are collected, values stand in for them; any error
   // that follows may come from those values, so it ends the collection in
   // silence.
-  if (run_.records().collecting()) {
+  if (run_.collectingMissingRecords()) {
     if (record_.level == 1) return;
     throw RunStop{record_.level};
   }
@@ -77,7 +76,7 @@ void Messages::report(std::string_view routine, std::string_view line1, std::str
 }
 
 void Messages::warning() {
-  if (run_.records().collecting()) return;  // the values may be stand-ins
+  if (run_.collectingMissingRecords()) return;  // the values may be stand-ins
   warnings_ = true;
   Console& console = run_.console();
   console.line(19, " WARNING ");

@@ -1,13 +1,13 @@
-#include "report/mass_balance.hpp"
+#include "substance/mass_balance.hpp"
 
 #include <cmath>
 #include <string>
 
 #include "core/compare.hpp"
 #include "core/layout.hpp"
-#include "driver/messages.hpp"
-#include "driver/modules.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
+#include "core/task.hpp"
 #include "hydrology/hydrology.hpp"
 #include "input/calendar.hpp"
 #include "substance/compounds.hpp"

@@ -1,11 +1,11 @@
-#include "substance/sediment.hpp"
+#include "hydrology/sediment_profile.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {

@@ -19,6 +19,26 @@ namespace korvan {
 
 class Run;
 
+// What the output file writes its values over: the output segments of the
+// water body, the compounds and the sediment layers. The run that makes the
+// modules answers for them.
+class OutputGrid {
+ public:
+  virtual int numSeg() = 0;
+  virtual const std::vector<int>& outputSegments() = 0;
+  virtual int numCompounds() = 0;
+  virtual const std::vector<std::string>& compoundNames() = 0;
+  virtual int numLayers() = 0;
+  // Layer j is written to the output file.
+  virtual bool outputLayer(int j) = 0;
+  // Depth (m) and porosity (m3.m-3) of layer j.
+  virtual double layerDepth(int j) = 0;
+  virtual double layerThetaSat(int j) = 0;
+
+ protected:
+  ~OutputGrid() = default;
+};
+
 // The print switch of one variable, kept by the module that owns it.
 struct PrintSwitch {
   bool known = false;  // the option print_<name> has been read
@@ -27,7 +47,7 @@ struct PrintSwitch {
 
 class OutputFile {
  public:
-  explicit OutputFile(Run& run);
+  OutputFile(Run& run, OutputGrid& grid);
   ~OutputFile();
 
   // A water-body value; t is the time at which it holds (the end of the
@@ -102,6 +122,7 @@ class OutputFile {
   std::string compoundName(std::string_view name, int c);
 
   Run& run_;
+  OutputGrid& grid_;
   std::optional<std::string> realFormat_;
   // The data-line layouts, built on the first call of each family.
   std::optional<Layout> layouts_[7];

@@ -1,4 +1,4 @@
-#include "report/substance_cycle.hpp"
+#include "substance/substance_cycle.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -6,17 +6,16 @@
 #include <span>
 #include <utility>
 
-#include "driver/modules.hpp"
-#include "driver/run.hpp"
-#include "driver/run_setup.hpp"
+#include "core/run.hpp"
+#include "core/run_identity.hpp"
+#include "core/task.hpp"
 #include "hydrology/hydrology.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/run_options.hpp"
-#include "report/exposure_file.hpp"
 #include "input/sim_clock.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
-#include "substance/sediment.hpp"
 #include "temperature/water_temperature.hpp"
 
 namespace korvan {
@@ -30,15 +29,12 @@ std::size_t at(int i) {
 
 }  // namespace
 
-SubstanceCycle::SubstanceCycle(Run& run, MassBalance& balance)
+SubstanceCycle::SubstanceCycle(Run& run, MassBalance& balance, SubstanceReporting& reports)
     : run_(run),
       balance_(balance),
       water_(run),
       sediment_(run),
-      pecWater_(run, TableMedium::WaterLayer),
-      pecSediment_(run, TableMedium::Sediment),
-      targets_(run),
-      summary_(run) {
+      reports_(reports) {
   using S = SubstanceCycle;
   segmentConcentrations_ = {
       {"ConSysWatLay", "(g.m-3)", &S::conSysWatLay},
@@ -89,25 +85,12 @@ SubstanceCycle::SubstanceCycle(Run& run, MassBalance& balance)
 }
 
 void SubstanceCycle::task(Task task) {
-  switch (task) {
-    case Task::Initialise:
-      initialise();
-      break;
-    case Task::Step:
-      step();
-      break;
-    case Task::Print:
-      print();
-      break;
-    case Task::Terminate:
-      terminate();
-      break;
-    case Task::WriteProfiles:
-      writeProfiles();
-      break;
-    default:
-      break;
-  }
+  runTask(*this, task,
+          {{Task::Initialise, &SubstanceCycle::initialise},
+           {Task::Step, &SubstanceCycle::step},
+           {Task::Print, &SubstanceCycle::print},
+           {Task::Terminate, &SubstanceCycle::terminate},
+           {Task::WriteProfiles, &SubstanceCycle::writeProfiles}});
 }
 
 // --- Initialise ----------------------------------------------------------
@@ -120,8 +103,7 @@ void SubstanceCycle::initialise() {
   Compounds& cp = run_.compounds();
   cp.getCompoundList();
   const int nc = cp.numCompounds();
-  merix_ = run_.identity().isMerix();
-  if (run_.identity().isZR() || run_.identity().isBRAX()) targets_.getTgtTable();
+  reports_.initialise();
   const int numSeg = run_.waterBody().numSeg();
 
   Loadings& lo = run_.loadings();
@@ -212,7 +194,7 @@ void SubstanceCycle::step() {
   setTemperatures();
   SimClock& clock = run_.clock();
   clock.resetSubTime();
-  summary_.startOfStep();
+  reports_.startOfStep();
   Loadings& lo = run_.loadings();
   if (lo.depositionRaised()) lo.applyAtmosphericDeposition();
   if (variableFlow_) lo.readEntries();
@@ -234,59 +216,13 @@ void SubstanceCycle::step() {
     subStep(current);
     updateBalance();
     updateIntegrals();
-    if (merix_) tablesAtEndOfSubStep();
-    summary_.endOfSubStep(dt_);
+    reports_.endOfSubStep(*this, dt_);
   }
   balance_.checkEndOfStep(clock.subTime());
   balance_.waterBalance();
-  summary_.endOfStep();
+  reports_.endOfStep();
   loadingAtEndOfStep();
-  trackingAtEndOfStep();
-}
-
-// The downstream end's dissolved concentration and sediment content after
-// every sub-step feed the moving windows.
-void SubstanceCycle::tablesAtEndOfSubStep() {
-  const int n = run_.waterBody().numSeg();
-  for (int k = 1; k <= balance_.numCompounds(); ++k) {
-    pecWater_.subStep(k, conLiqWatLay(n, k));
-    pecSediment_.subStep(k, cntSedTgt(n, k));
-  }
-}
-
-// After the step's loading: the evaluation period of the targets and the
-// exposure series (ZR, BRAX), or the moving windows of the tables (MERIX).
-void SubstanceCycle::trackingAtEndOfStep() {
-  const int nc = balance_.numCompounds();
-  if (stretchAverages_) {
-    for (int k = 1; k <= nc; ++k) targets_.update(k, conLiqWatZRAvg(k));
-    if (!exposureSeries_) {
-      std::vector<double> windows;
-      for (int w = 1; w <= targets_.numTargets(); ++w) windows.push_back(targets_.period(w));
-      exposureSeries_ = std::make_unique<TwaExposureSeries>(run_, std::move(windows));
-    }
-    for (int k = 1; k <= nc; ++k) {
-      exposureSeries_->step(k, conLiqWatZRAvgIntegral(k), conLiqWatZRAvg(k));
-    }
-    return;
-  }
-  if (!merix_) return;
-  for (int k = 1; k <= nc; ++k) {
-    pecWater_.endOfStepTracking(k);
-    pecSediment_.endOfStepTracking(k);
-  }
-}
-
-void SubstanceCycle::pecWaterStep() {
-  const int n = run_.waterBody().numSeg();
-  for (int k = 1; k <= balance_.numCompounds(); ++k) pecWater_.endOfStepTable(k, conLiqWatLay(n, k));
-}
-
-void SubstanceCycle::pecSedimentStep() {
-  const int n = run_.waterBody().numSeg();
-  for (int k = 1; k <= balance_.numCompounds(); ++k) {
-    pecSediment_.endOfStepTable(k, cntSedTgt(n, k));
-  }
+  reports_.afterLoading(*this);
 }
 
 // The sub-step rule of the water layer, bounded by the sediment's step
@@ -680,25 +616,8 @@ void SubstanceCycle::printMass(double t, MassVariable& v) {
 
 // --- Terminate and profiles ------------------------------------------------------
 
-// The summary's end-of-pass sections, then the exposure file (ZR, BRAX) or
-// the concentration tables (MERIX), which the summary's last task copies.
 void SubstanceCycle::terminate() {
-  summary_.endOfPassFirst();
-  if (stretchAverages_) {
-    // The exposure file reads the series back from their work files.
-    if (exposureSeries_) {
-      for (int k = 1; k <= balance_.numCompounds(); ++k) {
-        run_.units().close(exposureSeries_->workUnit(k));
-      }
-    }
-    ExposureFile(run_, targets_).write();
-  } else if (merix_) {
-    pecWater_.writePecTable();
-    pecWater_.writeTwaTable();
-    pecSediment_.writePecTable();
-    pecSediment_.writeTwaTable();
-  }
-  summary_.endOfPassLast();
+  reports_.terminate(*this);
 }
 
 void SubstanceCycle::writeProfiles() {

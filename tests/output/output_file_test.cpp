@@ -1,11 +1,11 @@
-#include "report/output_file.hpp"
+#include "output/output_file.hpp"
 
 #include <gtest/gtest.h>
 
-#include "driver/run.hpp"
+#include "core/run.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
 #include "input/sim_clock.hpp"
-#include "substance/sediment.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {

@@ -3,6 +3,8 @@
 // allows and runs the process chain (coefficients, water layer, sediment,
 // mass balance) once per sub-step, applies the loading events at the end of
 // the step, and writes the substance variables and the profiles of an event.
+// The reports of the pass (summary, concentration tables, targets) hear of
+// each stage through SubstanceReporting.
 //
 // Indices: segments i = 1..N, sediment layers j = 1..L, compounds k = 1..n.
 #pragma once
@@ -12,24 +14,43 @@
 
 #include <memory>
 
-#include "report/concentration_tables.hpp"
-#include "report/mass_balance.hpp"
-#include "report/output_file.hpp"
-#include "report/summary_report.hpp"
-#include "report/targets.hpp"
+#include "output/output_file.hpp"
 #include "substance/compound_arrays.hpp"
 #include "substance/implicit_solver.hpp"
+#include "substance/mass_balance.hpp"
 #include "substance/sediment_solver.hpp"
 #include "substance/water_layer.hpp"
 
 namespace korvan {
 
 class Run;
+class SubstanceCycle;
 enum class Task;
+
+// The reports of the substance pass, told of each stage of it in the order of
+// the pass.
+class SubstanceReporting {
+ public:
+  // During initialisation, before the loadings are read.
+  virtual void initialise() = 0;
+  // At the start of an outer step, before its loading and deposition.
+  virtual void startOfStep() = 0;
+  // After each sub-step and its balance, of length dt (s).
+  virtual void endOfSubStep(const SubstanceCycle& cycle, double dt) = 0;
+  // After the balance check of the outer step, before its loading events.
+  virtual void endOfStep() = 0;
+  // After the loading events of the outer step.
+  virtual void afterLoading(const SubstanceCycle& cycle) = 0;
+  // Task 5 of the substance driver.
+  virtual void terminate(const SubstanceCycle& cycle) = 0;
+
+ protected:
+  ~SubstanceReporting() = default;
+};
 
 class SubstanceCycle {
  public:
-  SubstanceCycle(Run& run, MassBalance& balance);
+  SubstanceCycle(Run& run, MassBalance& balance, SubstanceReporting& reports);
 
   // The substance driver: 1 initialise, 2 one outer step, 4 print,
   // 5 terminate, 7 profiles of an event; other codes do nothing.
@@ -49,19 +70,6 @@ class SubstanceCycle {
   const SedimentSolver& sediment() const { return sediment_; }
   const MassBalance& balance() const { return balance_; }
   MassBalance& balance() { return balance_; }
-  // The reports of the pass: concentration tables (MERIX), targets and the
-  // exposure series of the evaluation stretch (ZR, BRAX), the summary file.
-  ConcentrationTables& pecWater() { return pecWater_; }
-  ConcentrationTables& pecSediment() { return pecSediment_; }
-  Targets& targets() { return targets_; }
-  // Null until the first outer step of a ZR or BRAX run.
-  TwaExposureSeries* exposureSeries() { return exposureSeries_.get(); }
-  SummaryReport& summary() { return summary_; }
-
-  // The run driver's table task after every outer step (MERIX): the
-  // maximum and the concentrations after each lag, water and sediment.
-  void pecWaterStep();
-  void pecSedimentStep();
 
   // Masses present (g) of compound k from the total concentrations of the
   // compound module: water layer (ConSysWatLay x cross-section x length) and
@@ -76,6 +84,8 @@ class SubstanceCycle {
     return ZRAvg_.empty() ? 0.0 : ZRAvg_[ci(k)].integral;
   }
   double conLiqWatAvg(int k) const { return ZRAvg_.empty() ? 0.0 : ZRAvg_[ci(k)].all; }
+  // The evaluation-stretch means are kept (ZR, BRAX).
+  bool stretchAverages() const { return stretchAverages_; }
 
   // Values of the sediment target layer of segment i for compound k:
   // CntSedTgt (g.kg-1), ConLiqSedTgt (g.m-3), CntSorSedTgt (g.kg-1).
@@ -140,8 +150,6 @@ class SubstanceCycle {
   void updateBalance();
   void updateIntegrals();
   void loadingAtEndOfStep();
-  void trackingAtEndOfStep();
-  void tablesAtEndOfSubStep();
   void chooseSubSteps();
   // ConLiqSed of the top layer, which the water layer reads.
   void copyTopLayer();
@@ -206,11 +214,7 @@ class SubstanceCycle {
   bool erosion_ = false;
   CompoundSegmentArray flmErsSed_;
 
-  bool merix_ = false;
-  ConcentrationTables pecWater_, pecSediment_;
-  Targets targets_;
-  std::unique_ptr<TwaExposureSeries> exposureSeries_;
-  SummaryReport summary_;
+  SubstanceReporting& reports_;
   // Set with OptTimStp Implicit: replaces the explicit solvers' sub-steps.
   std::unique_ptr<ImplicitScheme> implicit_;
 };

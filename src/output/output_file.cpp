@@ -1,19 +1,16 @@
-#include "report/output_file.hpp"
+#include "output/output_file.hpp"
 
 #include <algorithm>
 #include <cmath>
 
+#include "core/messages.hpp"
+#include "core/run.hpp"
 #include "core/text.hpp"
 #include "core/units.hpp"
-#include "driver/messages.hpp"
-#include "driver/run.hpp"
-#include "hydrology/water_body.hpp"
 #include "input/calendar.hpp"
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
-#include "substance/compounds.hpp"
-#include "substance/sediment.hpp"
 
 namespace korvan {
 
@@ -27,7 +24,7 @@ double printable(double v) { return std::fabs(v) < kSmallest ? 0.0 : v; }
 
 }  // namespace
 
-OutputFile::OutputFile(Run& run) : run_(run) {}
+OutputFile::OutputFile(Run& run, OutputGrid& grid) : run_(run), grid_(grid) {}
 OutputFile::~OutputFile() = default;
 
 // The fixed part and the closing of the data line of each family.
@@ -126,7 +123,7 @@ void OutputFile::printSegments(double t, std::string_view name, std::span<const 
   const double tp = printTime(t, false);
   if (tp <= run_.clock().timStart()) return;
   selected_.clear();
-  for (int i : run_.waterBody().outputSegments()) {
+  for (int i : grid_.outputSegments()) {
     if (i >= 0 && static_cast<std::size_t>(i) < values.size()) {
       selected_.push_back(values[static_cast<std::size_t>(i)]);
     }
@@ -144,7 +141,7 @@ void OutputFile::printSegmentValue(double t, std::string_view name, double value
 }
 
 std::string OutputFile::compoundName(std::string_view name, int c) {
-  const auto& names = run_.compounds().names();
+  const auto& names = grid_.compoundNames();
   const std::string joined =
       std::string(name) + "_" + names[static_cast<std::size_t>(c)];
   return padTo(joined, 2 * kMaxWordLength);
@@ -156,7 +153,7 @@ void OutputFile::printCompounds(double t, std::string_view name, std::span<const
   if (!readSwitch(Family::Compound, name, sw, rateUnit, cumulativeUnit)) return;
   const double tp = printTime(t, momentary);
   if (tp <= run_.clock().timStart()) return;
-  const int n = std::min<int>(run_.compounds().numCompounds(), static_cast<int>(values.size()));
+  const int n = std::min<int>(grid_.numCompounds(), static_cast<int>(values.size()));
   for (int c = 0; c < n; ++c) {
     const double value[] = {values[static_cast<std::size_t>(c)]};
     writeLine(Family::Compound, tp, compoundName(name, c), value);
@@ -170,10 +167,10 @@ void OutputFile::printSegmentsCompounds(double t, std::string_view name,
   if (!readSwitch(Family::SegmentCompound, name, sw, rateUnit, cumulativeUnit)) return;
   const double tp = printTime(t, momentary);
   if (tp <= run_.clock().timStart()) return;
-  const int n = run_.compounds().numCompounds();
+  const int n = grid_.numCompounds();
   for (int c = 0; c < n; ++c) {
     selected_.clear();
-    for (int i : run_.waterBody().outputSegments()) selected_.push_back(value(c, i));
+    for (int i : grid_.outputSegments()) selected_.push_back(value(c, i));
     writeLine(Family::SegmentCompound, tp, compoundName(name, c), selected_);
   }
 }
@@ -185,22 +182,21 @@ void OutputFile::printLayers(double t, std::string_view name,
   if (!readSwitch(Family::Layer, name, sw, rateUnit, cumulativeUnit)) return;
   const double tp = printTime(t, momentary);
   if (tp <= run_.clock().timStart()) return;
-  const int n = run_.compounds().numCompounds();
-  const SedimentProfile& sediment = run_.sediment();
+  const int n = grid_.numCompounds();
   for (int c = 0; c < n; ++c) {
     const std::string label = compoundName(name, c);
-    for (int j = 1; j <= sediment.numLayers(); ++j) {
-      if (!sediment.outputLayer(j)) continue;
+    for (int j = 1; j <= grid_.numLayers(); ++j) {
+      if (!grid_.outputLayer(j)) continue;
       selected_.clear();
-      for (int i : run_.waterBody().outputSegments()) selected_.push_back(value(c, j, i));
+      for (int i : grid_.outputSegments()) selected_.push_back(value(c, j, i));
       writeLine(Family::Layer, tp, label, selected_, j);
     }
   }
 }
 
 void OutputFile::writeXProfile(double t, const std::function<XProfilePoint(int, int)>& point) {
-  const auto& names = run_.compounds().names();
-  const int n = run_.waterBody().numSeg();
+  const auto& names = grid_.compoundNames();
+  const int n = grid_.numSeg();
   lastPrintedDate_ = calendar::dateText(t);
   for (int k = 1; k <= static_cast<int>(names.size()); ++k) {
     const std::string label = padTo("XProfile_" + names[static_cast<std::size_t>(k - 1)], 32);
@@ -217,15 +213,14 @@ void OutputFile::writeXProfile(double t, const std::function<XProfilePoint(int, 
 
 void OutputFile::writeZProfile(
     double t, const std::function<std::pair<double, double>(int, int, int)>& conSysLiq) {
-  const auto& names = run_.compounds().names();
-  const SedimentProfile& sediment = run_.sediment();
+  const auto& names = grid_.compoundNames();
   lastPrintedDate_ = calendar::dateText(t);
   for (int k = 1; k <= static_cast<int>(names.size()); ++k) {
     const std::string label = padTo("ZProfile_" + names[static_cast<std::size_t>(k - 1)], 32);
-    for (int i : run_.waterBody().outputSegments()) {
-      for (int j = 1; j <= sediment.numLayers(); ++j) {
+    for (int i : grid_.outputSegments()) {
+      for (int j = 1; j <= grid_.numLayers(); ++j) {
         const auto [conSys, conLiq] = conSysLiq(k, j, i);
-        const double values[] = {sediment.z(j), run_.sediment().thetaSat(j), printable(conSys),
+        const double values[] = {grid_.layerDepth(j), grid_.layerThetaSat(j), printable(conSys),
                                  printable(conLiq)};
         writeProfileLine(Family::ZProfile, t, label, values, i);
       }

@@ -1,31 +1,32 @@
-#include "driver/run.hpp"
+#include "driver/model_run.hpp"
 
 #include <exception>
 #include <iostream>
 #include <new>
 
-#include "driver/console.hpp"
-#include "driver/messages.hpp"
+#include "core/console.hpp"
+#include "core/messages.hpp"
+#include "core/stop.hpp"
 #include "driver/run_driver.hpp"
 #include "driver/run_modules.hpp"
 #include "driver/run_setup.hpp"
-#include "driver/stop.hpp"
+#include "hydrology/hydrology.hpp"
+#include "hydrology/lateral_entries.hpp"
+#include "hydrology/sediment_profile.hpp"
+#include "hydrology/water_body.hpp"
 #include "input/dates.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
 #include "input/run_options.hpp"
 #include "input/sim_clock.hpp"
-#include "hydrology/hydrology.hpp"
-#include "hydrology/lateral_entries.hpp"
-#include "hydrology/water_body.hpp"
-#include "report/mass_balance.hpp"
-#include "report/output_file.hpp"
-#include "report/substance_cycle.hpp"
+#include "output/output_file.hpp"
+#include "report/substance_reports.hpp"
 #include "substance/compounds.hpp"
 #include "substance/loadings.hpp"
+#include "substance/mass_balance.hpp"
+#include "substance/substance_cycle.hpp"
 #include "temperature/meteo.hpp"
 #include "temperature/water_temperature.hpp"
-#include "substance/sediment.hpp"
 
 namespace korvan {
 
@@ -39,43 +40,45 @@ constexpr std::string_view kWorkFilesOnNormalEnd[] = {
 
 }  // namespace
 
-Run::Run(Environment env)
-    : env_(std::move(env)),
-      console_(std::make_unique<Console>(env_.console ? *env_.console : std::cout, env_.terminal)),
-      units_(env_.workDir),
-      messages_(std::make_unique<Messages>(*this)),
-      identity_(std::make_unique<RunIdentity>(*this)),
-      records_(std::make_unique<Records>(*this)),
-      numbers_(std::make_unique<Numbers>(*this)),
-      dates_(std::make_unique<Dates>(*this)),
-      clock_(std::make_unique<SimClock>(*this)),
-      options_(std::make_unique<RunOptions>(*this)),
-      waterBody_(std::make_unique<WaterBody>(*this)),
-      sediment_(std::make_unique<SedimentProfile>(*this)),
-      lateralEntries_(std::make_unique<LateralEntries>(*this)),
-      hydrology_(std::make_unique<Hydrology>(*this)),
-      meteo_(std::make_unique<Meteo>(*this)),
-      outputFile_(std::make_unique<OutputFile>(*this)),
-      waterTemperature_(std::make_unique<WaterTemperature>(*this)),
-      compounds_(std::make_unique<Compounds>(*this)),
-      loadings_(std::make_unique<Loadings>(*this)),
-      massBalance_(std::make_unique<MassBalance>(*this)),
-      substance_(std::make_unique<SubstanceCycle>(*this, *massBalance_)) {}
-
-Run::~Run() = default;
-
-std::string Run::workDirText() const { return env_.workDir.string(); }
-
-void Run::setup() { identity_->startUp(); }
-
-Unit Run::freeFil() {
-  if (auto unit = units_.lowestFree()) return *unit;
-  messages_->fatal("FreeFil", "Cannot find a free file", "There may be too many opened files");
+ModelRun::ModelRun(Environment env) : Run(std::move(env)) {
+  identity_ = makePart<RunIdentity, RunSetup>(*this);
+  records_ = makePart<Records>(*this);
+  numbers_ = makePart<Numbers>(*this);
+  dates_ = makePart<Dates>(*this);
+  clock_ = makePart<SimClock>(*this);
+  options_ = makePart<RunOptions>(*this);
+  waterBody_ = makePart<WaterBody>(*this);
+  sediment_ = makePart<SedimentProfile>(*this);
+  lateralEntries_ = makePart<LateralEntries>(*this);
+  hydrology_ = makePart<Hydrology>(*this);
+  meteo_ = makePart<Meteo>(*this);
+  outputFile_ = makePart<OutputFile>(*this, *this);
+  waterTemperature_ = makePart<WaterTemperature>(*this);
+  compounds_ = makePart<Compounds>(*this);
+  loadings_ = makePart<Loadings>(*this);
+  massBalance_ = makePart<MassBalance>(*this);
+  substanceReports_ = makePart<SubstanceReports>(*this);
+  substance_ = makePart<SubstanceCycle>(*this, *massBalance_, *substanceReports_);
 }
 
-void Run::deleteFile(std::string_view name) { platform::removeFile(env_.workDir, name); }
+ModelRun::~ModelRun() = default;
 
-int Run::execute() {
+void ModelRun::setup() { runSetup().startUp(); }
+
+RunSetup& ModelRun::runSetup() { return static_cast<RunSetup&>(*identity_); }
+
+bool ModelRun::collectingMissingRecords() { return records_->collecting(); }
+
+int ModelRun::numSeg() { return waterBody_->numSeg(); }
+const std::vector<int>& ModelRun::outputSegments() { return waterBody_->outputSegments(); }
+int ModelRun::numCompounds() { return compounds_->numCompounds(); }
+const std::vector<std::string>& ModelRun::compoundNames() { return compounds_->names(); }
+int ModelRun::numLayers() { return sediment_->numLayers(); }
+bool ModelRun::outputLayer(int j) { return sediment_->outputLayer(j); }
+double ModelRun::layerDepth(int j) { return sediment_->z(j); }
+double ModelRun::layerThetaSat(int j) { return sediment_->thetaSat(j); }
+
+int ModelRun::execute() {
   try {
     try {
       records_->collectMissing();
@@ -102,7 +105,7 @@ int Run::execute() {
   return kExitInternal;  // not reached: the reports above always stop the run
 }
 
-void Run::reportFileError(const FileError& e) {
+void ModelRun::reportFileError(const FileError& e) {
   if (!units_.isOpen(Unit::Error)) {
     // No error file yet: the console is all there is.
     console_->say(std::string(e.what()) + e.path().string());
@@ -113,7 +116,7 @@ void Run::reportFileError(const FileError& e) {
                    "Check that the disk is not full and that the folder may be written");
 }
 
-void Run::reportInternalError(const std::string& what) {
+void ModelRun::reportInternalError(const std::string& what) {
   if (!units_.isOpen(Unit::Error)) {
     console_->say(" " + what);
     console_->stop("An error occurred - program stopped");
@@ -122,7 +125,7 @@ void Run::reportInternalError(const std::string& what) {
   messages_->fatal("Korvan", " " + what);
 }
 
-void Run::reportOtherMissing() {
+void ModelRun::reportOtherMissing() {
   const std::vector<std::string>& missing = records_->otherMissing();
   if (units_.isOpen(Unit::Log)) {
     TextFile& log = units_.file(Unit::Log);
@@ -138,7 +141,7 @@ void Run::reportOtherMissing() {
   }
 }
 
-int Run::terminate(int status) {
+int ModelRun::terminate(int status) {
   if (terminated_) return status == 0 ? kExitNormal : kExitError;
   terminated_ = true;
   if (records_->collecting()) {

@@ -1,4 +1,4 @@
-#include "report/substance_cycle.hpp"
+#include "substance/substance_cycle.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 
 #include "driver/modules.hpp"
 #include "hydrology/hydrology.hpp"
+#include "hydrology/sediment_profile.hpp"
 #include "input/sim_clock.hpp"
-#include "report/mass_balance.hpp"
 #include "substance/compounds_test_input.hpp"
-#include "substance/sediment.hpp"
+#include "substance/mass_balance.hpp"
 #include "temperature/water_temperature.hpp"
 
 namespace korvan {
