@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <exception>
 #include <limits>
 
 #ifdef _OPENMP
@@ -459,6 +460,30 @@ void SedimentSolver::powersOfMoved(ColumnWork& w, int l, const double* from, con
   for (std::size_t n = 0; n < m; ++n) w.powIt[w.powIdx[n]] = w.powArg[n];
 }
 
+sediment_kernels::IterateArgs SedimentSolver::kernelArgs(ColumnWork& w, int k, const double* xPrev,
+                                                         const double* x, double* y) const {
+  const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
+  sediment_kernels::IterateArgs a;
+  a.layers = in_.numLayers;
+  a.xPrev = xPrev;
+  a.x = x;
+  a.y = y;
+  a.kdIt = w.kdIt.data();
+  a.kdRef = kdRef_.values(k).data();
+  a.stoSta = w.stoSta.data();
+  a.rhs = w.rhs.data();
+  a.area = AreaLay_.data();
+  a.theta = in_.thetaSat.data();
+  a.rho = in_.rho.data();
+  a.linear = iso.linear;
+  a.conLiqRef = iso.conLiqRef;
+  a.expPow = iso.expFre - 1.0;
+  a.frozen = iso.frozen;
+  a.conLiqMin = kConLiqMinFre;
+  a.tolerance = kFacConvergence * kTolConvergence;
+  return a;
+}
+
 int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev,
                                   const double* x, double* y) {
   const int l = in_.numLayers;
@@ -467,24 +492,7 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
   const double expPow = iso.expFre - 1.0;
   w.cellIterations += static_cast<std::uint64_t>(l);
   if (vectorKernel_) {
-    sediment_kernels::IterateArgs a;
-    a.layers = l;
-    a.xPrev = xPrev;
-    a.x = x;
-    a.y = y;
-    a.kdIt = w.kdIt.data();
-    a.kdRef = kdRef.data();
-    a.stoSta = w.stoSta.data();
-    a.rhs = w.rhs.data();
-    a.area = AreaLay_.data();
-    a.theta = in_.thetaSat.data();
-    a.rho = in_.rho.data();
-    a.linear = iso.linear;
-    a.conLiqRef = iso.conLiqRef;
-    a.expPow = expPow;
-    a.frozen = iso.frozen;
-    a.conLiqMin = kConLiqMinFre;
-    a.tolerance = kFacConvergence * kTolConvergence;
+    const sediment_kernels::IterateArgs a = kernelArgs(w, k, xPrev, x, y);
     double negative = 0.0;
     const int state = sediment_kernels::iterate(a, &negative);
     if (state < 0) [[unlikely]] {
@@ -548,18 +556,24 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   auto add = [&sum](Term t, double v) { sum[static_cast<std::size_t>(t)] += v; };
   int negative = 0;
   const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
+  // The repeated update is one more iteration from the last iterate: on the
+  // vector unit it leaves Kd at the new concentrations in kdIt and the new
+  // concentrations in c.
+  double unused = 0.0;
+  const bool updated =
+      vectorKernel_ && sediment_kernels::iterate(kernelArgs(w, k, x, y, c.data()), &unused) >= 0;
   double* pw = w.powIt.data();
-  if (!iso.linear) powersOfMoved(w, l, x, y, iso.conLiqRef, iso.expFre - 1.0);
+  if (!updated && !iso.linear) powersOfMoved(w, l, x, y, iso.conLiqRef, iso.expFre - 1.0);
   const auto kdRef = kdRef_.values(k);
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
-    const double kd = y[s] == x[s]           ? w.kdIt[s]
-                      : iso.linear           ? kdRef[s]
-                      : y[s] > kConLiqMinFre ? kdRef[s] * pw[s]
-                                             : kdRef[s] * iso.frozen;
+    const double kd = updated || y[s] == x[s] ? w.kdIt[s]
+                      : iso.linear            ? kdRef[s]
+                      : y[s] > kConLiqMinFre  ? kdRef[s] * pw[s]
+                                              : kdRef[s] * iso.frozen;
     kdNew[s] = kd;
     const double ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kd);
-    const double cNew = w.rhs[s] / ldd;
+    const double cNew = updated ? c[s] : w.rhs[s] / ldd;
     c[s] = cNew;
     if (cNew < 0.0 && negative == 0) negative = j;
     // ldd x new = rdd x C0 + neighbours + source holds by construction, so
@@ -663,6 +677,12 @@ int freeCores(int cores) {
 
 void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,
                           const CompoundSegmentArray* erosion) {
+  step(dt, conLiqWatLay, erosion, {});
+}
+
+void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,
+                          const CompoundSegmentArray* erosion,
+                          const std::function<void()>& alongside) {
   initialise();
   ++numSteps_;
   if (run_ != nullptr) refreshFromRun();
@@ -673,7 +693,7 @@ void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,
       columns_.push_back({k, i, conLiqWatLay(i, k), erosion != nullptr ? (*erosion)(i, k) : 0.0});
     }
   }
-  solveColumns(columns_);
+  solveColumns(columns_, alongside ? &alongside : nullptr);
 }
 
 void SedimentSolver::stepCompound(int k, double dt, std::span<const double> conLiqWatLay,
@@ -687,7 +707,8 @@ void SedimentSolver::stepCompound(int k, double dt, std::span<const double> conL
   solveColumns(columns_);
 }
 
-void SedimentSolver::solveColumns(std::span<const ColumnInput> columns) {
+void SedimentSolver::solveColumns(std::span<const ColumnInput> columns,
+                                  const std::function<void()>* alongside) {
   // A compound's products depend on it through start-of-step values only,
   // so every column of the step is solved on its own. Each thread keeps its
   // workspace; the column sums stay with their column, so the result does
@@ -706,6 +727,7 @@ void SedimentSolver::solveColumns(std::span<const ColumnInput> columns) {
     solveColumn(w, at(m), col.i, col.k, col.conWat, col.ers);
   };
   if (threads == 1) {
+    if (alongside != nullptr) (*alongside)();
     ColumnWork& w = work_.front();
     for (int m = 0; m < n; ++m) {
       solve(w, m);
@@ -713,13 +735,31 @@ void SedimentSolver::solveColumns(std::span<const ColumnInput> columns) {
     }
   } else {
 #ifdef _OPENMP
+    // The first thread takes the work alongside, the others the columns;
+    // whoever is free takes the next column, so that the columns come out
+    // the same whichever thread solves them.
+    std::exception_ptr alongsideError;
 #pragma omp parallel num_threads(threads)
     {
       ColumnWork& w = work_[at(omp_get_thread_num())];
-#pragma omp for schedule(static)
+      if (alongside != nullptr && omp_get_thread_num() == 0) {
+        try {
+          (*alongside)();
+        } catch (...) {
+          alongsideError = std::current_exception();
+        }
+      }
+#pragma omp for schedule(dynamic, 1)
       for (int m = 0; m < n; ++m) {
         if (!w.fault) solve(w, m);
       }
+    }
+    if (alongsideError) {
+      for (ColumnWork& w : work_) {
+        w.fault.reset();
+        w.cellIterations = 0;
+      }
+      std::rethrow_exception(alongsideError);
     }
 #endif
   }

@@ -26,6 +26,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -33,6 +34,7 @@
 
 #include "core/vector_math.hpp"
 #include "substance/compound_arrays.hpp"
+#include "substance/sediment_kernels.hpp"
 #include "substance/sorption.hpp"
 
 namespace korvan {
@@ -155,6 +157,12 @@ class SedimentSolver {
   // course (g.m-1.s-1, segment i at index i).
   void step(double dt, const CompoundSegmentArray& conLiqWatLay,
             const CompoundSegmentArray* erosion = nullptr);
+  // The same, with `alongside` run at the same time on one of the threads
+  // (the water layer's step, which needs none of the sediment's results of
+  // the step and writes nothing the columns read). An error it throws is
+  // thrown again once the columns are done, before any error of theirs.
+  void step(double dt, const CompoundSegmentArray& conLiqWatLay,
+            const CompoundSegmentArray* erosion, const std::function<void()>& alongside);
   // The same for compound k alone.
   void stepCompound(int k, double dt, std::span<const double> conLiqWatLay,
                     std::span<const double> erosion = {});
@@ -278,7 +286,8 @@ class SedimentSolver {
   };
   // Solves the columns of a step over the threads, each column in its
   // workspace; the first fault in the order of the columns ends the run.
-  void solveColumns(std::span<const ColumnInput> columns);
+  void solveColumns(std::span<const ColumnInput> columns,
+                    const std::function<void()>* alongside = nullptr);
   // Builds the start-of-step side of column i of compound k (one
   // right-hand side per layer), iterates the end-of-step storage to its
   // fixed point and keeps the column sums of the terms. Returns false after
@@ -292,6 +301,9 @@ class SedimentSolver {
   // lies above the lower limit of the isotherm: (to / conLiqRef)^expPow.
   void powersOfMoved(ColumnWork& w, int l, const double* from, const double* to, double conLiqRef,
                      double expPow) const;
+  // The arguments of the vector form of an iteration of column workspace w.
+  sediment_kernels::IterateArgs kernelArgs(ColumnWork& w, int k, const double* xPrev,
+                                           const double* x, double* y) const;
   int iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev, const double* x,
                     double* y);
   bool finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,

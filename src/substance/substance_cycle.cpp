@@ -30,11 +30,7 @@ std::size_t at(int i) {
 }  // namespace
 
 SubstanceCycle::SubstanceCycle(Run& run, MassBalance& balance, SubstanceReporting& reports)
-    : run_(run),
-      balance_(balance),
-      water_(run),
-      sediment_(run),
-      reports_(reports) {
+    : run_(run), balance_(balance), water_(run), sediment_(run), reports_(reports) {
   using S = SubstanceCycle;
   segmentConcentrations_ = {
       {"ConSysWatLay", "(g.m-3)", &S::conSysWatLay},
@@ -246,9 +242,18 @@ void SubstanceCycle::chooseSubSteps() {
 void SubstanceCycle::subStep(int subStep) {
   if (implicit_) return implicitSubStep(subStep);
   copyTopLayer();
-  water_.step(subStep, dt_, top_);
-  last_ = &water_.gather(subStep, dt_);
-  if (stretchAverages_) updateStretchAverages();
+  // The water layer and the sediment both take the other's start-of-step
+  // concentrations, so that their steps are independent: outside a loading
+  // solve they are taken at the same time.
+  const bool together = !run_.loadings().loadingSolveRaised();
+  if (together) {
+    last_ = &water_.gather(subStep, dt_);
+    conLiqWatSta_ = water_.conLiqWatLay();
+  } else {
+    water_.step(subStep, dt_, top_);
+    last_ = &water_.gather(subStep, dt_);
+    if (stretchAverages_) updateStretchAverages();
+  }
   if (erosion_) {
     // The substance on eroded soil of the step's start, over the field
     // width whose soil reaches the water body.
@@ -260,7 +265,13 @@ void SubstanceCycle::subStep(int subStep) {
       }
     }
   }
-  sediment_.step(dt_, water_.conLiqWatLaySta(), erosion_ ? &flmErsSed_ : nullptr);
+  if (together) {
+    sediment_.step(dt_, conLiqWatSta_, erosion_ ? &flmErsSed_ : nullptr,
+                   [this] { water_.solve(*last_, top_); });
+    if (stretchAverages_) updateStretchAverages();
+  } else {
+    sediment_.step(dt_, water_.conLiqWatLaySta(), erosion_ ? &flmErsSed_ : nullptr);
+  }
   phaseConcentrations();
 }
 

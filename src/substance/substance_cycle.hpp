@@ -10,9 +10,8 @@
 #pragma once
 
 #include <cstddef>
-#include <vector>
-
 #include <memory>
+#include <vector>
 
 #include "output/output_file.hpp"
 #include "substance/compound_arrays.hpp"
@@ -105,7 +104,7 @@ class SubstanceCycle {
   struct MassVariable {
     const char* name;
     MassKind kind;
-    double CompoundBalance::*term = nullptr;               // State, Cumulative
+    double CompoundBalance::*term = nullptr;                     // State, Cumulative
     double (SubstanceCycle::*component)(int k) const = nullptr;  // Component
     PrintSwitch sw{};
     bool printed = false;
@@ -198,6 +197,7 @@ class SubstanceCycle {
   // The top sediment layer as the water layer sees it.
   std::vector<double> cofDifSed1_;  // per compound
   CompoundSegmentArray conLiqSed1_;
+  CompoundSegmentArray conLiqWatSta_;  // the water layer at the start of the sub-step
   SedimentTop top_;
 
   // Length of the time integrals (days since the start of the pass).
