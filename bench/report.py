@@ -117,7 +117,8 @@ def main():
       "parent and products, 10 m segments, 2.5 mm sediment layers) with one dimension "
       "changed. Each is run, repetition by repetition, with the previous release (one "
       "thread), with this program on one thread (`--threads 1`, pinned to one core) and "
-      "on two (`--threads 2`). Ratio: the previous release's wall time over this one's.\n")
+      "on two (`--threads 2`, `OMP_WAIT_POLICY=ACTIVE`). Ratio: the previous release's wall "
+      "time over this one's.\n")
     w("| scenario | hours | seg | layers | cmp | previous (s) | 1 thread (s) | ratio "
       "| 2 threads (s) | ratio | peak MB previous / now |")
     w("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|")

@@ -658,21 +658,12 @@ int SedimentSolver::threads() const {
   if (threads_ > 0) return threads_;
   if (run_ != nullptr && run_->environment().threads > 0) return run_->environment().threads;
 #ifdef _OPENMP
+  // More threads only when asked for: they meet at the end of every
+  // sub-step, and the serial part of a sub-step (the water layer, the
+  // balance, the tables) leaves them little to share.
   if (std::getenv("OMP_NUM_THREADS") != nullptr) return omp_get_max_threads();
-  // Every free core: the threads meet at the end of every sub-step, so a
-  // thread that has to wait for a core busy with other work holds up the
-  // others. The cores less the load of the last minute, when the run starts.
-  if (defaultThreads_ == 0) defaultThreads_ = freeCores(omp_get_num_procs());
-  return defaultThreads_;
-#else
-  return 1;
 #endif
-}
-
-int freeCores(int cores) {
-  double load[1] = {0.0};
-  if (getloadavg(load, 1) != 1) return 1;
-  return std::clamp(cores - static_cast<int>(std::lround(load[0])), 1, cores);
+  return 1;
 }
 
 void SedimentSolver::step(double dt, const CompoundSegmentArray& conLiqWatLay,

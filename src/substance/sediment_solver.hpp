@@ -102,10 +102,6 @@ inline double flmExcWatSed(double flwWatSed, double cofExc, double conLiqWatLay,
   return adv + cofExc * (conLiqWatLay - conLiqSedTop);
 }
 
-// The cores of `cores` that the load of the last minute leaves free, at
-// least one.
-int freeCores(int cores);
-
 class SedimentSolver {
  public:
   // Column sums of the per-layer term contributions of the last step (g per
@@ -138,9 +134,7 @@ class SedimentSolver {
   void initialise();
 
   // Threads that solve the columns of a step: 0 takes the run's --threads,
-  // else OMP_NUM_THREADS, else every free core (the cores less the load
-  // average of the last minute, at least one). The results do not depend
-  // on it.
+  // else OMP_NUM_THREADS, else one. The results do not depend on it.
   void setThreads(int threads) { threads_ = threads; }
   int threads() const;
   // The vector unit of the isotherm powers: the widest the processor has,
@@ -315,7 +309,6 @@ class SedimentSolver {
   SedimentSolverInput in_;
   bool initialised_ = false;
   int threads_ = 0;
-  mutable int defaultThreads_ = 0;  // the free cores when the first step was solved
   vecmath::Isa isa_ = vecmath::bestIsa();
   std::vector<double> kdArg_;  // isotherm powers of a column (setConLiqSed)
   // The iteration of a column on the 8-lane vector unit.
