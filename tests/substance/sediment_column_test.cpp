@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -338,6 +339,38 @@ TEST(SedimentColumn, ThreadsShareTheColumnsWithoutChangingABit) {
     }
   }
   EXPECT_EQ(solvers[2].numCellIterations(), solvers[0].numCellIterations());
+}
+
+// The work alongside a step (the water layer's step) runs once on any
+// thread count and leaves the columns as they are without it; an error it
+// throws comes out of the step.
+TEST(SedimentColumn, WorkAlongsideRunsOnceAndItsErrorComesOut) {
+  std::mt19937_64 rng(12);
+  double dt = 0.0;
+  const SedimentSolverInput in = randomColumns(rng, dt, 5, 2);
+  CompoundSegmentArray water;
+  water.allocate(in.numSeg, in.numCompounds);
+  for (int k = 1; k <= in.numCompounds; ++k) {
+    for (int i = 1; i <= in.numSeg; ++i) water(i, k) = 0.5 * (i + k);
+  }
+  SedimentSolver plain(in);
+  plain.step(dt, water);
+  for (int threads : {1, 2}) {
+    SedimentSolver s(in);
+    s.setThreads(threads);
+    int calls = 0;
+    s.step(dt, water, nullptr, [&calls] { ++calls; });
+    EXPECT_EQ(calls, 1);
+    for (int k = 1; k <= in.numCompounds; ++k) {
+      for (int i = 1; i <= in.numSeg; ++i) {
+        for (int j = 1; j <= in.numLayers; ++j) {
+          EXPECT_EQ(bits(s.conLiqSed(j, i, k)), bits(plain.conLiqSed(j, i, k)));
+        }
+      }
+    }
+    EXPECT_THROW(s.step(dt, water, nullptr, [] { throw std::runtime_error("water layer"); }),
+                 std::runtime_error);
+  }
 }
 
 }  // namespace
