@@ -21,6 +21,19 @@
 #include "substance/compounds.hpp"
 #include "substance/sediment_kernels.hpp"
 
+// The OpenMP library is not built for the thread sanitizer, which then does
+// not see that the start and the end of a parallel region order the work of
+// the threads. Under the sanitizer the region's edges are told to it.
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_acquire(void* address);
+extern "C" void __tsan_release(void* address);
+#define KORVAN_TSAN_ACQUIRE(p) __tsan_acquire(p)
+#define KORVAN_TSAN_RELEASE(p) __tsan_release(p)
+#else
+#define KORVAN_TSAN_ACQUIRE(p) static_cast<void>(p)
+#define KORVAN_TSAN_RELEASE(p) static_cast<void>(p)
+#endif
+
 namespace korvan {
 
 namespace {
@@ -730,8 +743,10 @@ void SedimentSolver::solveColumns(std::span<const ColumnInput> columns,
     // whoever is free takes the next column, so that the columns come out
     // the same whichever thread solves them.
     std::exception_ptr alongsideError;
+    KORVAN_TSAN_RELEASE(&work_);
 #pragma omp parallel num_threads(threads)
     {
+      KORVAN_TSAN_ACQUIRE(&work_);
       ColumnWork& w = work_[at(omp_get_thread_num())];
       if (alongside != nullptr && omp_get_thread_num() == 0) {
         try {
@@ -744,7 +759,9 @@ void SedimentSolver::solveColumns(std::span<const ColumnInput> columns,
       for (int m = 0; m < n; ++m) {
         if (!w.fault) solve(w, m);
       }
+      KORVAN_TSAN_RELEASE(&work_);
     }
+    KORVAN_TSAN_ACQUIRE(&work_);
     if (alongsideError) {
       for (ColumnWork& w : work_) {
         w.fault.reset();
