@@ -11,6 +11,21 @@ COLUMNS = ["name", "dim", "value", "hours", "seg", "lay", "cmp", "old", "wall", 
            "kb_old", "kb", "pass", "substeps", "iters", "implicit", "kb_implicit"]
 # Sections of an earlier results.md that other benchmarks write (kept as they are).
 KEPT_SECTIONS = ["## Batch runs side by side"]
+# What a profile of the run shows (bench/profile.sh, perf); revised by hand
+# when the hot path changes.
+WHERE_THE_TIME_GOES = """
+Where the time goes afterwards (perf, one thread, the year of the ditch): the
+isotherm powers on the vector unit about a quarter, the rest of the fixed-point
+iteration of the columns (storage, division, convergence test) about an eighth,
+the closing update with the column sums of the balance and the right-hand side
+of the columns about a sixth, and the remaining third is the work of every
+sub-step outside the sediment columns (the water layer, the phases and contents
+of the sediment, the balance, the moving windows). Two threads share the
+columns and take the water layer's step beside them, but meet at the end of
+every sub-step and leave that remaining third to one thread; on this virtual
+machine of two cores their times vary by up to a factor of two from one run to
+the next (a thread that loses its core for a moment holds up the other at the
+next sub-step), so the two-thread column is the least reliable of the table."""
 
 
 def read_raw(path):
@@ -218,6 +233,7 @@ def main():
           "and the division of the fixed point, the right-hand side and the column sums "
           "of the balance once per step, and the water layer; the sub-step count that the "
           "stability rule sets multiplies all of it.")
+        w(WHERE_THE_TIME_GOES)
     for section in kept_sections(a.keep) if a.keep else []:
         w("\n" + section)
     print("\n".join(out))
