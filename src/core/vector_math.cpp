@@ -8,8 +8,8 @@
 #include <immintrin.h>
 #define KORVAN_VECTOR_MATH 1
 // The vector powers of the C library's vector maths (libmvec), 8 and 4 lanes.
-extern "C" __m512d _ZGVeN8vv_pow(__m512d, __m512d);
-extern "C" __m256d _ZGVdN4vv_pow(__m256d, __m256d);
+extern "C" __attribute__((target("avx512f"))) __m512d _ZGVeN8vv_pow(__m512d, __m512d);
+extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4vv_pow(__m256d, __m256d);
 #endif
 
 namespace korvan::vecmath {

@@ -3,7 +3,7 @@
 #if defined(KORVAN_HAVE_LIBMVEC) && defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define KORVAN_SEDIMENT_AVX512 1
-extern "C" __m512d _ZGVeN8vv_pow(__m512d, __m512d);
+extern "C" __attribute__((target("avx512f"))) __m512d _ZGVeN8vv_pow(__m512d, __m512d);
 #endif
 
 namespace korvan::sediment_kernels {
