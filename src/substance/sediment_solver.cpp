@@ -446,6 +446,9 @@ bool SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k,
     if (j > 1) rhs += rod * c0[s - 1];
     if (j < l) rhs += rbd * c0[s + 1];
     w.stoSta[s] = stoSta;
+    // The coefficient of the first iterate, the start of the step: a layer
+    // whose iterate does not move keeps it.
+    w.kdIt[s] = kdSta[s];
     w.tra[s] = tra;
     w.frm[s] = frm;
     w.ers[s] = ersj;

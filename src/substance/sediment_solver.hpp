@@ -174,6 +174,8 @@ class SedimentSolver {
   // --- Concentrations (g.m-3) -------------------------------------------
   double conLiqSed(int j, int i, int k) const { return ConLiqSed_(j, i, k); }
   double conLiqSedStart(int j, int i, int k) const { return ConLiqSedSta_(j, i, k); }
+  // Sorption coefficient (m3.g-1) at the current concentration.
+  double kdSed(int j, int i, int k) const { return KdSed_(j, i, k); }
   const CompoundSedimentArray& conLiqSed() const { return ConLiqSed_; }
   // Takes ConLiqSed of every column from a scheme that advances the sediment
   // itself (OptTimStp Implicit), with the sorption coefficients it implies.

@@ -54,6 +54,29 @@ SedimentSolverStop stopOf(const std::function<void()>& action) {
   return {};
 }
 
+// A column that holds no substance and gets none keeps the Kd of zero
+// concentration (the isotherm's lower limit), whatever column was solved
+// before it: its iterates do not move, so the Kd of the start holds.
+TEST(SedimentSolver, ColumnWithoutSubstanceKeepsTheKdOfTheLowerLimit) {
+  for (int threads : {1, 2}) {
+    SedimentSolverInput in = column(6, 0.01, 2);
+    setKom(in, 1, 1e-5, 0.8);
+    setDiffusion(in, 1, 1e-9);
+    for (int j = 1; j <= 6; ++j) in.conSysSedIni(j, 1) = 0.0;
+    SedimentSolver s(in);
+    s.setThreads(threads);
+    CompoundSegmentArray w = water(2, 1, 0.0);
+    w(1, 1) = 5.0;  // only the first column takes substance
+    for (int step = 0; step < 3; ++step) s.step(600.0, w);
+    const double kdZero = 0.05 * 1e-5 * in.isotherm[0].frozen;
+    for (int j = 1; j <= 6; ++j) {
+      EXPECT_EQ(s.conLiqSed(j, 2, 1), 0.0);
+      EXPECT_EQ(s.kdSed(j, 2, 1), kdZero) << "layer " << j << ", threads " << threads;
+    }
+    EXPECT_GT(s.conLiqSed(1, 1, 1), 0.0);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Initial partitioning
 
