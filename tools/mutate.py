@@ -42,6 +42,7 @@ from __future__ import annotations
 import argparse
 import contextlib
 import dataclasses
+import json
 import os
 import random
 import re
@@ -162,6 +163,10 @@ class Mutant:
 
     def location(self) -> str:
         return f"{self.path}:{self.line}"
+
+    def key(self) -> str:
+        """Names the mutant in a results file: place, operator and new text."""
+        return f"{self.path}:{self.start}:{self.operator}:{self.replacement}"
 
     def describe(self) -> str:
         if self.operator == "statement":
@@ -413,6 +418,8 @@ class Workspace:
             return
         cmd = ["cmake", "-S", str(self.root), "-B", str(self.build_dir),
                "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
+               # optimised as the release, without the debug information that slows each link
+               "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG",
                # list the tests when ctest runs, not after each link of a mutant
                "-DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST"]
         if subprocess.run(cmd, stdout=subprocess.DEVNULL).returncode != 0:
@@ -580,7 +587,31 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
     p.add_argument("--min-timeout", type=float, default=20.0,
                    help="lowest time limit of a test stage in seconds (default 20)")
     p.add_argument("--report", metavar="FILE", help="write a markdown report to FILE")
+    p.add_argument("--results", metavar="FILE",
+                   help="a JSON line per mutant, appended as each one ends; mutants already "
+                        "in the file are not run again (a run can be resumed)")
+    p.add_argument("--shard", metavar="K/N", type=parse_shard, default=(0, 1),
+                   help="run only the mutants K, K+N, K+2N, ... of the sample (0 <= K < N), "
+                        "e.g. one shard per copy of the repository")
     return p.parse_args(argv)
+
+
+def parse_shard(text: str) -> tuple[int, int]:
+    m = re.fullmatch(r"(\d+)/(\d+)", text)
+    if not m or not int(m.group(1)) < int(m.group(2)):
+        raise argparse.ArgumentTypeError(f"not K/N with 0 <= K < N: {text}")
+    return int(m.group(1)), int(m.group(2))
+
+
+def read_results(path: Path | None) -> dict[str, str]:
+    """The results of earlier runs by mutant key (the last line of a key wins)."""
+    done: dict[str, str] = {}
+    if path is not None and path.exists():
+        for line in path.read_text().splitlines():
+            if line.strip():
+                entry = json.loads(line)
+                done[entry["key"]] = entry["result"]
+    return done
 
 
 def main(argv: list[str]) -> int:
@@ -588,11 +619,19 @@ def main(argv: list[str]) -> int:
     root = ROOT
     files = collect_files(args.paths, root)
     mutants, total = choose(files, root, args.sample, args.seed)
+    shard, shards = args.shard
+    mutants = mutants[shard::shards]
     if args.list:
         for m in mutants:
             print(f"{m.path}:{m.line}:{m.col}: {m.operator}: {m.describe()}")
         print(f"{len(mutants)} of {total} mutation sites", file=sys.stderr)
         return 0
+
+    results_file = Path(args.results).resolve() if args.results else None
+    done = read_results(results_file)
+    if all(m.key() in done for m in mutants):
+        results = [(m, done[m.key()]) for m in mutants]
+        return finish(args, files, total, results, 0.0, len(mutants))
 
     for sig in (signal.SIGTERM, signal.SIGHUP):
         signal.signal(sig, _on_signal)
@@ -617,29 +656,41 @@ def main(argv: list[str]) -> int:
     started = time.monotonic()
     try:
         for i, m in enumerate(mutants, start=1):
+            if m.key() in done:
+                results.append((m, done[m.key()]))
+                continue
             with ws.mutated(m):
                 result = tester.classify(filters_of[m.path]) if ws.build() else NOT_COMPILED
             results.append((m, result))
+            if results_file is not None:
+                with open(results_file, "a") as out:
+                    out.write(json.dumps({"key": m.key(), "location": m.location(),
+                                          "operator": m.operator, "mutation": m.describe(),
+                                          "result": result}) + "\n")
             print(f"[{i}/{len(mutants)}] {result:12} {m.location()} {m.operator}: {m.describe()}",
                   flush=True)
     except KeyboardInterrupt:
         print("mutate: interrupted; the sources are restored", file=sys.stderr)
-    minutes = (time.monotonic() - started) / 60
+    return finish(args, files, total, results, (time.monotonic() - started) / 60, len(mutants))
 
+
+def finish(args: argparse.Namespace, files: list[str], total: int,
+           results: list[tuple[Mutant, str]], minutes: float, wanted: int) -> int:
+    """Prints the counts and writes the report; 130 when the run was cut short."""
     counts = {r: sum(1 for _, s in results if s == r) for r in RESULTS}
     s = score(counts)
     print("mutate: " + ", ".join(f"{counts[r]} {r}" for r in RESULTS)
           + ("" if s is None else f"; score {100 * s:.0f} %") + f" ({minutes:.1f} min)")
     if args.report:
         notes = [
-            f"Files: {', '.join(files)}.",
+            f"Sources: {', '.join(args.paths)} ({len(files)} files).",
             f"Mutants: {len(results)} of {total} sites"
             + (f" (random sample, seed {args.seed})" if args.sample is not None else "") + ".",
             f"Tests: {'given filters' if args.filter else 'the area tests, then the end-to-end tests'}; "
             f"time limit {args.timeout_factor:g} x the unmutated time, at least {args.min_timeout:g} s.",
         ]
         Path(args.report).write_text(report_markdown(results, "Mutation testing", notes))
-    return 0 if len(results) == len(mutants) else 130
+    return 0 if len(results) == wanted else 130
 
 
 if __name__ == "__main__":

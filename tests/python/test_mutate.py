@@ -3,6 +3,7 @@
 Run with: /usr/bin/python3 -m pytest tests/python
 """
 
+import json
 import sys
 import time
 from pathlib import Path
@@ -125,7 +126,7 @@ def test_score_and_report():
 
 
 def test_default_tests_of_an_area_run_in_stages():
-    unit, quick, slow = mutate.default_stages("src/input/dates.cpp")
+    unit, quick, slow = mutate.default_stages("src/input/calendar.cpp")
     assert "DateReader.*" in unit.split(":")
     assert "RecordedValues/RecordedOutputs.*" in quick.split(":")
     assert "Scenarios/Example.*" in slow.split(":")
@@ -141,3 +142,28 @@ def test_a_command_over_its_time_limit_is_ended_with_its_children(tmp_path):
     assert mutate.run_group(["sh", "-c", "exit 3"], tmp_path, 5, tmp_path / "log")[0] == 3
     time.sleep(2.5)
     assert not marker.exists()
+
+
+def test_shards_split_the_sample_and_a_results_file_resumes_it(tmp_path, monkeypatch, capsys):
+    monkeypatch.chdir(mutate.ROOT)
+    sample, _ = mutate.choose(["src/input/calendar.cpp"], mutate.ROOT, 5, 3)
+    halves = [mutate.main(["src/input/calendar.cpp", "--sample", "5", "--seed", "3",
+                           "--shard", k, "--list"]) for k in ("0/2", "1/2")]
+    listed = [l for l in capsys.readouterr().out.splitlines() if l]
+    assert halves == [0, 0] and len(listed) == 5
+    assert sorted(listed) == sorted(f"{m.path}:{m.line}:{m.col}: {m.operator}: {m.describe()}"
+                                    for m in sample)
+    with pytest.raises(SystemExit):
+        mutate.parse_args(["x.cpp", "--shard", "2/2"])
+
+    # every mutant already in the results file: nothing is built, the report is written
+    results = tmp_path / "results.jsonl"
+    outcome = [mutate.KILLED, mutate.SURVIVED, mutate.KILLED, mutate.NOT_COMPILED, mutate.KILLED]
+    results.write_text("".join(json.dumps({"key": m.key(), "result": r}) + "\n"
+                               for m, r in zip(sample, outcome)))
+    report = tmp_path / "report.md"
+    status = mutate.main(["src/input/calendar.cpp", "--sample", "5", "--seed", "3",
+                          "--build-dir", str(tmp_path / "never-built"),
+                          "--results", str(results), "--report", str(report)])
+    assert status == 0 and not (tmp_path / "never-built").exists()
+    assert "= 3/4 = 75 %" in report.read_text()
