@@ -593,6 +593,10 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
     p.add_argument("--shard", metavar="K/N", type=parse_shard, default=(0, 1),
                    help="run only the mutants K, K+N, K+2N, ... of the sample (0 <= K < N), "
                         "e.g. one shard per copy of the repository")
+    p.add_argument("--again-killed", metavar="FILE",
+                   help="run again only the mutants that FILE (the results file of an earlier "
+                        "run of the same sample) records as killed; the others keep their result "
+                        "from FILE, so that the score is a lower bound when the tests changed")
     return p.parse_args(argv)
 
 
@@ -629,6 +633,13 @@ def main(argv: list[str]) -> int:
 
     results_file = Path(args.results).resolve() if args.results else None
     done = read_results(results_file)
+    if args.again_killed:
+        earlier = read_results(Path(args.again_killed))
+        missing = [m.location() for m in mutants if m.key() not in earlier]
+        if missing:
+            raise SystemExit(f"mutate: {args.again_killed} lacks {len(missing)} mutants of the sample, "
+                             f"e.g. {missing[0]}")
+        done.update({m.key(): earlier[m.key()] for m in mutants if earlier[m.key()] != KILLED})
     if all(m.key() in done for m in mutants):
         results = [(m, done[m.key()]) for m in mutants]
         return finish(args, files, total, results, 0.0, len(mutants))
@@ -689,6 +700,9 @@ def finish(args: argparse.Namespace, files: list[str], total: int,
             f"Tests: {'given filters' if args.filter else 'the area tests, then the end-to-end tests'}; "
             f"time limit {args.timeout_factor:g} x the unmutated time, at least {args.min_timeout:g} s.",
         ]
+        if args.again_killed:
+            notes.append(f"Only the mutants killed in {Path(args.again_killed).name} ran again; "
+                         "the others keep their result from there.")
         Path(args.report).write_text(report_markdown(results, "Mutation testing", notes))
     return 0 if len(results) == wanted else 130
 
