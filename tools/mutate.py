@@ -635,10 +635,12 @@ def main(argv: list[str]) -> int:
     done = read_results(results_file)
     if args.again_killed:
         earlier = read_results(Path(args.again_killed))
-        missing = [m.location() for m in mutants if m.key() not in earlier]
+        missing = sum(1 for m in mutants if m.key() not in earlier)
         if missing:
-            raise SystemExit(f"mutate: {args.again_killed} lacks {len(missing)} mutants of the sample, "
-                             f"e.g. {missing[0]}")
+            # the earlier run is still going: what it has not reached waits for a later call
+            print(f"mutate: {missing} mutants of the sample are not yet in {args.again_killed}; "
+                  "left out", file=sys.stderr)
+            mutants = [m for m in mutants if m.key() in earlier]
         done.update({m.key(): earlier[m.key()] for m in mutants if earlier[m.key()] != KILLED})
     if all(m.key() in done for m in mutants):
         results = [(m, done[m.key()]) for m in mutants]
