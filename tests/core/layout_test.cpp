@@ -218,22 +218,47 @@ TEST(LayoutControl, LayoutIsReusableAndMovableAndFieldsMayBeHuge) {
 // ---------------------------------------------------------------------------------------------
 // Errors
 
-std::string parseError(std::string_view text) {
+// The message of the LayoutError of reading a layout and writing values by it.
+std::string layoutError(std::string_view layout, const std::vector<LayoutValue>& values) {
   try {
-    Layout layout(text);
+    Layout(layout).write(values);
   } catch (const LayoutError& e) {
     return e.what();
   }
   return "no error";
 }
 
-TEST(LayoutErrors, MessageNamesLayoutProblemAndPosition) {
-  EXPECT_EQ(parseError("(f9.3,1x,q5)"),
+TEST(LayoutErrors, MessagesNameTheLayoutAndTheProblem) {
+  EXPECT_EQ(layoutError("(f9.3,1x,q5)", {}),
             "Invalid layout (f9.3,1x,q5): unknown descriptor 'q' at position 9");
-  EXPECT_EQ(parseError("(f9.3"),
+  EXPECT_EQ(layoutError("(f9.3", {}),
             "Invalid layout (f9.3: unbalanced parentheses: '(' at position 0 is not closed");
-  EXPECT_EQ(parseError("(f9)"),
+  EXPECT_EQ(layoutError("(f9)", {}),
             "Invalid layout (f9): descriptor f needs decimals (fw.d) at position 1");
+  EXPECT_EQ(layoutError("(i4)", {1.5}),
+            "Cannot write by layout (i4): descriptor i4 cannot write a real (value 1)");
+  EXPECT_EQ(layoutError("(f9.3)", {Text("x")}),
+            "Cannot write by layout (f9.3): descriptor f9.3 cannot write a text (value 1)");
+  EXPECT_EQ(layoutError("(a17)", {int64_t{3}}),
+            "Cannot write by layout (a17): descriptor a17 cannot write an integer (value 1)");
+}
+
+TEST(LayoutErrors, ValuesOfTheWrongKindOrWithoutDataDescriptors) {
+  const std::pair<const char*, std::vector<LayoutValue>> cases[] = {
+      {"(a)", {1.0}},
+      {"(i4)", {Text("x")}},
+      {"(e12.5)", {Text("x")}},
+      {"(es12.5)", {Text("x")}},
+      {"(g12.5)", {Text("x")}},
+      {"('abc')", {1.0}},
+      {"(1x,/)", {1.0}},
+      // The part repeated for the second value, 2(1x), has nothing to write it with.
+      {"(i3,2(1x))", {int64_t{1}, int64_t{2}}},
+  };
+  for (const auto& [layout, values] : cases) {
+    EXPECT_NE(layoutError(layout, values), "no error") << layout;
+  }
+  EXPECT_EQ(one("(i3,2(1x))", int64_t{1}), "  1");
 }
 
 void expectRejected(std::initializer_list<std::string_view> texts) {
@@ -264,36 +289,6 @@ TEST(LayoutErrors, NestingIsBounded) {
   EXPECT_EQ(formatLayout(nested(32), {Text("x")}), "x");
   EXPECT_THROW(Layout{nested(33)}, LayoutError);
   EXPECT_THROW(Layout{nested(100000)}, LayoutError);
-}
-
-TEST(LayoutErrors, ValueOfTheWrongKind) {
-  const auto writeError = [](std::string_view layout, LayoutValue value) -> std::string {
-    try {
-      one(layout, value);
-    } catch (const LayoutError& e) {
-      return e.what();
-    }
-    return "no error";
-  };
-  EXPECT_EQ(writeError("(i4)", 1.5),
-            "Cannot write by layout (i4): descriptor i4 cannot write a real (value 1)");
-  EXPECT_EQ(writeError("(f9.3)", Text("x")),
-            "Cannot write by layout (f9.3): descriptor f9.3 cannot write a text (value 1)");
-  EXPECT_EQ(writeError("(a17)", int64_t{3}),
-            "Cannot write by layout (a17): descriptor a17 cannot write an integer (value 1)");
-  EXPECT_THROW(one("(a)", 1.0), LayoutError);
-  EXPECT_THROW(one("(i4)", Text("x")), LayoutError);
-  EXPECT_THROW(one("(e12.5)", Text("x")), LayoutError);
-  EXPECT_THROW(one("(es12.5)", Text("x")), LayoutError);
-  EXPECT_THROW(one("(g12.5)", Text("x")), LayoutError);
-}
-
-TEST(LayoutErrors, ValuesWithoutDataDescriptors) {
-  EXPECT_THROW(one("('abc')", 1.0), LayoutError);
-  EXPECT_THROW(one("(1x,/)", 1.0), LayoutError);
-  EXPECT_EQ(one("(i3,2(1x))", int64_t{1}), "  1");
-  // The part repeated for the second value, 2(1x), has nothing to write it with.
-  EXPECT_THROW(formatLayout("(i3,2(1x))", {int64_t{1}, int64_t{2}}), LayoutError);
 }
 
 // ---------------------------------------------------------------------------------------------
