@@ -65,9 +65,10 @@ std::string driverInput(const std::string& edition, const std::string& optHyd,
 }
 
 struct DriverRun {
-  explicit DriverRun(const std::string& input) : t(input) {
+  explicit DriverRun(const std::string& input, bool profileEvent = false) : t(input) {
     t.setup();
     modules = std::make_unique<RecordingModules>(t.run());
+    modules->profileEvent = profileEvent;
     RunDriver(t.run(), *modules).execute();
   }
   std::vector<std::string>& calls() { return modules->calls; }
@@ -125,8 +126,8 @@ TEST(RunDriver, CallOrderOfAllThreePassesInADailyRun) {
   // Substance pass: daily again; MERIX updates both concentration tables.
   append(want, {"met20", "tem20", "hyd20", "hydtot", "hyd3", "sub1"});
   for (int day = 0; day < 2; ++day) {
-    append(want, {"met2", "tem3", "hyd3", "sub2", "pecw2", "pecs2", "hydtot", "subtot",
-                  "mettot", "hyd4", "sub4", "met4"});
+    append(want, {"met2", "tem3", "hyd3", "sub2", "pecw2", "pecs2", "hydtot", "subtot", "mettot",
+                  "hyd4", "sub4", "met4"});
   }
   append(want, {"sub5"});
   EXPECT_EQ(d.calls(), want);
@@ -174,29 +175,21 @@ TEST(RunDriver, DeletedOutputMeansNoPrintingButProgressGoesOn) {
   d.t.finish();
 }
 
-TEST(RunDriver, ProfileEventsWriteProfilesAfterThePrint) {
-  TestRun t(driverInput("MERIXKORVAN", "OffLine", "OffLine", "Daily"));
-  t.setup();
-  RecordingModules m(t.run());
-  m.profileEvent = true;
-  RunDriver(t.run(), m).execute();
-  EXPECT_EQ(std::count(m.calls.begin(), m.calls.end(), "sub7"), 2);
-  const auto sub4 = std::find(m.calls.begin(), m.calls.end(), "sub4");
+TEST(RunDriver, ProfileEventsWriteProfilesAfterThePrintAndProgressLinesOfTheSubstancePass) {
+  DriverRun d(driverInput("MERIXKORVAN", "OffLine", "OffLine", "Daily"), true);
+  EXPECT_EQ(std::count(d.calls().begin(), d.calls().end(), "sub7"), 2);
+  const auto sub4 = std::find(d.calls().begin(), d.calls().end(), "sub4");
   EXPECT_EQ(*(sub4 + 2), "sub7");  // after met4
-  t.finish();
-}
-
-TEST(ProgressDisplay, LinesOfTheSubstancePass) {
-  DriverRun d(driverInput("MERIXKORVAN", "OffLine", "OffLine", "Daily"));
   const std::string console = d.t.console();
   EXPECT_NE(console.find(" The run ID is: t; substance(s): CMP, MET\n"), std::string::npos);
   // After the first of two days: 50 % done; 0.01 m/s is 864 m/d; 0.0025 g is 2.5 mg.
-  EXPECT_NE(console.find(" Mass balance simulated: 02-Jan-1980 ;     Flow velocity       : "
-                         "864.00 m/d\n"
-                         " Done                  :     50.00 % ;     Mass in water layer : "
-                         "2.50  mg\n"
-                         " Calculation time step :       0.00s ;     Mass in sediment    : 0  mg\n"),
-            std::string::npos)
+  EXPECT_NE(
+      console.find(" Mass balance simulated: 02-Jan-1980 ;     Flow velocity       : "
+                   "864.00 m/d\n"
+                   " Done                  :     50.00 % ;     Mass in water layer : "
+                   "2.50  mg\n"
+                   " Calculation time step :       0.00s ;     Mass in sediment    : 0  mg\n"),
+      std::string::npos)
       << console;
   d.t.finish();
 }

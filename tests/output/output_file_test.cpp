@@ -13,22 +13,30 @@ namespace {
 
 using testing::TestRun;
 
-// The records of a water body of ten 10 m segments, all written.
-std::string waterBodyInput(const std::string& extra) {
+// The records of a water body of ten 10 m segments, all written unless
+// `outputs` selects others.
+std::string waterBodyInput(const std::string& extra,
+                           const std::string& outputs = "All OptOutputDistances\n") {
   return testing::minimalInput(extra +
                                "table WaterBody\n"
                                "Len NumSeg WidWatSys SloSidWatSys DepWatDefPer\n"
                                "(m) (-) (m) (-) (m)\n"
                                "100 10 1.0 0.0 0.3\n"
                                "end_table\n"
-                               "Ditch WaterbodyID\n"
-                               "All OptOutputDistances\n");
+                               "Ditch WaterbodyID\n" +
+                               outputs);
+}
+
+// Output segments at the distances given (m), one a line.
+std::string outputsAt(const std::string& distances) {
+  return "table OptOutputDistances\ntable OutputDistances (m)\n" + distances + "end_table\n";
 }
 
 // A run of ten 10 m segments, 1980, hourly, with the print settings given.
 struct PrintRun {
-  explicit PrintRun(const std::string& extra, const std::string& interval = "Hour")
-      : t(withInterval(waterBodyInput(extra), interval)) {
+  explicit PrintRun(const std::string& extra, const std::string& interval = "Hour",
+                    const std::string& outputs = "All OptOutputDistances\n")
+      : t(withInterval(waterBodyInput(extra, outputs), interval)) {
     t.setup();
     t.run().clock().readSettings();
     t.run().clock().setTimeStep(kHour);
@@ -109,23 +117,12 @@ TEST(OutputFile, WaterBodyValueInTheSegmentLayoutWithDecimalYears) {
 }
 
 TEST(OutputFile, NoOutputSegmentsLeavesOnlyTimeDateAndName) {
-  TestRun t(PrintRun::withInterval(
-      waterBodyInput("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
-                     "Yes print_DepWat\n"),
-      "Day"));
-  const std::string input = t.dir().read("t.kvn");
-  std::string none = input;
-  none.replace(none.find("All OptOutputDistances"), 22, "None OptOutputDistances");
-  t.dir().write("t.kvn", none);
-  t.setup();
-  t.run().clock().readSettings();
-  t.run().waterBody().getWaterBody();
+  PrintRun p("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\nYes print_DepWat\n",
+             "Day", "None OptOutputDistances\n");
   PrintSwitch sw;
-  const std::vector<double> depth(11, 0.3);
-  t.run().outputFile().printSegments(kStart + 1.0, "DepWat", depth, sw, "(m)", "(m)");
-  t.run().output().flush();
-  EXPECT_EQ(t.dir().lines("t.out").back(), "    0.500  01-Jan-1980-12h00               DepWat");
-  t.finish();
+  p.out().printSegments(kStart + 1.0, "DepWat", std::vector<double>(11, 0.3), sw, "(m)", "(m)");
+  EXPECT_EQ(p.lines().back(), "    0.500  01-Jan-1980-12h00               DepWat");
+  p.t.finish();
 }
 
 TEST(OutputFile, AnInvalidRealFormatStopsTheRun) {
@@ -138,36 +135,16 @@ TEST(OutputFile, AnInvalidRealFormatStopsTheRun) {
   EXPECT_EQ(err[1].rfind("Invalid layout (f9.3,1x,a18,1x,a20,1x,g12.x)", 0), 0u);
 }
 
-}  // namespace
-}  // namespace korvan
-
-namespace korvan {
-namespace {
-
-// Selects the output segments at the given distances instead of all of them,
-// then sets up the clock, the water body and the sediment profile.
-void setupWithDistances(TestRun& t, const std::string& distances) {
-  std::string input = t.dir().read("t.kvn");
-  input.replace(input.find("All OptOutputDistances"), 22,
-                "table OptOutputDistances\ntable OutputDistances (m)\n" + distances + "end_table");
-  t.dir().write("t.kvn", input);
-  t.setup();
-  t.run().clock().readSettings();
-  t.run().waterBody().getWaterBody();
-  t.run().sediment().getSedimentProfile();
-}
-
 TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
-  TestRun t(PrintRun::withInterval(
-      waterBodyInput("e10.3 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
-                     "Yes print_ConLiqWatLay\nYes print_AmaLoaWatLay\nYes print_ConLiqSed\n"
-                     "table compounds\nCMP\nMET\nend_table\n"
-                     "table SedimentProfile\nThiHor NumLay\n(m)\n0.02 2\nend_table\n"
-                     "All OutputDepths\n"),
-      "Day"));
   // Only two output segments: 2 and 7.
-  setupWithDistances(t, "15\n65\n");
-  OutputFile& out = t.run().outputFile();
+  PrintRun p(
+      "e10.3 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
+      "Yes print_ConLiqWatLay\nYes print_AmaLoaWatLay\nYes print_ConLiqSed\n"
+      "table compounds\nCMP\nMET\nend_table\n"
+      "table SedimentProfile\nThiHor NumLay\n(m)\n0.02 2\nend_table\nAll OutputDepths\n",
+      "Day", outputsAt("15\n65\n"));
+  p.t.run().sediment().getSedimentProfile();
+  OutputFile& out = p.out();
   PrintSwitch a, b, c;
   const double amounts[] = {0.5, 1e-60};
   out.printCompounds(kStart + 1.0, "AmaLoaWatLay", amounts, a, "(g.m-2.d-1)", "(g.m-2)");
@@ -178,10 +155,8 @@ TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
   out.printLayers(
       kStart + 1.0, "ConLiqSed", [](int k, int j, int i) { return k + 0.1 * j + 0.01 * i; }, c,
       "(g.m-3)", "(g.m-3)");
-  t.run().output().flush();
-  const auto all = t.dir().lines("t.out");
-  const std::vector<std::string> lines(all.end() - 10, all.end());
-  EXPECT_EQ(lines,
+  const auto all = p.lines();
+  EXPECT_EQ(std::vector<std::string>(all.end() - 10, all.end()),
             (std::vector<std::string>{
                 // name_compound left-adjusted in 24; values in e10.3
                 "    0.500  01-Jan-1980-12h00 AmaLoaWatLay_CMP          0.500E+00",
@@ -195,36 +170,26 @@ TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
                 "    0.500 01-Jan-1980 ConLiqSed_CMP         2   0.220E+00  0.270E+00",
                 "    0.500 01-Jan-1980 ConLiqSed_MET         1   0.112E+01  0.117E+01",
                 "    0.500 01-Jan-1980 ConLiqSed_MET         2   0.122E+01  0.127E+01"}));
-  t.finish();
+  p.t.finish();
 }
 
-}  // namespace
-}  // namespace korvan
-
-namespace korvan {
-namespace {
-
 TEST(OutputFile, ProfilesAlongTheWaterBodyAndDownTheSediment) {
-  TestRun t(PrintRun::withInterval(
-      waterBodyInput("f8.3 RealFormat\nDaysFromSta DateFormat\n"
-                     "table compounds\nCMP\nend_table\n"
-                     "table SedimentProfile\nThiHor NumLay\n(m)\n0.02 2\nend_table\n"
-                     "None OutputDepths\nInput OptSedProperties\n"
-                     "table horizon SedimentProperties\n"
-                     "Nr Rho CntOm ThetaSat CofDifRel pH\n"
-                     "(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (-)\n"
-                     "1 800 0.09 0.6 0.5 7.0\nend_table\n"),
-      "Day"));
-  setupWithDistances(t, "95\n");
-  OutputFile& out = t.run().outputFile();
+  PrintRun p(
+      "f8.3 RealFormat\nDaysFromSta DateFormat\ntable compounds\nCMP\nend_table\n"
+      "table SedimentProfile\nThiHor NumLay\n(m)\n0.02 2\nend_table\n"
+      "None OutputDepths\nInput OptSedProperties\ntable horizon SedimentProperties\n"
+      "Nr Rho CntOm ThetaSat CofDifRel pH\n(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (-)\n"
+      "1 800 0.09 0.6 0.5 7.0\nend_table\n",
+      "Day", outputsAt("95\n"));
+  p.t.run().sediment().getSedimentProfile();
+  OutputFile& out = p.out();
   // Half a day after the start; -1 C and a concentration of -1e-3 are written as 0.
   out.writeXProfile(kStart + 0.5, [](int, int i) {
     return OutputFile::XProfilePoint{i * 10.0 - 5.0, i == 1 ? 272.15 : 285.15, 0.25,
                                      i == 2 ? -1e-3 : 0.125};
   });
   out.writeZProfile(kStart + 0.5, [](int, int j, int) { return std::pair{2.0 * j, 1.0 * j}; });
-  t.run().output().flush();
-  const auto all = t.dir().lines("t.out");
+  const auto all = p.lines();
   EXPECT_EQ(all[all.size() - 12],
             "    0.500 01-Jan-1980 XProfile_CMP          5.000   0.000   0.250   0.125");
   EXPECT_EQ(all[all.size() - 11],
@@ -234,7 +199,7 @@ TEST(OutputFile, ProfilesAlongTheWaterBodyAndDownTheSediment) {
             "    0.500 01-Jan-1980 ZProfile_CMP        10   -0.005   0.600   2.000   1.000");
   EXPECT_EQ(all.back(),
             "    0.500 01-Jan-1980 ZProfile_CMP        10   -0.015   0.600   4.000   2.000");
-  t.finish();
+  p.t.finish();
 }
 
 }  // namespace

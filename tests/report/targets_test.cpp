@@ -25,14 +25,27 @@ std::string targetInput(const std::string& rows, const std::string& extra = "",
   return input;
 }
 
-// The hourly clock of the run, moved forward to a time.
-void startClock(Run& run) {
-  run.clock().readSettings();
-  run.clock().setTimeStep(kHour);
-}
-void advanceTo(Run& run, double time) {
-  while (run.clock().tim() < time - 1e-6) run.clock().advance();
-}
+// A run of the targets given, set up with an hourly clock.
+struct TargetRun {
+  explicit TargetRun(const std::string& input) : t(input), targets(started(t)) {}
+  static Run& started(TestRun& t) {
+    t.setup();
+    t.run().clock().readSettings();
+    t.run().clock().setTimeStep(kHour);
+    return t.run();
+  }
+  void advanceTo(double time) {
+    while (t.run().clock().tim() < time - 1e-6) t.run().clock().advance();
+  }
+  // The maximum of the first target after a concentration at a time.
+  double maxAt(double time, double c) {
+    advanceTo(time);
+    targets.update(1, c);
+    return targets.maxConcentration(1);
+  }
+  TestRun t;
+  Targets targets;
+};
 
 constexpr double k1980 = 29219.0;  // 01-Jan-1980
 constexpr double k1981 = 29585.0;  // 01-Jan-1981, 366 days later
@@ -93,89 +106,61 @@ TEST(TargetTable, RowsAreEchoedToTgtfilAndTheLog) {
 }
 
 TEST(EvaluationPeriod, StartOnFirstMarchShiftsOneDayInLeapYearsAndTheEndCounts) {
-  TestRun t(
+  TargetRun r(
       targetInput("Fish 7 01-Mar 31-Oct\n", "60 StaTimPrdTgt\n304 EndTimPrdTgt\n", "31-Dec-1981"));
-  t.setup();
-  startClock(t.run());
-  Targets targets(t.run());
-  const auto at = [&](double time, double c) {
-    advanceTo(t.run(), time);
-    targets.update(1, c);
-  };
   // 1980 is a leap year: day 60 is 29 February, outside; 1 March is day 61.
-  at(k1980 + 59.5, 5.0);
-  EXPECT_EQ(targets.maxConcentration(1), 0.0);
-  at(k1980 + 60.5, 1.0);
-  EXPECT_EQ(targets.maxConcentration(1), 1.0);
-  EXPECT_NEAR(targets.timeOfMax(1), k1980 + 60.5, 1e-9);
-  targets.endOfYear(1980);
-  EXPECT_EQ(targets.maxConcentration(1), 0.0);
+  EXPECT_EQ(r.maxAt(k1980 + 59.5, 5.0), 0.0);
+  EXPECT_EQ(r.maxAt(k1980 + 60.5, 1.0), 1.0);
+  EXPECT_NEAR(r.targets.timeOfMax(1), k1980 + 60.5, 1e-9);
+  r.targets.endOfYear(1980);
+  EXPECT_EQ(r.targets.maxConcentration(1), 0.0);
   // 1981: 28 February (day 59) outside, 1 March (day 60) inside, 31 October
   // (day 304) is the last day that counts, 1 November is out.
-  at(k1981 + 58.5, 5.0);
-  at(k1981 + 59.5, 2.0);
-  EXPECT_EQ(targets.maxConcentration(1), 2.0);
-  at(k1981 + 303.5, 3.0);
-  at(k1981 + 304.5, 4.0);
-  EXPECT_EQ(targets.maxConcentration(1), 3.0);
+  r.maxAt(k1981 + 58.5, 5.0);
+  EXPECT_EQ(r.maxAt(k1981 + 59.5, 2.0), 2.0);
+  r.maxAt(k1981 + 303.5, 3.0);
+  EXPECT_EQ(r.maxAt(k1981 + 304.5, 4.0), 3.0);
   // A rise within the comparison tolerance does not replace the maximum.
-  at(k1981 + 303.75, 3.0 + 5e-10);
-  EXPECT_NEAR(targets.timeOfMax(1), k1981 + 303.5, 1e-9);
-  t.finish();
+  r.maxAt(k1981 + 303.75, 3.0 + 5e-10);
+  EXPECT_NEAR(r.targets.timeOfMax(1), k1981 + 303.5, 1e-9);
+  r.t.finish();
 }
 
 TEST(EvaluationPeriod, LeapYearStartsOneDayLaterWhateverTheStartDay) {
   // Starts before 1 March move too: day 1 and day 32 (1 February) of 1980 are out,
   // the day after each is in; in 1981 the days themselves count.
   for (const double sta : {1.0, 32.0}) {
-    TestRun t(targetInput("Fish 7 01-Mar 31-Oct\n",
-                          std::to_string(int(sta)) + " StaTimPrdTgt\n304 EndTimPrdTgt\n",
-                          "31-Dec-1981"));
-    t.setup();
-    startClock(t.run());
-    Targets targets(t.run());
-    const auto maxAt = [&](double time, double c) {
-      advanceTo(t.run(), time);
-      targets.update(1, c);
-      return targets.maxConcentration(1);
-    };
-    EXPECT_EQ(maxAt(k1980 + sta - 0.5, 5.0), 0.0) << sta;  // day sta of 1980
-    EXPECT_EQ(maxAt(k1980 + sta + 0.5, 1.0), 1.0) << sta;  // the day after
-    targets.endOfYear(1980);
-    EXPECT_EQ(maxAt(k1981 + sta - 0.5, 2.0), 2.0) << sta;  // day sta of 1981
-    t.finish();
+    TargetRun r(targetInput("Fish 7 01-Mar 31-Oct\n",
+                            std::to_string(int(sta)) + " StaTimPrdTgt\n304 EndTimPrdTgt\n",
+                            "31-Dec-1981"));
+    EXPECT_EQ(r.maxAt(k1980 + sta - 0.5, 5.0), 0.0) << sta;  // day sta of 1980
+    EXPECT_EQ(r.maxAt(k1980 + sta + 0.5, 1.0), 1.0) << sta;  // the day after
+    r.targets.endOfYear(1980);
+    EXPECT_EQ(r.maxAt(k1981 + sta - 0.5, 2.0), 2.0) << sta;  // day sta of 1981
+    r.t.finish();
   }
 }
 
 TEST(EvaluationPeriod, StartUpDaysAreNotEvaluated) {
-  TestRun t(targetInput("Fish 7 01-Mar 31-Oct\n",
-                        "1 StaTimPrdTgt\n366 EndTimPrdTgt\n3 DelTimStaUpTgt (d)\n"));
-  t.setup();
-  startClock(t.run());
-  Targets targets(t.run());
-  advanceTo(t.run(), k1980 + 2.5);  // third day of the run
-  targets.update(1, 5.0);
-  EXPECT_EQ(targets.maxConcentration(1), 0.0);
-  advanceTo(t.run(), k1980 + 3.5);  // fourth day
-  targets.update(1, 1.0);
-  EXPECT_EQ(targets.maxConcentration(1), 1.0);
-  t.finish();
+  TargetRun r(targetInput("Fish 7 01-Mar 31-Oct\n",
+                          "1 StaTimPrdTgt\n366 EndTimPrdTgt\n3 DelTimStaUpTgt (d)\n"));
+  EXPECT_EQ(r.maxAt(k1980 + 2.5, 5.0), 0.0);  // third day of the run
+  EXPECT_EQ(r.maxAt(k1980 + 3.5, 1.0), 1.0);  // fourth day
+  r.t.finish();
 }
 
 TEST(PercentileSummary, RanksPercentagesAndTargetRowOfYearlyPeaks) {
-  TestRun t(
+  TargetRun r(
       targetInput("Fish 7 01-Mar 31-Oct\n", "1 StaTimPrdTgt\n366 EndTimPrdTgt\n", "31-Dec-1985"));
-  t.setup();
-  startClock(t.run());
-  Targets targets(t.run());
+  TestRun& t = r.t;
+  Targets& targets = r.targets;
   // Peaks on 15 June (g.m-3); 1981 and 1983 tie; 1985 has none.
   const double peaks[] = {0.003, 0.001, 0.002, 0.001, 0.005};
   for (int year = 1980; year <= 1985; ++year) {
     if (year < 1985) {
-      advanceTo(t.run(), calendar::timeOfDate({double(year), 6, 15, 0, 0}) + 0.5);
-      targets.update(1, peaks[year - 1980]);
+      r.maxAt(calendar::timeOfDate({double(year), 6, 15, 0, 0}) + 0.5, peaks[year - 1980]);
     }
-    advanceTo(t.run(), calendar::timeOfDate({double(year + 1), 1, 1, 0, 0}));
+    r.advanceTo(calendar::timeOfDate({double(year + 1), 1, 1, 0, 0}));
     targets.endOfYear(year);
   }
   targets.rankYearlyPeaks(80.0);
