@@ -29,19 +29,14 @@ TEST(CompoundList, NamesInTableOrderReadOnFirstUse) {
   EXPECT_EQ(c.name(2), "MET-C");
   c.getCompoundList();  // read once: nothing changes
   EXPECT_EQ(c.numCompounds(), 3);
-  t.finish();
 }
 
-TEST(CompoundList, NumberOfCompoundsReadsTheListItself) {
-  TestRun t(minimalInput(compoundsTable({"CMP"})));
-  t.setup();
-  EXPECT_EQ(t.run().compounds().numCompounds(), 1);
-  t.finish();
-}
-
-TEST(CompoundList, ListedInTheLogAfterALineOfDashes) {
+// The number of compounds reads the list itself, which is listed in the log
+// after a line of dashes.
+TEST(CompoundList, ReadByTheNumberOfCompoundsAndListedInTheLog) {
   TestRun t(minimalInput(compoundsTable({"C", "MET-C"})));
   t.setup();
+  EXPECT_EQ(t.run().compounds().numCompounds(), 2);
   t.run().compounds().getCompoundList();
   const Lines log = logOf(t);
   // (a20,1x,i4,2x,a): label right-aligned in 20, number in 4, two blanks.
@@ -49,7 +44,6 @@ TEST(CompoundList, ListedInTheLogAfterALineOfDashes) {
   ASSERT_GT(k, 0);
   EXPECT_EQ(log[k - 1], kDashLine);
   EXPECT_EQ(log[k + 1], "            Compound    2  MET-C");
-  t.finish();
 }
 
 TEST(CompoundList, AnEmptyTableHasNoCompounds) {
@@ -57,48 +51,33 @@ TEST(CompoundList, AnEmptyTableHasNoCompounds) {
   t.setup();
   EXPECT_EQ(t.run().compounds().numCompounds(), 0);
   EXPECT_TRUE(t.run().compounds().names().empty());
-  t.finish();
 }
 
-TEST(CompoundList, ARowThatIsNotOneNameIsFatal) {
-  // An empty row, and two names on one row.
-  for (const std::string rows : {"CMP\n\nMET\n", "CMP\nMET OTHER\n"}) {
+TEST(CompoundList, ARowThatIsNotOneNameOrANameTwiceIsFatal) {
+  const Lines notOneName = {"Fatal while reading compounds table",
+                            "The error occurred near line 2"};
+  // An empty row, two names on one row, and a name twice.
+  const std::pair<std::string, Lines> cases[] = {
+      {"CMP\n\nMET\n", notOneName},
+      {"CMP\nMET OTHER\n", notOneName},
+      {"CMP\nMET\nCMP\n",
+       {"Compound CMP occurs more than once in table compounds",
+        "The error occurred near line 3"}}};
+  for (const auto& [rows, err] : cases) {
     TestRun t(minimalInput("table compounds\n" + rows + "end_table\n"));
     t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().compounds().getCompoundList(); }),
-              (Lines{"Fatal while reading compounds table", "The error occurred near line 2"}))
-        << rows;
+    EXPECT_EQ(t.expectFatal([&] { t.run().compounds().getCompoundList(); }), err) << rows;
     EXPECT_EQ(t.run().messages().record().routine, "GetCompoundList");
   }
-}
-
-TEST(CompoundList, ANameTwiceIsFatal) {
-  TestRun t(minimalInput(compoundsTable({"CMP", "MET", "CMP"})));
-  t.setup();
-  EXPECT_EQ(t.expectFatal([&] { t.run().compounds().getCompoundList(); }),
-            (Lines{"Compound CMP occurs more than once in table compounds",
-                   "The error occurred near line 3"}));
 }
 
 // ---------------------------------------------------------------------------
 // Per-compound inputs: the keyword rule name + "_" + compound
 
-TEST(CompoundInputs, KeywordIsNameUnderscoreCompound) {
-  TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) +
-                         compoundRecords("C", {{"MolMas", "250"}}) +
-                         compoundRecords("MET-C", {{"MolMas", "125.5"}})));
-  t.setup();
-  Compounds& c = t.run().compounds();
-  EXPECT_EQ(c.molMas(1), 250.0);
-  EXPECT_EQ(c.molMas(2), 125.5);
-  t.finish();
-}
-
 TEST(CompoundInputs, ReaderReturnsOneValuePerCompoundInListOrder) {
   TestRun t(minimalInput(compoundsTable({"A", "B"}) + "7 Xyz_B (-)\n3 Xyz_A (-)\n"));
   t.setup();
   EXPECT_EQ(t.run().compounds().rdPerCompound("Xyz", "(-)", 0, 10), (std::vector<double>{3, 7}));
-  t.finish();
 }
 
 TEST(CompoundInputs, AMissingKeywordOfALaterCompoundIsFatal) {
@@ -108,11 +87,13 @@ TEST(CompoundInputs, AMissingKeywordOfALaterCompoundIsFatal) {
             Lines{"Cannot find record MolMas_MET-C (column  2, unit  20)"});
 }
 
-TEST(CompoundInputs, ValuesAreEchoedAfterOneLineOfDashes) {
-  TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) + compoundRecords("C") +
-                         compoundRecords("MET-C")));
+TEST(CompoundInputs, KeywordIsNameUnderscoreCompoundEchoedAfterOneLineOfDashes) {
+  TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) +
+                         compoundRecords("C", {{"MolMas", "250"}}) +
+                         compoundRecords("MET-C", {{"MolMas", "125.5"}})));
   t.setup();
-  t.run().compounds().komSed(1);
+  Compounds& c = t.run().compounds();
+  c.komSed(1);
   const Lines log = logOf(t);
   int k = -1;
   for (std::size_t i = 0; i < log.size(); ++i) {
@@ -123,7 +104,8 @@ TEST(CompoundInputs, ValuesAreEchoedAfterOneLineOfDashes) {
   // Per-compound keywords are listed without a separator between them.
   EXPECT_NE(log[k + 1].find("KomSed_MET-C"), std::string::npos);
   EXPECT_NE(log[k + 1].find("(L.kg-1)"), std::string::npos);
-  t.finish();
+  EXPECT_EQ(c.molMas(1), 250.0);
+  EXPECT_EQ(c.molMas(2), 125.5);
 }
 
 TEST(CompoundInputs, EachValueIsConvertedOnceToTheUnitInside) {
@@ -165,7 +147,6 @@ TEST(CompoundInputs, EachValueIsConvertedOnceToTheUnitInside) {
   EXPECT_EQ(c.preVapRef(1), 0.01);
   EXPECT_EQ(c.temRefVap(1), 273.15);
   EXPECT_DOUBLE_EQ(c.molEntVap(1), 95000.0);
-  t.finish();
 }
 
 struct BoundCase {
@@ -235,7 +216,6 @@ TEST(CompoundInputs, ValuesOfTheRun) {
   EXPECT_EQ(c.conSysWatIni(), 0.2);
   EXPECT_EQ(c.conAir(), 5 * 0.001);  // kept as the value read x 0.001
   EXPECT_EQ(c.conWatSpg(), 0.03);
-  t.finish();
 }
 
 TEST(CompoundInputs, NegativeValuesOfTheRunAreFatal) {
@@ -257,28 +237,21 @@ TEST(CompoundInputs, NegativeValuesOfTheRunAreFatal) {
 // ---------------------------------------------------------------------------
 // Sediment values per layer
 
-TEST(CompoundSediment, InitialTotalConcentrationOnlyForTheFirstCompound) {
-  TestRun t(compoundInput({"C", "MET"}, ""));
-  t.setup();
-  Compounds& c = t.run().compounds();
-  // 1e-6 x 800000 g.m-3 x 2.5 mg.kg-1 = 2.0 g.m-3
-  for (int j = 1; j <= 2; ++j) {
-    EXPECT_DOUBLE_EQ(c.conSysSedIni(j, 1), 2.0);
-    EXPECT_EQ(c.conSysSedIni(j, 2), 0.0);
-  }
-  t.finish();
-}
-
-TEST(CompoundSediment, DiffusionCoefficientIsThatInWaterTimesTheRelativeOne) {
+TEST(CompoundSediment, InitialContentOfTheFirstCompoundAndDiffusionCoefficient) {
   TestRun t(compoundInput({"C", "MET"}, compoundRecords("C", {{"CofDifWatRef", "8.64e-5"}}) +
                                             compoundRecords("MET", {{"CofDifWatRef", "0"}})));
   t.setup();
   Compounds& c = t.run().compounds();
-  // 8.64e-5 m2.d-1 x 0.5 / 86400 s.d-1 = 5e-10 m2.s-1
+  // 1e-6 x 800000 g.m-3 x 2.5 mg.kg-1 = 2.0 g.m-3, only for the first compound.
+  for (int j = 1; j <= 2; ++j) {
+    EXPECT_DOUBLE_EQ(c.conSysSedIni(j, 1), 2.0);
+    EXPECT_EQ(c.conSysSedIni(j, 2), 0.0);
+  }
+  // That in water times the relative one:
+  // 8.64e-5 m2.d-1 x 0.5 / 86400 s.d-1 = 5e-10 m2.s-1.
   EXPECT_DOUBLE_EQ(c.cofDifSed(1, 1), 5e-10);
   EXPECT_DOUBLE_EQ(c.cofDifSed(2, 1), 5e-10);
   EXPECT_EQ(c.cofDifSed(1, 2), 0.0);
-  t.finish();
 }
 
 }  // namespace

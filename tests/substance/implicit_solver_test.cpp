@@ -5,49 +5,18 @@
 #include <cmath>
 #include <numbers>
 
+#include "substance/sediment_test_input.hpp"
+
 namespace korvan {
 namespace {
 
-// Hydraulics of numSeg segments with the same cross-section, width and
-// discharge, and the dispersion coefficient cofDis at every node.
-WaterLayerHydraulics hydraulics(int numSeg, double area, double q, double cofDis) {
-  WaterLayerHydraulics h;
-  const auto n = static_cast<std::size_t>(numSeg) + 1;
-  h.qBou.assign(n, q);
-  h.area.assign(n, area);
-  h.width.assign(n, 1.0);
-  h.perWet.assign(n, 1.0);
-  h.cofDisPhs.assign(n, cofDis);
-  return h;
-}
+using sediment_test::column;
+using sediment_test::hydraulics;
 
 // A water layer of numSeg segments of 10 m, stagnant unless the caller sets
 // a discharge, without sorption.
 WaterLayerInput waterLayer(int numSeg, int compounds, double dt, double area = 1.0) {
-  WaterLayerInput in;
-  in.numSeg = numSeg;
-  in.lenSeg.assign(static_cast<std::size_t>(numSeg) + 1, 10.0);
-  in.x.assign(static_cast<std::size_t>(numSeg) + 1, 0.0);
-  for (int i = 1; i <= numSeg; ++i) in.x[static_cast<std::size_t>(i)] = 10.0 * i - 5.0;
-  in.dt = dt;
-  in.start = in.end = hydraulics(numSeg, area, 0.0, 1e-3);
-  in.compounds.resize(static_cast<std::size_t>(compounds));
-  return in;
-}
-
-// A sediment of equal layers with vertical walls of 1 m, no sorption.
-SedimentSolverInput sediment(int layers, double thiLay, int numSeg, int compounds, double cofDif) {
-  SedimentSolverInput s;
-  s.allocate(layers, numSeg, compounds);
-  for (int j = 1; j <= layers; ++j) {
-    s.thiLay[j] = thiLay;
-    s.thetaSat[j] = 0.5;
-    s.rho[j] = 1.0e6;
-    s.cntOm[j] = 0.05;
-    s.lenDisSedLiq[j] = 0.01;
-    for (int k = 1; k <= compounds; ++k) s.cofDifSed(j, k) = cofDif;
-  }
-  return s;
+  return sediment_test::chain(numSeg, 10.0, area, 0.0, 1e-3, dt, compounds, 1.0);
 }
 
 FormationFractions noFormation(int compounds) {
@@ -99,7 +68,7 @@ TEST(ImplicitSolver, DecayInStagnantWaterFollowsBackwardEulerAndConvergesToExpon
   for (const double dt : {3600.0, 1800.0, 900.0, 450.0}) {
     WaterLayerInput in = waterLayer(3, 1, dt);
     in.compounds[0].cofTra = k;
-    SedimentSolverInput sed = sediment(0, 0.0, 3, 1, 0.0);
+    SedimentSolverInput sed = column(0, 0.0, 3, 1, 0.0);
     CompoundSegmentArray c;
     c.allocate(3, 1);
     for (int i = 1; i <= 3; ++i) c(i, 1) = 1.0;
@@ -130,7 +99,7 @@ TEST(ImplicitSolver, DiffusionIntoThickSedimentFollowsSemiInfiniteSolution) {
   const double thi = 0.001;
   const int layers = 200;
   WaterLayerInput in = waterLayer(1, 1, 3600.0, 1e12);
-  SedimentSolverInput sed = sediment(layers, thi, 1, 1, d);
+  SedimentSolverInput sed = column(layers, thi, 1, 1, d);
   CompoundSegmentArray c;
   c.allocate(1, 1);
   c(1, 1) = 1.0;
@@ -181,7 +150,7 @@ TEST(ImplicitSolver, BalanceClosesWithFreundlichSorptionSeepageAndDaughter) {
     c.conSysUps = 0.01;
     c.flmDra.assign(n + 1, k == 1 ? 1e-6 : 0.0);
   }
-  SedimentSolverInput sed = sediment(l, 0.01, n, 2, 5e-10);
+  SedimentSolverInput sed = column(l, 0.01, n, 2, 5e-10);
   for (int k = 1; k <= 2; ++k) {
     sed.isotherm[static_cast<std::size_t>(k - 1)] = FreundlichIsotherm::make(1e-3 / k, 1.0, 0.85);
     for (int j = 1; j <= l; ++j) sed.cofTraSed(j, k) = 2e-6;

@@ -20,11 +20,6 @@ using compound_test::Lines;
 using testing::minimalInput;
 using testing::TestRun;
 
-const std::string kNoPrints =
-    "No print_QBou\nNo print_DepWat\nNo print_VelWatFlw\nNo print_VvrLiqDra\n"
-    "No print_VvrLiqRnf\nNo print_VolErrWatLay\nNo print_DepWatRepCha\nNo print_FlwWatSpg\n"
-    "No print_CofDisPhs\n";
-
 // Ten segments of 10 m, 1.2 m wide with vertical banks, constant flow; one
 // compound CMP. The ZR edition reads the six-column WaterBody table.
 std::string loadingInput(const std::string& extra, const std::string& edition = "MERIXKORVAN",
@@ -39,7 +34,7 @@ std::string loadingInput(const std::string& extra, const std::string& edition = 
                    "\nend_table\nDitch WaterbodyID\nAll OptOutputDistances\n"
                    "Constant OptFloWat\nConstant OptWaterSystemType\n864 VelWatFlwBas (m.d-1)\n"
                    "0.5 DepWat (m)\n" +
-                   optLoa + " OptLoa\n" + kNoPrints + extra);
+                   optLoa + " OptLoa\n" + compound_test::kNoHydrologyPrintSwitches + extra);
   input.replace(0, std::string("MERIXKORVAN").size(), edition);
   return input;
 }
@@ -49,7 +44,7 @@ std::string loadingsTable(const std::string& rows) {
 }
 
 // Hourly clock at TimStart with daily prints, and the initial hydrology.
-void prepare(TestRun& t) {
+ModelRun& prepare(TestRun& t) {
   t.setup();
   SimClock& c = t.run().clock();
   c.readSettings();
@@ -57,6 +52,7 @@ void prepare(TestRun& t) {
   c.resetToStart();
   c.resetPrintTime();
   t.run().hydrology().task(Task::Initialise);
+  return t.run();
 }
 
 // One hourly outer step: the loading step at the end of the step, then the
@@ -75,8 +71,7 @@ std::vector<std::string> fatalOf(
     const std::string& input, const std::function<void(TestRun&, Loadings&)>& action =
                                   [](TestRun&, Loadings& l) { l.initialise(); }) {
   TestRun t(input);
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   return t.expectFatal([&] { action(t, l); });
 }
 
@@ -96,34 +91,29 @@ TEST(LoadingStretch, DriftExampleOverSegmentsThreeToFive) {
 }
 
 TEST(LoadingStretch, DriftEventLoadsOnlyTheCoveredSegments) {
-  // Uniform width 1.2 m: each of segments 3..5 gets 0.01 x 1.2 = 0.012 g.m-1.
-  TestRun t(loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 20 50\n")));
-  prepare(t);
-  Loadings l(t.run());
-  l.initialise();
-  l.distribute();
-  for (int h = 0; h < 2; ++h) hourStep(t, l);
-  ASSERT_TRUE(l.loadingRaised());
-  EXPECT_TRUE(l.loadingSolveRaised());
-  l.distribute();
-  for (int i = 1; i <= 10; ++i) {
-    EXPECT_NEAR(l.loaWatLay(i, 1), (i >= 3 && i <= 5) ? 0.012 : 0.0, 1e-15) << i;
+  // Uniform width 1.2 m: each of the covered segments gets 0.01 x 1.2 =
+  // 0.012 g.m-1; a stretch may end at the length of the water body.
+  const struct {
+    const char* row;
+    int first, last;
+  } cases[] = {{"01-Jan-1980-02h00 10 500 20 50\n", 3, 5},
+               {"01-Jan-1980-02h00 10 500 90 100\n", 10, 10}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row);
+    TestRun t(loadingInput(loadingsTable(c.row)));
+    Loadings l(prepare(t));
+    l.initialise();
+    l.distribute();
+    for (int h = 0; h < 2; ++h) hourStep(t, l);
+    ASSERT_TRUE(l.loadingRaised());
+    EXPECT_TRUE(l.loadingSolveRaised());
+    l.distribute();
+    for (int i = 1; i <= 10; ++i) {
+      EXPECT_NEAR(l.loaWatLay(i, 1), (i >= c.first && i <= c.last) ? 0.012 : 0.0, 1e-15) << i;
+    }
+    EXPECT_NEAR(l.cumAreicLoading(), 10.0, 1e-12);
+    EXPECT_EQ(l.numApplications(), 1);
   }
-  EXPECT_NEAR(l.cumAreicLoading(), 10.0, 1e-12);
-  EXPECT_EQ(l.numApplications(), 1);
-  t.finish();
-}
-
-TEST(LoadingStretch, EndAtWaterBodyLengthIsAccepted) {
-  TestRun t(loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 90 100\n")));
-  prepare(t);
-  Loadings l(t.run());
-  l.initialise();
-  for (int h = 0; h < 2; ++h) hourStep(t, l);
-  l.distribute();
-  EXPECT_NEAR(l.loaWatLay(10, 1), 0.012, 1e-15);
-  EXPECT_EQ(l.loaWatLay(9, 1), 0.0);
-  t.finish();
 }
 
 // --- Intervals between applications ---------------------------------------------
@@ -138,12 +128,10 @@ TEST(LoadingInterval, TwoEventsTwentyThreeHoursApartRejectedInZROnly) {
             (std::vector<std::string>{"Time interval between applications < 24 h",
                                       "Event number (row) = 2"}));
   TestRun t(loadingInput(rows));
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   run23(t, l);
   EXPECT_EQ(l.numApplications(), 2);
   EXPECT_FALSE(l.depositionRaised());  // never outside the ZR edition
-  t.finish();
 }
 
 // --- Atmospheric deposition ---------------------------------------------------
@@ -162,8 +150,7 @@ TEST(AtmosphericDeposition, ActsForTwentyFourHourlyStepsAfterAZRApplication) {
   TestRun t(
       loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 0 100\n") + "10 XCrpWatSysTop (m)\n",
                    "ZRKORVAN", "DriftOnly", compoundRecords("CMP", {{"PreVapRef", "1e-3"}})));
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   l.initialise();
   for (int h = 0; h < 2; ++h) hourStep(t, l);
   ASSERT_TRUE(l.depositionRaised());
@@ -178,40 +165,32 @@ TEST(AtmosphericDeposition, ActsForTwentyFourHourlyStepsAfterAZRApplication) {
   }
   EXPECT_EQ(steps, 24);
   EXPECT_EQ(l.ratAtmDep(4, 1), 0.0);
-  t.finish();
 }
 
 // --- Profile events -------------------------------------------------------------
 
-TEST(ProfileEvent, OptionFourOffAPrintTimeRaisesNoProfileFlag) {
-  // Prints at midnight; 01-Jan-1980-05h00 is no print time.
-  TestRun t(loadingInput(loadingsTable("01-Jan-1980-05h00 0 0 0 100 4\n")));
-  prepare(t);
-  Loadings l(t.run());
-  for (int h = 0; h < 30; ++h) {
-    hourStep(t, l);
-    EXPECT_FALSE(l.profileRaised()) << h;
-    EXPECT_FALSE(l.loadingRaised()) << h;
-  }
-  EXPECT_EQ(l.numApplications(), 0);
-  t.finish();
-}
-
-TEST(ProfileEvent, OptionFourAtAPrintTimeRaisesTheFlagOnceInTheStepReachingIt) {
-  TestRun t(loadingInput(loadingsTable("02-Jan-1980 0 0 0 100 4\n")));
-  prepare(t);
-  Loadings l(t.run());
-  int raised = 0;
-  for (int h = 0; h < 30; ++h) {
-    hourStep(t, l);
-    if (l.profileRaised()) {
-      ++raised;
-      EXPECT_EQ(h, 23);
-      l.clearProfile();
+TEST(ProfileEvent, OptionFourRaisesTheFlagOnceInTheStepReachingAPrintTime) {
+  // Prints at midnight: 01-Jan-1980-05h00 is no print time and raises no
+  // flag; 02-Jan-1980 is reached in hour 23.
+  const std::pair<const char*, int> cases[] = {{"01-Jan-1980-05h00 0 0 0 100 4\n", -1},
+                                               {"02-Jan-1980 0 0 0 100 4\n", 23}};
+  for (const auto& [row, hour] : cases) {
+    SCOPED_TRACE(row);
+    TestRun t(loadingInput(loadingsTable(row)));
+    Loadings l(prepare(t));
+    int raised = 0;
+    for (int h = 0; h < 30; ++h) {
+      hourStep(t, l);
+      EXPECT_FALSE(l.loadingRaised()) << h;
+      if (l.profileRaised()) {
+        ++raised;
+        EXPECT_EQ(h, hour);
+        l.clearProfile();
+      }
     }
+    EXPECT_EQ(raised, hour < 0 ? 0 : 1);
+    EXPECT_EQ(l.numApplications(), 0);
   }
-  EXPECT_EQ(raised, 1);
-  t.finish();
 }
 
 // --- Messages of the event table -------------------------------------------------
@@ -244,11 +223,9 @@ TEST(LoadingTableMessages, HorizontalProfiles) {
   EXPECT_EQ(fatalOf(loadingInput(rows + "table HorizontalProfiles\nP1 P2\nend_table\n")),
             (std::vector<std::string>{"Number of words in HorizontalProfiles table must be one"}));
   TestRun t(loadingInput(rows + "table HorizontalProfiles\nUpstream\nDownstream\nend_table\n"));
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   l.getEvtTable();
   EXPECT_EQ(l.horizontalProfiles(), (std::vector<std::string>{"Upstream", "Downstream"}));
-  t.finish();
 }
 
 TEST(LoadingTableMessages, ChecksOfEveryRow) {
@@ -266,10 +243,12 @@ TEST(LoadingTableMessages, ChecksOfEveryRow) {
   check("02-Mar-1980 10 500 0 100 6\n", "Event option must be 1 - 5");
 }
 
-TEST(LoadingTableMessages, EventTableInTheLog) {
-  TestRun t(loadingInput(loadingsTable("15-May-1980-09h00 12.5 500 0 100\n")));
-  prepare(t);
-  Loadings l(t.run());
+// The event table in the log, and evtfil.tmp with every event as read.
+TEST(EventFile, EventTableInTheLogAndEveryEventAsRead) {
+  TestRun t(
+      loadingInput(loadingsTable("15-May-1980-09h00 12.5 500 0 100\n"
+                                 "20-May-1980 0 0 10 20 4 0.5\n")));
+  Loadings l(prepare(t));
   l.initialise();
   const Lines log = compound_test::logOf(t);
   const int at = compound_test::findLine(log, "Event table :");
@@ -278,18 +257,6 @@ TEST(LoadingTableMessages, EventTableInTheLog) {
             "* Appl.No  Date/Hour              Mass (g ai.ha-1)    Areic mean deposition (mg.m-2)");
   EXPECT_EQ(log[static_cast<std::size_t>(at + 2)],
             "        1  15-May-1980-09h00               500.000                         12.500000");
-  t.finish();
-}
-
-// --- evtfil.tmp ------------------------------------------------------------------
-
-TEST(EventFile, HoldsEveryEventAsRead) {
-  TestRun t(
-      loadingInput(loadingsTable("15-May-1980-09h00 12.5 500 0 100\n"
-                                 "20-May-1980 0 0 10 20 4 0.5\n")));
-  prepare(t);
-  Loadings l(t.run());
-  l.getEvtTable();
   EXPECT_EQ(t.dir().lines("evtfil.tmp"),
             (std::vector<std::string>{
                 "* Date/Hour        Loading(mg.m-2)  StartDis(m)    EndDis(m) Option   "
@@ -298,7 +265,6 @@ TEST(EventFile, HoldsEveryEventAsRead) {
                 "5.000000E+02     1.000000E+00",
                 "20-May-1980           0.000000E+00       10.000       20.000      4     "
                 "0.000000E+00     5.000000E-01"}));
-  t.finish();
 }
 
 // --- Events in the header of a field-model file ------------------------------------
@@ -311,22 +277,19 @@ TEST(HeaderEvents, EventsAfterNumAppInTheSulkaHeader) {
                 "* SULKA output\n*   Compound : CMP\n*  NumApp 2\n"
                 "*  01-Jan-1980-02h00  10  500  20  50\n*  03-Jan-1980  5  250  0  100  1  1\n"
                 "01-Jan-1980-01h00 0 0\n");
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   l.initialise();
   ASSERT_EQ(l.events().size(), 2u);
   EXPECT_NEAR(l.events()[0].loading, 0.01, 1e-15);  // g.m-2
   EXPECT_EQ(l.events()[0].start, 20.0);
   EXPECT_EQ(l.events()[1].dosage, 250.0);
-  t.finish();
 }
 
 TEST(HeaderEvents, MessagesNameTheFileType) {
   auto fatal = [](const std::string& header) {
     TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
     t.dir().write("field.s2k", "*   Compound : CMP\n" + header + "01-Jan-1980-01h00 0 0\n");
-    prepare(t);
-    Loadings l(t.run());
+    Loadings l(prepare(t));
     return t.expectFatal([&] { l.initialise(); });
   };
   EXPECT_EQ(fatal("*  NumApp 2\n*  01-Jan-1980-02h00  10  500  20  50\n"),
@@ -342,18 +305,21 @@ TEST(HeaderEvents, MessagesNameTheFileType) {
 
 // --- Substance entries with lateral water ------------------------------------------
 
-TEST(LoadingEntries, SulkaFluxPerHourBecomesPerSecond) {
+// A record cut short or missing stops the run.
+TEST(LoadingEntries, SulkaFluxPerHourBecomesPerSecondARecordCutShortStopsTheRun) {
   // 3.6 mg.m-2.h-1 x 2.7777779097151425e-7 = 1.0000000474974513e-6 g.m-2.s-1.
   TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
-  t.dir().write("field.s2k", "*   Compound : CMP\n01-Jan-1980-01h00 0.36 3.6\n");
-  prepare(t);
-  Loadings l(t.run());
+  t.dir().write("field.s2k",
+                "*   Compound : CMP\n01-Jan-1980-01h00 0.36 3.6\n01-Jan-1980-02h00 0.36\n");
+  Loadings l(prepare(t));
   l.openEntryFiles();
   l.readEntries();
   EXPECT_DOUBLE_EQ(l.entries().flmDra(7, 1), 3.6 * 2.7777779097151425e-7);
   EXPECT_DOUBLE_EQ(l.entries().flmDraPrevious(7, 1), 3.6 * 2.7777779097151425e-7);
   EXPECT_DOUBLE_EQ(t.run().hydrology().vvrLiqDra(3), 0.36 * 2.7777779097151425e-7);
-  t.finish();
+  const auto err = t.expectFatal([&] { l.readEntries(); });
+  ASSERT_FALSE(err.empty());
+  EXPECT_EQ(err[0], "Fatal while reading s2k record ");
 }
 
 TEST(LoadingEntries, QuibRunoffAndErosionFluxes) {
@@ -361,14 +327,12 @@ TEST(LoadingEntries, QuibRunoffAndErosionFluxes) {
   TestRun t(
       loadingInput("table Soil\nfield.q2k\nend_table\n0.5 RatInfDir (-)\n", "MERIXKORVAN", "QUIB"));
   t.dir().write("field.q2k", "*  Chemical: CMP\n01-Jan-1980-01h00 1 7.2 99 3.6 2\n");
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   l.openEntryFiles();
   l.readEntries();
   EXPECT_NEAR(l.entries().flmRnf(1, 1), 2e-6, 1e-20);
   EXPECT_NEAR(l.entries().flmErs(1, 1), 1e-6, 1e-20);
   EXPECT_NEAR(l.entries().vvrLiqRnf(), 2.0 / 3.6e6, 1e-20);  // 1 + 0.5 x 2 mm.h-1
-  t.finish();
 }
 
 TEST(LoadingEntries, DraloOrlanPathways) {
@@ -379,44 +343,33 @@ TEST(LoadingEntries, DraloOrlanPathways) {
                 "*  Number of substances: 1\n"
                 "* Drain flux and concentration data for substance CMP\n"
                 "0.0 01-Jan-1980 0.0864 0.0864 0.0864 1 2 3\n");
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   l.openEntryFiles();
   l.readEntries();
   EXPECT_NEAR(l.entries().flmRnf(2, 1), 0.001, 1e-17);
   EXPECT_NEAR(l.entries().flmDra(2, 1), 0.005, 1e-17);
   EXPECT_NEAR(l.entries().vvrLiqDra(), 3 * 0.0864 / 86400, 1e-20);
-  t.finish();
 }
 
 TEST(LoadingEntries, BraxEntryOfThePavedAreaAtSegmentOne) {
   // 0.5 ha = 5000 m2 x 7.2 g.m-2.h-1 / 3600 = 10 g.s-1 into segment 1.
   TestRun t(loadingInput("0.5 AreaPntInp (ha)\n", "BRAXKORVAN", "BRAX"));
   t.dir().write("t.b2k", "*  Number of substances: 1\n0.0 01-Jan-1980 1e-6 0 7.2 0\n");
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   l.openEntryFiles();
   l.readEntries();
   EXPECT_NEAR(l.entries().flmDra(1, 1), 10.0, 1e-12);
   EXPECT_EQ(l.entries().flmDra(2, 1), 0.0);
-  t.finish();
 }
 
 TEST(LoadingEntries, CompoundOfTheFileMustBeACompoundOfTheRun) {
   TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
   t.dir().write("field.s2k", "*   Compound : OTHER\n01-Jan-1980-01h00 0 0\n");
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   EXPECT_EQ(t.expectFatal([&] { l.openEntryFiles(); }),
             (std::vector<std::string>{"Names of compound in KORVAN input file",
                                       "do not correspond with compound name in field.s2k file "}));
 }
-
-}  // namespace
-}  // namespace korvan
-
-namespace korvan {
-namespace {
 
 TEST(LoadingPrint, AmountsAsRatesOverThePrintInterval) {
   // 10 mg.m-2 of drift and 500 g ai.ha-1 on the field at 02h00: over the
@@ -426,8 +379,7 @@ TEST(LoadingPrint, AmountsAsRatesOverThePrintInterval) {
                          "No print_AmaLoaWatLay\nYes print_AmaLoaDrfWatLay\n"
                          "No print_AmaLoaAtmDepWatLay\nYes print_AmaAppSol\nNo print_FlmDra\n"
                          "No print_FlmRnf\nNo print_FlmErs\n"));
-  prepare(t);
-  Loadings l(t.run());
+  Loadings l(prepare(t));
   l.initialise();
   for (int h = 0; h < 24; ++h) hourStep(t, l);
   l.print(t.run().clock().tim());
@@ -439,26 +391,6 @@ TEST(LoadingPrint, AmountsAsRatesOverThePrintInterval) {
                       "    0.500  01-Jan-1980-12h00      AmaLoaDrfWatLay  0.100E-01",
                       "* Unit for AmaAppSol is (g.m-2.d-1)",
                       "    0.500  01-Jan-1980-12h00            AmaAppSol  0.500E-01"}));
-  t.finish();
-}
-
-}  // namespace
-}  // namespace korvan
-
-namespace korvan {
-namespace {
-
-TEST(LoadingEntries, ARecordCutShortOrMissingStopsTheRun) {
-  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
-  t.dir().write("field.s2k",
-                "*   Compound : CMP\n01-Jan-1980-01h00 0.36 3.6\n01-Jan-1980-02h00 0.36\n");
-  prepare(t);
-  Loadings l(t.run());
-  l.openEntryFiles();
-  l.readEntries();
-  const auto err = t.expectFatal([&] { l.readEntries(); });
-  ASSERT_FALSE(err.empty());
-  EXPECT_EQ(err[0], "Fatal while reading s2k record ");
 }
 
 }  // namespace

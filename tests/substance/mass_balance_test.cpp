@@ -13,6 +13,7 @@
 #include "input/sim_clock.hpp"
 #include "substance/compound_arrays.hpp"
 #include "substance/sediment_solver.hpp"
+#include "substance/sediment_test_input.hpp"
 #include "substance/water_layer.hpp"
 
 namespace korvan {
@@ -48,42 +49,46 @@ struct WaterBalanceRun {
 
 // --- Water volume -----------------------------------------------------------
 
-TEST(MassBalanceWater, ConstantFlowClosesEveryStep) {
-  // 0.01 m3.s-1 in and out of 100 m of 1 m wide ditch: 36 m3 an hour pass
-  // and the volume stays; the error is 36 - 36 - 0 = 0.
+// A constant flow of 0.01 m3.s-1 in and out of 100 m of 1 m wide ditch (36
+// m3 an hour pass and the volume stays), 43.2 m3.d-1 into a 200 m2 pond at
+// its crest (whatever it stores or spills, inflow - outflow equals the
+// change of the volume), and a pond with rain, evaporation and seepage.
+TEST(MassBalanceWater, VolumeBalanceClosesEveryStep) {
   const std::string ditch = testing::waterBody("100 10 1.0 0.0 0.1") +
                             "Constant OptFloWat\nConstant OptWaterSystemType\nDriftOnly OptLoa\n"
                             "864 VelWatFlwBas (m.d-1)\n0.5 DepWat (m)\n";
-  WaterBalanceRun r("MERIXKORVAN", ditch);
-  for (int s = 0; s < 24; ++s) {
-    r.step();
-    EXPECT_NEAR(r.balance.VolErrWatLay(), 0.0, 1e-12);
-    EXPECT_EQ(r.hyd().volErrWatLay(), r.balance.VolErrWatLay());
-    // The accumulators start again after every check.
-    EXPECT_EQ(r.hyd().waterVolumes().upstreamInflow, 0.0);
-  }
-}
-
-TEST(MassBalanceWater, PondWithBaseInflowCloses) {
-  // 43.2 m3.d-1 into a 200 m2 pond at its crest: whatever the pond stores
-  // or spills, inflow - outflow equals the change of the volume.
-  WaterBalanceRun r("MERIXKORVAN", merixPond());
-  for (int s = 0; s < 24; ++s) {
-    r.step();
-    EXPECT_NEAR(r.balance.VolErrWatLay(), 0.0, 1e-9);
-  }
-}
-
-TEST(MassBalanceWater, OrlanPondCountsRainEvaporationAndSeepage) {
-  WaterBalanceRun r("ORLANKORVAN", orlanPond());
-  for (int s = 0; s < 6; ++s) {
-    r.hyd().setPrecipitationEvaporation(1e-6, 2e-7);
-    r.step();
-    EXPECT_NEAR(r.balance.VolErrWatLay(), 0.0, 1e-9);
+  const struct {
+    std::string edition, water;
+    double tol;
+    bool rain;
+  } cases[] = {{"MERIXKORVAN", ditch, 1e-12, false},
+               {"MERIXKORVAN", merixPond(), 1e-9, false},
+               {"ORLANKORVAN", orlanPond(), 1e-9, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.edition + "\n" + c.water);
+    WaterBalanceRun r(c.edition, c.water);
+    for (int s = 0; s < (c.rain ? 6 : 24); ++s) {
+      if (c.rain) r.hyd().setPrecipitationEvaporation(1e-6, 2e-7);
+      r.step();
+      EXPECT_NEAR(r.balance.VolErrWatLay(), 0.0, c.tol);
+      EXPECT_EQ(r.hyd().volErrWatLay(), r.balance.VolErrWatLay());
+      // The accumulators start again after every check.
+      EXPECT_EQ(r.hyd().waterVolumes().upstreamInflow, 0.0);
+    }
   }
 }
 
 // --- Substance terms --------------------------------------------------------
+
+// The balance of compound 1 from 01-Jan-1980 00h00, day 29219 of the model time.
+struct SubstanceBalanceRun {
+  SubstanceBalanceRun()
+      : t(runInput("MERIXKORVAN", "02-Jan-1980", "OnLine", "")), b((t.setup(), t.run())) {
+    b.initialise(1, 29219.0);
+  }
+  TestRun t;
+  MassBalance b;
+};
 
 TEST(MassBalanceSubstance, WaterLayerAmountsGoToTheirTerms) {
   WaterLayerAmounts w;
@@ -107,14 +112,12 @@ TEST(MassBalanceSubstance, WaterLayerAmountsGoToTheirTerms) {
   EXPECT_EQ(a.AmaDwnWatLay, -1.5);
 }
 
-// 01-Jan-1980 00h00 is day 29219 of the model time.
 // Two sub-steps of 1800 s whose amounts add up to the change of the masses:
 // the errors are 0 and the exchange terms split by direction.
 TEST(MassBalanceSubstance, StepClosesAndExchangeSplitsByDirection) {
-  TestRun t(runInput("MERIXKORVAN", "02-Jan-1980", "OnLine", ""));
-  t.setup();
-  MassBalance b(t.run());
-  b.initialise(1, 29219.0);
+  SubstanceBalanceRun r;
+  TestRun& t = r.t;
+  MassBalance& b = r.b;
   b.setMassesPresent(1, 10.0, 2.0);
   BalanceAmounts a;
   a.AmaTraWatLay = -1.0;
@@ -143,14 +146,12 @@ TEST(MassBalanceSubstance, StepClosesAndExchangeSplitsByDirection) {
   EXPECT_EQ(b.period(1).AmaTraWatLay, 0.0);
   EXPECT_EQ(b.compound(1).AmaTraWatLay, -1.0);
   EXPECT_FALSE(t.run().messages().warningsOccurred());
-  t.finish();
 }
 
 TEST(MassBalanceSubstance, ErrorsAboveOneThousandthAreWarnedWithTheirTexts) {
-  TestRun t(runInput("MERIXKORVAN", "02-Jan-1980", "OnLine", ""));
-  t.setup();
-  MassBalance b(t.run());
-  b.initialise(1, 29219.0);
+  SubstanceBalanceRun r;
+  TestRun& t = r.t;
+  MassBalance& b = r.b;
   b.setMassesPresent(1, 10.0, 0.0);
   BalanceAmounts a;
   a.excWatLay = -1.0;
@@ -173,32 +174,25 @@ TEST(MassBalanceSubstance, ErrorsAboveOneThousandthAreWarnedWithTheirTexts) {
 }
 
 TEST(MassBalanceSubstance, NoMassNoWarning) {
-  TestRun t(runInput("MERIXKORVAN", "02-Jan-1980", "OnLine", ""));
-  t.setup();
-  MassBalance b(t.run());
-  b.initialise(1, 29219.0);
+  SubstanceBalanceRun r;
+  TestRun& t = r.t;
+  MassBalance& b = r.b;
   b.update(1, BalanceAmounts{}, 0.0, 0.0, 3600.0);
   b.checkEndOfStep(29219.0 + kHour);
   EXPECT_EQ(b.compound(1).AmaErrWatLay, 0.0);
   EXPECT_FALSE(t.run().messages().warningsOccurred());
-  t.finish();
 }
 
 // The sediment solver's own terms close the sediment balance of a step.
 TEST(MassBalanceSubstance, SedimentStepClosesToRoundOff) {
-  SedimentSolverInput in;
-  in.allocate(3, 2, 1);
+  SedimentSolverInput in = sediment_test::column(3, 0.01, 2, 1, 5e-10);
   for (int j = 0; j <= 3; ++j) {
     in.widSedInterface[j] = 1.0 + 0.1 * j;
     in.flwWatSpgSed[j] = 1e-7;  // downward seepage
     if (j == 0) continue;
     in.thiLay[j] = 0.01 * j;
     in.thetaSat[j] = 0.6;
-    in.rho[j] = 1.0e6;
-    in.cntOm[j] = 0.05;
-    in.lenDisSedLiq[j] = 0.01;
     in.widSedLayer[j] = 1.0 + 0.1 * j;
-    in.cofDifSed(j, 1) = 5e-10;
     in.cofTraSed(j, 1) = 1e-6;
     in.conSysSedIni(j, 1) = 1.0;
   }

@@ -220,6 +220,18 @@ SedimentSolverInput randomColumns(std::mt19937_64& rng, double& dt, int segments
   return in;
 }
 
+// Every concentration of two solvers of the same columns equal bit for bit.
+void expectSameBits(const SedimentSolver& a, const SedimentSolver& b) {
+  const SedimentSolverInput& in = a.input();
+  for (int k = 1; k <= in.numCompounds; ++k) {
+    for (int i = 1; i <= in.numSeg; ++i) {
+      for (int j = 1; j <= in.numLayers; ++j) {
+        EXPECT_EQ(bits(a.conLiqSed(j, i, k)), bits(b.conLiqSed(j, i, k)));
+      }
+    }
+  }
+}
+
 // Values equal bit for bit with relTol 0, else within relTol of each other.
 void expectClose(double got, double want, double relTol) {
   if (relTol == 0.0) {
@@ -330,14 +342,8 @@ TEST(SedimentColumn, ThreadsShareTheColumnsWithoutChangingABit) {
     }
     for (auto& s : solvers) s.step(dt2, water);
   }
-  for (int k = 1; k <= big.numCompounds; ++k) {
-    for (int i = 1; i <= big.numSeg; ++i) {
-      for (int j = 1; j <= big.numLayers; ++j) {
-        EXPECT_EQ(bits(solvers[1].conLiqSed(j, i, k)), bits(solvers[0].conLiqSed(j, i, k)));
-        EXPECT_EQ(bits(solvers[2].conLiqSed(j, i, k)), bits(solvers[0].conLiqSed(j, i, k)));
-      }
-    }
-  }
+  expectSameBits(solvers[1], solvers[0]);
+  expectSameBits(solvers[2], solvers[0]);
   EXPECT_EQ(solvers[2].numCellIterations(), solvers[0].numCellIterations());
 }
 
@@ -361,13 +367,7 @@ TEST(SedimentColumn, WorkAlongsideRunsOnceAndItsErrorComesOut) {
     int calls = 0;
     s.step(dt, water, nullptr, [&calls] { ++calls; });
     EXPECT_EQ(calls, 1);
-    for (int k = 1; k <= in.numCompounds; ++k) {
-      for (int i = 1; i <= in.numSeg; ++i) {
-        for (int j = 1; j <= in.numLayers; ++j) {
-          EXPECT_EQ(bits(s.conLiqSed(j, i, k)), bits(plain.conLiqSed(j, i, k)));
-        }
-      }
-    }
+    expectSameBits(s, plain);
     EXPECT_THROW(s.step(dt, water, nullptr, [] { throw std::runtime_error("water layer"); }),
                  std::runtime_error);
   }

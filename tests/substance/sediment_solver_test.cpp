@@ -6,42 +6,17 @@
 #include <functional>
 #include <string>
 
+#include "substance/sediment_test_input.hpp"
+
 namespace korvan {
 namespace {
 
-// A column of equal layers under numSeg segments: vertical walls of 1 m,
-// no sorption, no seepage, no transformation.
-SedimentSolverInput column(int layers, double thiLay, int numSeg = 1, int compounds = 1) {
-  SedimentSolverInput in;
-  in.allocate(layers, numSeg, compounds);
-  for (int j = 1; j <= layers; ++j) {
-    in.thiLay[j] = thiLay;
-    in.thetaSat[j] = 0.5;
-    in.rho[j] = 1.0e6;
-    in.cntOm[j] = 0.05;
-    in.lenDisSedLiq[j] = 0.01;
-  }
-  for (int k = 1; k <= compounds; ++k) in.isotherm[k - 1] = FreundlichIsotherm::make(0.0, 1.0, 1.0);
-  return in;
-}
+using sediment_test::column;
+using sediment_test::water;
 
 // Linear sorption with rho x Kd = 1e6 x 0.05 x kom.
 void setKom(SedimentSolverInput& in, int k, double kom, double expFre = 1.0) {
   in.isotherm[k - 1] = FreundlichIsotherm::make(kom, 1.0, expFre);
-}
-
-void setDiffusion(SedimentSolverInput& in, int k, double cofDif) {
-  for (int j = 1; j <= in.numLayers; ++j) in.cofDifSed(j, k) = cofDif;
-}
-
-// Water-layer concentrations of numSeg segments, all equal to c.
-CompoundSegmentArray water(int numSeg, int compounds, double c) {
-  CompoundSegmentArray w;
-  w.allocate(numSeg, compounds);
-  for (int k = 1; k <= compounds; ++k) {
-    for (int i = 1; i <= numSeg; ++i) w(i, k) = c;
-  }
-  return w;
 }
 
 SedimentSolverStop stopOf(const std::function<void()>& action) {
@@ -59,9 +34,8 @@ SedimentSolverStop stopOf(const std::function<void()>& action) {
 // before it: its iterates do not move, so the Kd of the start holds.
 TEST(SedimentSolver, ColumnWithoutSubstanceKeepsTheKdOfTheLowerLimit) {
   for (int threads : {1, 2}) {
-    SedimentSolverInput in = column(6, 0.01, 2);
+    SedimentSolverInput in = column(6, 0.01, 2, 1, 1e-9);
     setKom(in, 1, 1e-5, 0.8);
-    setDiffusion(in, 1, 1e-9);
     for (int j = 1; j <= 6; ++j) in.conSysSedIni(j, 1) = 0.0;
     SedimentSolver s(in);
     s.setThreads(threads);
@@ -112,9 +86,7 @@ TEST(SedimentSolver, InitialPartitioningFreundlichMeetsItsStoppingRule) {
 // One step by hand
 
 TEST(SedimentSolver, ZeroSeepageLeavesOnlyDiffusion) {
-  SedimentSolverInput in = column(2, 0.01);
-  setDiffusion(in, 1, 1.0e-9);
-  SedimentSolver s(std::move(in));
+  SedimentSolver s(column(2, 0.01, 1, 1, 1.0e-9));
   s.step(100.0, water(1, 1, 1.0));
   // Surface conductance W x ThetaSat x D / (0.5 ThiLay) = 0.5e-9 / 0.005 =
   // 1e-7 m2.s-1; storage 0.01 m2 x 0.5: C1 = 100 x 1e-7 / 0.005.
@@ -148,9 +120,8 @@ TEST(SedimentTransport, DiffusionIntoDeepSedimentFollowsErfc) {
   // 2 sqrt(Da t) is 0.034 m, far above the bottom at 0.3 m.
   const int layers = 300;
   const double thi = 0.001;
-  SedimentSolverInput in = column(layers, thi);
+  SedimentSolverInput in = column(layers, thi, 1, 1, 1.0e-9);
   setKom(in, 1, 2.0e-5);
-  setDiffusion(in, 1, 1.0e-9);
   SedimentSolver s(std::move(in));
   const double dt = 300.0;  // stable below R dz^2 / (2 theta D) = 1500 s
   const int steps = 2880;   // 10 days
@@ -197,7 +168,7 @@ TEST(SedimentTransport, FirstOrderDecayInClosedColumn) {
 // Uneven layers and widths, Freundlich sorption, diffusion, dispersion,
 // seepage, transformation, formation and erosion under two segments.
 SedimentSolverInput busyColumn(double seepage) {
-  SedimentSolverInput in = column(5, 0.01, 2, 2);
+  SedimentSolverInput in = column(5, 0.01, 2, 2, 5.0e-10);
   const double thi[] = {0, 0.002, 0.004, 0.01, 0.02, 0.05};
   for (int j = 0; j <= 5; ++j) {
     in.widSedInterface[j] = 1.0 + 0.2 * j;
@@ -213,7 +184,6 @@ SedimentSolverInput busyColumn(double seepage) {
   in.numLayErs = 2;
   for (int k = 1; k <= 2; ++k) {
     setKom(in, k, 1.0e-5 * k, 0.9);
-    setDiffusion(in, k, 5.0e-10);
     for (int j = 1; j <= 5; ++j) {
       in.conSysSedIni(j, k) = k == 1 ? 2.0 / j : 0.0;
       in.cofTraSed(j, k) = 1.0e-6;
@@ -242,23 +212,23 @@ void expectBalanceCloses(SedimentSolver& s) {
   }
 }
 
-TEST(SedimentSolver, MassBalanceOfAStepClosesFromTheTermsWithDownwardSeepage) {
-  SedimentSolver s(busyColumn(2.0e-8));
+// Downward seepage with erosion, upward seepage without.
+TEST(SedimentSolver, MassBalanceOfAStepClosesFromTheTermsWithSeepageEitherWay) {
+  SedimentSolver down(busyColumn(2.0e-8));
   CompoundSegmentArray ers = water(2, 2, 1.0e-6);
-  for (int n = 0; n < 3; ++n) s.step(60.0, water(2, 2, 0.4), &ers);
-  expectBalanceCloses(s);
+  SedimentSolver up(busyColumn(-2.0e-8));
+  for (int n = 0; n < 3; ++n) {
+    down.step(60.0, water(2, 2, 0.4), &ers);
+    up.step(60.0, water(2, 2, 0.4));
+  }
+  expectBalanceCloses(down);
+  expectBalanceCloses(up);
   // The erosion of a step is spread over the layers to ThiLayErs and sums
   // to the whole flux.
-  EXPECT_NEAR(s.columnSum(SedimentSolver::Term::Erosion, 1, 1), 60.0 * 1.0e-6, 1e-20);
-  EXPECT_LT(s.boundary(SedimentSolver::Boundary::Bottom, 1, 1), 0.0);  // leaves downwards
-}
-
-TEST(SedimentSolver, MassBalanceOfAStepClosesFromTheTermsWithUpwardSeepage) {
-  SedimentSolver s(busyColumn(-2.0e-8));
-  for (int n = 0; n < 3; ++n) s.step(60.0, water(2, 2, 0.4));
-  expectBalanceCloses(s);
+  EXPECT_NEAR(down.columnSum(SedimentSolver::Term::Erosion, 1, 1), 60.0 * 1.0e-6, 1e-20);
+  EXPECT_LT(down.boundary(SedimentSolver::Boundary::Bottom, 1, 1), 0.0);  // leaves downwards
   // ConWatSpg enters at the bottom: 60 s x 2e-8 m2.s-1 x 0.3 g.m-3.
-  EXPECT_DOUBLE_EQ(s.boundary(SedimentSolver::Boundary::Bottom, 1, 1), 60.0 * 2.0e-8 * 0.3);
+  EXPECT_DOUBLE_EQ(up.boundary(SedimentSolver::Boundary::Bottom, 1, 1), 60.0 * 2.0e-8 * 0.3);
 }
 
 TEST(SedimentSolver, StorageMatchesSystemContentWithinConvergenceTolerance) {
@@ -306,42 +276,38 @@ TEST(SedimentSolver, PositivityMessagesOfEveryCondition) {
   }
 }
 
-TEST(SedimentSolver, TooLargeTimeStepStopsWithConditionFive) {
-  SedimentSolverInput in = column(3, 0.001);
-  setDiffusion(in, 1, 1.0e-9);
-  SedimentSolver s(std::move(in));
-  const SedimentSolverStop stop = stopOf([&] { s.step(1.0e5, water(1, 1, 1.0)); });
-  EXPECT_EQ(stop.routine, "SolveSediment");
-  EXPECT_EQ(stop.lines[0], "Positivity condition 5 (rdd >= 0)not fulfilled");
-  EXPECT_EQ(stop.lines[1].substr(0, 18), "At layer:    1 rdd");
-}
-
-TEST(SedimentSolver, StrongDownwardSeepageStopsWithConditionFour) {
+TEST(SedimentSolver, StepsThatBreakPositivityStopWithTheirCondition) {
+  SedimentSolverInput thin = column(3, 0.001, 1, 1, 1.0e-9);  // too large a time step
   // Layers of 5 cm, five times the dispersion length: the weight of the
   // lower neighbour, dispersion minus half the seepage, goes negative.
-  SedimentSolverInput in = column(3, 0.05);
-  for (double& q : in.flwWatSpgSed) q = 1.0e-8;
-  SedimentSolver s(std::move(in));
-  EXPECT_EQ(stopOf([&] { s.step(1.0, water(1, 1, 0.0)); }).lines[0],
-            "Positivity condition 4 (rbd >= 0) not fulfilled");
-}
-
-TEST(SedimentSolver, NegativeSorptionStopsWithConditionTwo) {
-  SedimentSolverInput in = column(2, 0.01);
-  setKom(in, 1, -1.0e-4);  // rho x Kd = -5: a negative storage
-  SedimentSolver s(std::move(in));
-  EXPECT_EQ(stopOf([&] { s.step(1.0, water(1, 1, 0.0)); }).lines[0],
-            "Positivity condition 2 (ldd >= 0) not fulfilled");
+  SedimentSolverInput seeping = column(3, 0.05);
+  for (double& q : seeping.flwWatSpgSed) q = 1.0e-8;
+  SedimentSolverInput negative = column(2, 0.01);
+  setKom(negative, 1, -1.0e-4);  // rho x Kd = -5: a negative storage
+  const struct {
+    const SedimentSolverInput& in;
+    double dt, conWat;
+    std::string first, second;
+  } cases[] = {
+      {thin, 1.0e5, 1.0, "Positivity condition 5 (rdd >= 0)not fulfilled", "At layer:    1 rdd"},
+      {seeping, 1.0, 0.0, "Positivity condition 4 (rbd >= 0) not fulfilled", "At layer: "},
+      {negative, 1.0, 0.0, "Positivity condition 2 (ldd >= 0) not fulfilled", "At layer: "}};
+  for (const auto& c : cases) {
+    SedimentSolver s(c.in);
+    const SedimentSolverStop stop = stopOf([&] { s.step(c.dt, water(1, 1, c.conWat)); });
+    EXPECT_EQ(stop.routine, "SolveSediment");
+    EXPECT_EQ(stop.lines[0], c.first);
+    EXPECT_EQ(stop.lines[1].substr(0, c.second.size()), c.second);
+  }
 }
 
 TEST(SedimentSolver, NonConvergingSorptionStopsAfterFiftyIterations) {
-  SedimentSolverInput in = column(1, 0.01);
+  SedimentSolverInput in = column(1, 0.01, 1, 1, 1.0e-9);
   // A steep isotherm (exponent 3): diffusion brings 0.01 g.m-1 into an empty
   // layer of 0.01 m2, so the iterate is C -> 1 / (0.5 + 50 C^2), whose slope
   // at the fixed point (C = 0.26) is about -1.7: the iteration settles on a
   // two-cycle instead of converging.
   setKom(in, 1, 1.0e-3, 3.0);
-  setDiffusion(in, 1, 1.0e-9);
   SedimentSolver s(std::move(in));
   const SedimentSolverStop stop = stopOf([&] { s.step(100.0, water(1, 1, 1000.0)); });
   EXPECT_EQ(stop.lines[0],
@@ -350,9 +316,7 @@ TEST(SedimentSolver, NonConvergingSorptionStopsAfterFiftyIterations) {
 }
 
 TEST(SedimentSolver, NegativeConcentrationStopsWithLayerAndSegment) {
-  SedimentSolverInput in = column(2, 0.01, 3);
-  setDiffusion(in, 1, 1.0e-9);
-  SedimentSolver s(std::move(in));
+  SedimentSolver s(column(2, 0.01, 3, 1, 1.0e-9));
   CompoundSegmentArray w = water(3, 1, 0.0);
   w(2, 1) = -1.0;  // a negative source under segment 2
   const SedimentSolverStop stop = stopOf([&] { s.step(10.0, w); });
@@ -366,9 +330,8 @@ TEST(SedimentSolver, NegativeConcentrationStopsWithLayerAndSegment) {
 
 TEST(SedimentSolver, LargestStableStepIsWhereTheDiagonalTurnsNegative) {
   for (double seepage : {0.0, 3.0e-8}) {
-    SedimentSolverInput in = column(4, 0.002);
+    SedimentSolverInput in = column(4, 0.002, 1, 1, 1.0e-9);
     setKom(in, 1, 2.0e-5);
-    setDiffusion(in, 1, 1.0e-9);
     for (int j = 1; j <= 4; ++j) in.cofTraSed(j, 1) = 1.0e-6;
     for (double& q : in.flwWatSpgSed) q = seepage;
     SedimentSolver probe(in);

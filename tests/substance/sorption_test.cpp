@@ -15,13 +15,10 @@ using namespace compound_test;
 // ---------------------------------------------------------------------------
 // Freundlich isotherm
 
-TEST(FreundlichSorption, AtTheReferenceConcentrationKdIsCntOmTimesKom) {
+TEST(FreundlichSorption, KdIsCntOmTimesKomAtTheReferenceAndFollowsThePowerLawAway) {
   // (C / Cref)^(n - 1) = 1 at C = Cref: Kd = 0.1 x 1e-3 = 1e-4 m3.g-1.
   EXPECT_DOUBLE_EQ(freundlichKd(0.1, 1e-3, 2.0, 2.0, 0.9), 1e-4);
   EXPECT_DOUBLE_EQ(freundlichKd(0.1, 1e-3, 2.0, 2.0, 0.7), 1e-4);
-}
-
-TEST(FreundlichSorption, AwayFromTheReferenceKdFollowsThePowerLaw) {
   // C = 10 x Cref, n = 0.9: Kd = 1e-4 x 10^-0.1 = 1e-4 x 0.7943282347242815.
   EXPECT_NEAR(freundlichKd(0.1, 1e-3, 20.0, 2.0, 0.9), 7.943282347242815e-05, 1e-19);
   // C = Cref / 100, n = 0.8: Kd = 1e-4 x 0.01^-0.2 = 1e-4 x 2.51188643150958.
@@ -92,8 +89,11 @@ TEST(SorptionTotalConcentration, SedimentIsPoreWaterPlusSorbed) {
 // ---------------------------------------------------------------------------
 // Sorption of the compounds in the water layer and the sediment
 
-TEST(CompoundSorption, LinearSorptionInTheWaterLayer) {
-  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP", {{"ExpFreSusSol", "1"}})));
+TEST(CompoundSorption, LinearSorptionInTheWaterLayerPerCompoundAndFromOneArray) {
+  TestRun t(compoundInput(
+      {"C", "MET"},
+      compoundRecords("C", {{"ExpFreSusSol", "1"}}) +
+          compoundRecords("MET", {{"ExpFreSusSol", "1"}, {"KomSusSol", "0"}, {"CofSorMph", "0"}})));
   initialiseWaterLayer(t);
   Compounds& c = t.run().compounds();
   const std::vector<double> conLiq = uniform(10, 2.0);
@@ -109,13 +109,26 @@ TEST(CompoundSorption, LinearSorptionInTheWaterLayer) {
     EXPECT_DOUBLE_EQ(c.cntSorMph(i, 1), 2e-4);
     EXPECT_NEAR(c.conSysWatLay(i, 1), 2.030715857677777, 1e-14);
   }
-  t.finish();
+  // Emptied first, so that what follows comes from the array.
+  c.updateSorptionWater(1, uniform(10, 0.0));
+  c.updateConSysWatLay(1, uniform(10, 0.0));
+  CompoundSegmentArray all;
+  all.allocate(10, 2);
+  for (int i = 1; i <= 10; ++i) all(i, 1) = all(i, 2) = 2.0;
+  c.updateSorptionWater(all);
+  c.updateConSysWatLay(all);
+  // A compound that does not sorb is all dissolved.
+  EXPECT_EQ(c.conSysWatLay(4, 2), 2.0);
+  EXPECT_NEAR(c.conSysWatLay(4, 1), 2.030715857677777, 1e-14);
 }
 
-TEST(CompoundSorption, FreundlichSorptionPerSegment) {
+TEST(CompoundSorption, FreundlichSorptionPerSegmentFromArraysOfZero) {
   TestRun t(compoundInput({"CMP"}, compoundRecords("CMP")));
   initialiseWaterLayer(t);
   Compounds& c = t.run().compounds();
+  EXPECT_EQ(c.conSysWatLay(10, 1), 0.0);
+  EXPECT_EQ(c.conSysSed(2, 10, 1), 0.0);
+  EXPECT_EQ(c.flmVol(1, 1), 0.0);
   std::vector<double> conLiq = uniform(10, 1.0);
   conLiq[3] = 10.0;
   conLiq[5] = 0.0;
@@ -129,25 +142,6 @@ TEST(CompoundSorption, FreundlichSorptionPerSegment) {
   // The same coefficient at any concentration, for the solvers' storage terms.
   EXPECT_EQ(c.kdSusSolAt(1, 10.0), c.kdSusSol(3, 1));
   EXPECT_EQ(c.expFreSusSol(1), 0.9);
-  t.finish();
-}
-
-TEST(CompoundSorption, AllCompoundsFromOneArray) {
-  TestRun t(compoundInput(
-      {"C", "MET"},
-      compoundRecords("C", {{"ExpFreSusSol", "1"}}) +
-          compoundRecords("MET", {{"ExpFreSusSol", "1"}, {"KomSusSol", "0"}, {"CofSorMph", "0"}})));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  CompoundSegmentArray conLiq;
-  conLiq.allocate(10, 2);
-  for (int i = 1; i <= 10; ++i) conLiq(i, 1) = conLiq(i, 2) = 2.0;
-  c.updateSorptionWater(conLiq);
-  c.updateConSysWatLay(conLiq);
-  // A compound that does not sorb is all dissolved.
-  EXPECT_EQ(c.conSysWatLay(4, 2), 2.0);
-  EXPECT_NEAR(c.conSysWatLay(4, 1), 2.030715857677777, 1e-14);
-  t.finish();
 }
 
 TEST(CompoundSorption, SedimentLayers) {
@@ -167,7 +161,6 @@ TEST(CompoundSorption, SedimentLayers) {
   EXPECT_NEAR(c.conSysSed(1, 10, 1), 36.3, 1e-12);
   EXPECT_EQ(c.conSysSed(2, 7, 1), 0.0);
   EXPECT_EQ(c.kdSedAt(1, 1, 123.0), c.kdSed(1, 1, 1));
-  t.finish();
 }
 
 TEST(CompoundSorption, FreundlichInTheSedimentWithItsOwnReference) {
@@ -181,17 +174,6 @@ TEST(CompoundSorption, FreundlichInTheSedimentWithItsOwnReference) {
   EXPECT_NEAR(c.kdSed(1, 1, 1), 9e-5 * 0.6309573444801932, 1e-19);
   // C = 0: Kd = 9e-5 x (1e-15 / 0.1)^-0.2 = 9e-5 x 10^2.8.
   EXPECT_NEAR(c.kdSed(2, 1, 1), 9e-5 * std::pow(10.0, 2.8), 1e-15);
-  t.finish();
-}
-
-TEST(CompoundSorption, ArraysAreZeroBeforeTheFirstUpdate) {
-  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP")));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  EXPECT_EQ(c.conSysWatLay(10, 1), 0.0);
-  EXPECT_EQ(c.conSysSed(2, 10, 1), 0.0);
-  EXPECT_EQ(c.flmVol(1, 1), 0.0);
-  t.finish();
 }
 
 }  // namespace

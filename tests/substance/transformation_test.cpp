@@ -17,12 +17,9 @@ constexpr double kTemRef = 293.15;  // 20 C
 // ---------------------------------------------------------------------------
 // Pure formulas
 
-TEST(ArrheniusFactor, IsOneAtTheReferenceTemperature) {
+TEST(ArrheniusFactor, IsOneAtTheReferenceTemperatureAndGrowsAboveIt) {
   EXPECT_EQ(arrheniusFactor(65400.0, kTemRef, kTemRef), 1.0);
   EXPECT_EQ(arrheniusFactor(0.0, 280.0, kTemRef), 1.0);  // no activation energy: no effect
-}
-
-TEST(ArrheniusFactor, TenKelvinAboveTheReference) {
   // exp(-(65400 / 8.31432) x (1/303.15 - 1/293.15))
   //   = exp(7865.899... x 1.125259e-4) = exp(0.885132...) = 2.423282020155695
   EXPECT_NEAR(arrheniusFactor(65400.0, kTemRef + 10.0, kTemRef), 2.423282020155695, 1e-14);
@@ -72,7 +69,7 @@ void setTotals(Compounds& c, int k, double conWat, double conSed) {
   }
 }
 
-TEST(CompoundTransformation, RateIsCoefficientTimesTotalConcentration) {
+TEST(CompoundTransformation, RateIsCoefficientTimesTotalConcentrationAtItsTemperature) {
   TestRun t(compoundInput({"CMP"}, nonSorbing("CMP")));
   initialiseWaterLayer(t);
   Compounds& c = t.run().compounds();
@@ -85,31 +82,21 @@ TEST(CompoundTransformation, RateIsCoefficientTimesTotalConcentration) {
   // concentration is 0.6 x 0.5 = 0.3 g.m-3.
   EXPECT_NEAR(c.cofTraSed(1, 1), 4.0112684060182016e-07, 1e-21);
   EXPECT_NEAR(c.ratTraSed(2, 9, 1), 0.3 * 4.0112684060182016e-07, 1e-21);
-  t.finish();
-}
-
-TEST(CompoundTransformation, WarmerWaterTransformsFaster) {
-  TestRun t(compoundInput({"CMP"}, nonSorbing("CMP")));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  setTotals(c, 1, 2.0, 0.5);
-  c.updateTransformation(kTemRef + 10.0);
+  // A single compound forms nothing and needs no table.
+  c.updateFormation();
+  for (int i = 1; i <= 10; ++i) {
+    EXPECT_EQ(c.ratForWat(i, 1), 0.0);
+    EXPECT_EQ(c.ratForSed(1, i, 1), 0.0);
+  }
   // Ten kelvin above the reference with 65.4 kJ.mol-1: factor 2.423282020155695.
+  c.updateTransformation(kTemRef + 10.0);
   EXPECT_NEAR(c.cofTraWat(1), 8.022536812036403e-07 * 2.423282020155695, 1e-20);
   EXPECT_NEAR(c.ratTraWat(1, 1), 2.0 * 8.022536812036403e-07 * 2.423282020155695, 1e-20);
-  t.finish();
-}
-
-TEST(CompoundTransformation, SedimentLayersTakeTheTemperatureTheyAreGiven) {
-  TestRun t(compoundInput({"CMP"}, nonSorbing("CMP")));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  setTotals(c, 1, 2.0, 0.5);
+  // Sediment layers take the temperature they are given.
   c.setTemSed(2, kTemRef - 10.0);
   c.updateTransformation(kTemRef);
   EXPECT_NEAR(c.cofTraSed(1, 1), 4.0112684060182016e-07, 1e-21);
   EXPECT_NEAR(c.cofTraSed(2, 1), 4.0112684060182016e-07 * 0.38765382531410864, 1e-21);
-  t.finish();
 }
 
 TEST(CompoundTransformation, OrlanHasNoTransformationInTheSediment) {
@@ -126,7 +113,6 @@ TEST(CompoundTransformation, OrlanHasNoTransformationInTheSediment) {
   EXPECT_EQ(c.cofTraSed(1, 1), 0.0);
   EXPECT_EQ(c.ratTraSed(1, 1, 1), 0.0);
   EXPECT_EQ(c.ratForSed(1, 1, 1), 0.0);
-  t.finish();
 }
 
 // ---------------------------------------------------------------------------
@@ -157,21 +143,6 @@ TEST(CompoundFormation, DaughterGainsWhatTheParentLosesOnMassBasis) {
   const double once = c.ratForWat(5, 2);
   c.updateFormation();
   EXPECT_EQ(c.ratForWat(5, 2), once);
-  t.finish();
-}
-
-TEST(CompoundFormation, ASingleCompoundFormsNothingAndNeedsNoTable) {
-  TestRun t(compoundInput({"CMP"}, nonSorbing("CMP")));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  setTotals(c, 1, 2.0, 0.5);
-  c.updateTransformation(kTemRef);
-  c.updateFormation();
-  for (int i = 1; i <= 10; ++i) {
-    EXPECT_EQ(c.ratForWat(i, 1), 0.0);
-    EXPECT_EQ(c.ratForSed(1, i, 1), 0.0);
-  }
-  t.finish();
 }
 
 }  // namespace

@@ -28,14 +28,11 @@ constexpr double kKv = 2.5094956816057144e-08;
 // ---------------------------------------------------------------------------
 // Henry coefficient
 
-TEST(HenryCoefficient, FromVapourPressureAndSolubility) {
+TEST(HenryCoefficient, FromVapourPressureAndSolubilityAtTheirTemperature) {
   EXPECT_NEAR(cofHenry(0.01, 300.0, kTemRef, 100.0), kKH, 1e-19);
   // At the reference temperatures both properties are their reference values.
   EXPECT_EQ(preVap(0.01, 95000.0, kTemRef, kTemRef), 0.01);
   EXPECT_EQ(slbWat(100.0, 27000.0, kTemRef, kTemRef), 100.0);
-}
-
-TEST(HenryCoefficient, TemperatureDependenceOfVapourPressureAndSolubility) {
   // At 30 C: P = 0.01 x exp(-(95000 / R)(1/303.15 - 1/293.15)) = 0.036173035718592594 Pa,
   // S = 100 x exp(-(27000 / R)(1/303.15 - 1/293.15)) = 144.11158095781744 g.m-3,
   // KH = P x 300 / (R x 303.15 x S) = 2.9876039244650142e-05.
@@ -57,30 +54,24 @@ TEST(VolatilisationCoefficient, FilmCoefficientsOfTheReferenceCompounds) {
   EXPECT_NEAR(cofTraGas(300.0), kKg, 1e-18);
 }
 
-TEST(VolatilisationCoefficient, TwoFilmsInSeries) {
+TEST(VolatilisationCoefficient, TwoFilmsInSeriesAboveTheHenryThreshold) {
   EXPECT_NEAR(cofVol(kKl, kKg, kKH), kKv, 1e-22);
   // The resistances add: 1/kv = 1/kl + 1/(KH kg).
   EXPECT_NEAR(1.0 / cofVol(kKl, kKg, kKH), 1.0 / kKl + 1.0 / (kKH * kKg), 1e-3);
   // A very volatile compound is limited by the liquid film alone.
   EXPECT_NEAR(cofVol(kKl, kKg, 1e6), kKl, 1e-7 * kKl);
-}
-
-TEST(VolatilisationCoefficient, NoneAtOrBelowTheHenryThreshold) {
   EXPECT_EQ(cofVol(kKl, kKg, 1e-12), 0.0);
   EXPECT_EQ(cofVol(kKl, kKg, 0.0), 0.0);
   EXPECT_GT(cofVol(kKl, kKg, 2e-12), 0.0);
 }
 
-TEST(VolatilisationFlux, TowardsEquilibriumWithTheAir) {
+TEST(VolatilisationFlux, TowardsEquilibriumWithTheAirNoneWithoutVapourPressure) {
   // Clean air: J = -kv x C, out of the water.
   EXPECT_NEAR(flmVol(0.01, kKv, 0.1, 0.0, kKH), -kKv * 0.1, 1e-24);
   // Air in equilibrium with the water (ConAir = KH x C): no net flux.
   EXPECT_NEAR(flmVol(0.01, kKv, 0.1, kKH * 0.1, kKH), 0.0, 1e-24);
   // More in the air than in equilibrium: uptake by the water.
   EXPECT_GT(flmVol(0.01, kKv, 0.1, kKH * 0.2, kKH), 0.0);
-}
-
-TEST(VolatilisationFlux, NoVapourPressureNoExchangeWhateverTheAir) {
   EXPECT_EQ(flmVol(0.0, kKv, 0.1, 0.005, 0.0), 0.0);
   EXPECT_EQ(flmVol(0.0, kKv, 0.1, 0.005, kKH), 0.0);
 }
@@ -103,7 +94,6 @@ TEST(CompoundVolatilisation, CoefficientsAndFluxPerSegment) {
   c.updateVolatilisation(1, conLiq);
   EXPECT_NEAR(c.flmVol(1, 1), -kKv * (0.1 - 5e-6 / kKH), 1e-22);
   EXPECT_NEAR(c.flmVol(2, 1), 0.0, 1e-22);
-  t.finish();
 }
 
 TEST(CompoundVolatilisation, NoVapourPressureNoFluxAlsoWithAirConcentration) {
@@ -120,7 +110,6 @@ TEST(CompoundVolatilisation, NoVapourPressureNoFluxAlsoWithAirConcentration) {
   EXPECT_EQ(c.cofVol(1), 0.0);
   EXPECT_EQ(c.conLiqEquAir(1), 0.0);
   for (int i = 1; i <= 10; ++i) EXPECT_EQ(c.flmVol(i, 1), 0.0);
-  t.finish();
 }
 
 // ---------------------------------------------------------------------------
@@ -130,10 +119,15 @@ double eightOClockFirstJanuary1980() {
   return calendar::timeOfDate({1980, 1, 1}) + 8.0 / 24.0;
 }
 
-TEST(CompoundSolubility, FirstExceedanceIsReportedOnce) {
+TEST(CompoundSolubility, FirstExceedanceAtTheWaterTemperatureIsReportedOnce) {
   TestRun t(compoundInput({"CMP"}, compoundRecords("CMP")));
   initialiseWaterLayer(t);
   Compounds& c = t.run().compounds();
+  // 140 g.m-3 lies below the 144.11 g.m-3 of 30 C and above the 100 of 20 C.
+  EXPECT_FALSE(c.checkSolubility(1, uniform(10, 140.0), 0.0, kTemRef + 10.0));
+  EXPECT_FALSE(c.solubilityExceeded());
+  // A concentration equal to the solubility does not exceed it.
+  EXPECT_FALSE(c.checkSolubility(1, uniform(10, 100.0), 0.0, kTemRef));
   std::vector<double> conLiq = uniform(10, 1.0);
   conLiq[4] = 150.0;
   conLiq[6] = 200.0;
@@ -152,21 +146,6 @@ TEST(CompoundSolubility, FirstExceedanceIsReportedOnce) {
   int blocks = 0;
   for (const auto& line : log) blocks += line.find("exceeds solubility") != std::string::npos;
   EXPECT_EQ(blocks, 1);
-  t.finish();
-}
-
-TEST(CompoundSolubility, SolubilityAtTheWaterTemperature) {
-  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP")));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  // 140 g.m-3 lies below the 144.11 g.m-3 of 30 C and above the 100 of 20 C.
-  const std::vector<double> conLiq = uniform(10, 140.0);
-  EXPECT_FALSE(c.checkSolubility(1, conLiq, 0.0, kTemRef + 10.0));
-  EXPECT_FALSE(c.solubilityExceeded());
-  // A concentration equal to the solubility does not exceed it.
-  EXPECT_FALSE(c.checkSolubility(1, uniform(10, 100.0), 0.0, kTemRef));
-  EXPECT_TRUE(c.checkSolubility(1, conLiq, 0.0, kTemRef));
-  t.finish();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "substance/sediment_test_input.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {
@@ -14,25 +15,7 @@ namespace {
 using testing::minimalInput;
 using testing::TestRun;
 
-// A chain of n equal segments with the same hydraulics at start and end.
-WaterLayerInput chain(int n, double dx, double area, double q, double cofDis, double dt) {
-  WaterLayerInput in;
-  in.numSeg = n;
-  in.dt = dt;
-  in.lenSeg.assign(static_cast<std::size_t>(n) + 1, dx);
-  in.x.assign(static_cast<std::size_t>(n) + 1, 0.0);
-  for (int i = 1; i <= n; ++i) in.x[static_cast<std::size_t>(i)] = (i - 0.5) * dx;
-  WaterLayerHydraulics h;
-  h.qBou.assign(static_cast<std::size_t>(n) + 1, q);
-  h.area.assign(static_cast<std::size_t>(n) + 1, area);
-  h.width.assign(static_cast<std::size_t>(n) + 1, 1.0);
-  h.perWet.assign(static_cast<std::size_t>(n) + 1, 2.0);
-  h.cofDisPhs.assign(static_cast<std::size_t>(n) + 1, cofDis);
-  in.start = h;
-  in.end = h;
-  in.compounds.resize(1);
-  return in;
-}
+using sediment_test::chain;
 
 class WaterLayerTest : public ::testing::Test {
  protected:
@@ -44,25 +27,17 @@ class WaterLayerTest : public ::testing::Test {
 
 // --- A0, A1, A7 ------------------------------------------------------------------
 
-TEST(SpatialWeight, EqualSegmentsGiveOneHalf) {
+TEST(SpatialWeight, EqualSegmentsGiveOneHalfASingleSegmentOne) {
   const std::vector<double> len = {0, 10, 10, 10, 10};
   const std::vector<double> x = {0, 5, 15, 25, 35};
   const std::vector<double> a = spatialWeights(len, x);
   for (int i = 1; i <= 4; ++i) EXPECT_DOUBLE_EQ(a[static_cast<std::size_t>(i)], 0.5) << i;
+  EXPECT_DOUBLE_EQ(spatialWeights(std::vector<double>{0, 10}, std::vector<double>{0, 5})[1], 1.0);
 }
 
-TEST(SpatialWeight, SingleSegmentUsesOne) {
-  const std::vector<double> a =
-      spatialWeights(std::vector<double>{0, 10}, std::vector<double>{0, 5});
-  EXPECT_DOUBLE_EQ(a[1], 1.0);
-}
-
-TEST(Dispersion, InputIsConvertedAndFloored) {
+TEST(Dispersion, InputIsConvertedAndFlooredFischerUsesTheFloorWithoutShear) {
   EXPECT_DOUBLE_EQ(cofDisPhsInput(864.0), 0.01);
   EXPECT_DOUBLE_EQ(cofDisPhsInput(0.0), 50.0 / 86400.0);
-}
-
-TEST(Dispersion, FischerUsesTheFloorWithoutShear) {
   EXPECT_DOUBLE_EQ(cofDisPhsFischer(0.273, 0.0, 0.0, 1.0, 0.5), kCofDisPhsMin);
   // c u^2 W^2 / (h u*) = 0.273 x 0.25 x 4 / (0.5 x 0.05) = 10.92 m2.s-1.
   EXPECT_NEAR(cofDisPhsFischer(0.273, 0.5, 0.05, 2.0, 0.5), 10.92, 1e-12);
@@ -71,53 +46,39 @@ TEST(Dispersion, FischerUsesTheFloorWithoutShear) {
   EXPECT_DOUBLE_EQ(fischerCoefficient(false, false), 0.0);
 }
 
-TEST(WaterLayerTimeStep, DailyInput) {
-  const SubstanceTimeStep s = dailyTimeStep(600.0);
-  EXPECT_DOUBLE_EQ(s.dt, 600.0);
-  EXPECT_EQ(s.numSteps, 144);
-  // TimStpSed 500 s: 86400 / 500 = 172.8, so 173 sub-steps of 499.42 s.
-  const SubstanceTimeStep sed = dailyTimeStep(500.0);
-  EXPECT_EQ(sed.numSteps, 173);
-  EXPECT_DOUBLE_EQ(sed.dt, 86400.0 / 173);
-  EXPECT_EQ(dailyTimeStep(300.0).numSteps, 288);
-  EXPECT_DOUBLE_EQ(dailyTimeStep(300.0).dt, 300.0);
-}
-
-TEST(WaterLayerTimeStep, InputTimStpWat) {
-  const SubstanceTimeStep s = inputTimeStep(700.0, 3600.0);
-  EXPECT_DOUBLE_EQ(s.dt, 700.0);
-  EXPECT_EQ(s.numSteps, 5);  // int(3600 / 700)
-  // The smallest TimStpSed: 3600 / 0.001 sub-steps exactly.
-  EXPECT_EQ(inputTimeStep(700.0, 0.001).numSteps, 3600000);
-  EXPECT_EQ(inputTimeStep(700.0, 650.0).numSteps, 6);  // ceil(5.54)
-}
-
-TEST(WaterLayerTimeStep, CalcReducesByTwoPercentAndDividesTheHour) {
-  // 1000 s -> 980 s -> int(3600 / 980) + 1 = 4 steps of 900 s.
-  const SubstanceTimeStep s = calcTimeStep(1000.0, 5000.0, false, 3600.0);
-  EXPECT_EQ(s.numSteps, 4);
-  EXPECT_DOUBLE_EQ(s.dt, 900.0);
-  // The sediment's smaller step bounds the result: 500 -> 490 -> 8 steps.
-  EXPECT_EQ(calcTimeStep(1000.0, 500.0, false, 3600.0).numSteps, 8);
-}
-
-TEST(WaterLayerTimeStep, CalcCapsAt720sForSmallKomSed) {
-  const SubstanceTimeStep s = calcTimeStep(3000.0, 1e30, true, 3600.0);
-  EXPECT_EQ(s.numSteps, 6);  // int(3600 / 720) + 1
-  EXPECT_DOUBLE_EQ(s.dt, 600.0);
-}
-
-TEST(WaterLayerTimeStep, CalcMaximumStepOfMerix) {
-  const SubstanceTimeStep s = calcTimeStep(1e9, 1e9, false, 1900.0);
-  EXPECT_DOUBLE_EQ(s.dt, 1900.0);
-  EXPECT_EQ(s.numSteps, 1);
-  EXPECT_DOUBLE_EQ(calcTimeStep(1e9, 1e9, false, 3600.0).dt, 3600.0);
-}
-
-TEST(WaterLayerTimeStep, CalcFloorOf001s) {
-  const SubstanceTimeStep s = calcTimeStep(0.005, 1e9, false, 3600.0);
-  EXPECT_DOUBLE_EQ(s.dt, 0.01);
-  EXPECT_EQ(s.numSteps, 360000);
+// Sub-steps of a daily TimStpWat, of an input one and of a calculated one
+// (reduced by 2 % and dividing the hour).
+TEST(WaterLayerTimeStep, DailyInputAndCalculatedSubSteps) {
+  const struct {
+    SubstanceTimeStep step;
+    int numSteps;  // 0: not compared
+    double dt;     // 0: not compared
+  } cases[] = {
+      {dailyTimeStep(600.0), 144, 600.0},
+      // TimStpSed 500 s: 86400 / 500 = 172.8, so 173 sub-steps of 499.42 s.
+      {dailyTimeStep(500.0), 173, 86400.0 / 173},
+      {dailyTimeStep(300.0), 288, 300.0},
+      {inputTimeStep(700.0, 3600.0), 5, 700.0},  // int(3600 / 700)
+      // The smallest TimStpSed: 3600 / 0.001 sub-steps exactly.
+      {inputTimeStep(700.0, 0.001), 3600000, 0.0},
+      {inputTimeStep(700.0, 650.0), 6, 0.0},  // ceil(5.54)
+      // 1000 s -> 980 s -> int(3600 / 980) + 1 = 4 steps of 900 s.
+      {calcTimeStep(1000.0, 5000.0, false, 3600.0), 4, 900.0},
+      // The sediment's smaller step bounds the result: 500 -> 490 -> 8 steps.
+      {calcTimeStep(1000.0, 500.0, false, 3600.0), 8, 0.0},
+      // At most 720 s for a small KomSed: int(3600 / 720) + 1.
+      {calcTimeStep(3000.0, 1e30, true, 3600.0), 6, 600.0},
+      // The maximum step of MERIX.
+      {calcTimeStep(1e9, 1e9, false, 1900.0), 1, 1900.0},
+      {calcTimeStep(1e9, 1e9, false, 3600.0), 0, 3600.0},
+      // The floor of 0.01 s.
+      {calcTimeStep(0.005, 1e9, false, 3600.0), 360000, 0.01},
+  };
+  for (std::size_t n = 0; n < std::size(cases); ++n) {
+    SCOPED_TRACE(n);
+    if (cases[n].numSteps > 0) EXPECT_EQ(cases[n].step.numSteps, cases[n].numSteps);
+    if (cases[n].dt > 0.0) EXPECT_DOUBLE_EQ(cases[n].step.dt, cases[n].dt);
+  }
 }
 
 // --- Solver ---------------------------------------------------------------------
@@ -137,28 +98,23 @@ TEST_F(WaterLayerTest, SingleSegmentUpdate) {
   EXPECT_DOUBLE_EQ(s.alpha()[1], 1.0);
 }
 
-TEST_F(WaterLayerTest, LinearSorptionConvergesAtSecondIteration) {
-  WaterLayerInput in = chain(3, 10.0, 1.0, 0.01, 0.1, 60.0);
-  in.conSus = 15.0;
-  in.cntOmSusSol = 0.1;
-  in.compounds[0].isoSusSol = FreundlichIsotherm::make(1e-3, 1.0, 1.0);
-  WaterLayerSolver s(t_.run());
-  s.allocate(3, 1, 1.0);
-  s.solve(in, noSed_);
-  EXPECT_EQ(s.iterations(1), 2);
-}
-
-TEST_F(WaterLayerTest, FreundlichSorptionNeedsMoreIterations) {
-  WaterLayerInput in = chain(3, 10.0, 1.0, 0.01, 0.1, 60.0);
-  in.conSus = 15.0;
-  in.cntOmSusSol = 0.1;
-  in.start.area.assign(4, 0.9);  // a rising water level changes the storage
-  in.compounds[0].isoSusSol = FreundlichIsotherm::make(1e-2, 1.0, 0.9);
-  WaterLayerSolver s(t_.run());
-  s.allocate(3, 1, 1.0);
-  s.solve(in, noSed_);
-  EXPECT_GT(s.iterations(1), 2);
-  EXPECT_LT(s.iterations(1), kMaxItWatLay);
+TEST_F(WaterLayerTest, LinearSorptionConvergesAtSecondIterationFreundlichNeedsMore) {
+  for (const double expFre : {1.0, 0.9}) {
+    WaterLayerInput in = chain(3, 10.0, 1.0, 0.01, 0.1, 60.0);
+    in.conSus = 15.0;
+    in.cntOmSusSol = 0.1;
+    if (expFre < 1.0) in.start.area.assign(4, 0.9);  // a rising water level changes the storage
+    in.compounds[0].isoSusSol = FreundlichIsotherm::make(expFre < 1.0 ? 1e-2 : 1e-3, 1.0, expFre);
+    WaterLayerSolver s(t_.run());
+    s.allocate(3, 1, 1.0);
+    s.solve(in, noSed_);
+    if (expFre == 1.0) {
+      EXPECT_EQ(s.iterations(1), 2);
+    } else {
+      EXPECT_GT(s.iterations(1), 2);
+      EXPECT_LT(s.iterations(1), kMaxItWatLay);
+    }
+  }
 }
 
 TEST_F(WaterLayerTest, PositivityConditionFiveForOversizedTimeStep) {
