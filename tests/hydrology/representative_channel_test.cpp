@@ -11,15 +11,9 @@ namespace {
 // A ditch of 1 m bottom width with almost vertical banks on a slope of
 // 1 per 1000, 2 km of it up to the water body; a crest 0.4 m wide and
 // 0.3 m high.
+// (widBot, sloSid, sloBot, len, widCre, hgtCre, cofRghRef, cofVelHea)
 RepresentativeChannel ditch() {
-  return {.widBot = 1.0,
-          .sloSid = 0.01,
-          .sloBot = 0.001,
-          .len = 2000.0,
-          .widCre = 0.4,
-          .hgtCre = 0.3,
-          .cofRghRef = 30.0,
-          .cofVelHea = 1.1};
+  return {1.0, 0.01, 0.001, 2000.0, 0.4, 0.3, 30.0, 1.1};
 }
 
 TEST(ChannelRoughness, StricklerAboveTenCentimetresLinearBelow) {
@@ -74,17 +68,14 @@ TEST(UniformDepth, DischargeAtTheDepthFoundMatchesWithinOnePerMille) {
   }
 }
 
-TEST(UniformDepth, FlatChannelNeverCarriesTheFlow) {
+TEST(UniformDepth, FlatChannelNeverCarriesTheFlowAndNoDischargeSearchesBelowTheBottom) {
   // Without a slope Q(h) = 0 for every depth: the search climbs until it
   // gives up after 500 iterations.
   RepresentativeChannel c = ditch();
   c.sloBot = 0.0;
-  const UniformDepth u = findUniformDepth(c, 0.05, 0.5);
-  EXPECT_EQ(u.status, UniformDepth::Status::TooManyIterations);
-  EXPECT_EQ(u.iterations, kMaxUniformDepthIterations + 1);
-}
-
-TEST(UniformDepth, NoDischargeSearchesBelowTheBottom) {
+  const UniformDepth flat = findUniformDepth(c, 0.05, 0.5);
+  EXPECT_EQ(flat.status, UniformDepth::Status::TooManyIterations);
+  EXPECT_EQ(flat.iterations, kMaxUniformDepthIterations + 1);
   // q = 0: every wet depth carries too much, so the search descends below 0.
   const UniformDepth u = findUniformDepth(ditch(), 0.0, 0.3);
   EXPECT_EQ(u.status, UniformDepth::Status::NegativeDepth);
@@ -194,20 +185,16 @@ TEST(BackwaterCurve, FarFirstStepRestartsWithHalfTheDepthStep) {
   EXPECT_NEAR(halvings, std::round(halvings), 1e-9);
 }
 
-TEST(BackwaterCurve, WeirDepthAtTheUniformDepthIsUniformFlowThroughout) {
-  const RepresentativeChannel c = ditch();
+TEST(BackwaterCurve, UniformFlowThroughoutAndDepthBelowOneCentimetreStopsTheCurve) {
+  // A weir depth at the uniform depth: uniform flow throughout.
   std::vector<BackwaterPoint> points;
-  ASSERT_EQ(computeBackwaterCurve(c, 0.05, 0.3, 0.3005, points).status, BackwaterCurve::Status::Ok);
+  ASSERT_EQ(computeBackwaterCurve(ditch(), 0.05, 0.3, 0.3005, points).status,
+            BackwaterCurve::Status::Ok);
   EXPECT_EQ(points[0].depth, 0.3);
   EXPECT_EQ(points[1].distance, 20.0);
   EXPECT_EQ(points[1].depth, 0.3005);
   EXPECT_EQ(points.size(), 101u);  // every 20 m up to 2000 m
-}
-
-TEST(BackwaterCurve, DepthBelowOneCentimetreStopsTheCurve) {
-  const RepresentativeChannel c = ditch();
-  std::vector<BackwaterPoint> points;
-  const BackwaterCurve r = computeBackwaterCurve(c, 1e-6, 0.05, 0.005, points);
+  const BackwaterCurve r = computeBackwaterCurve(ditch(), 1e-6, 0.05, 0.005, points);
   EXPECT_EQ(r.status, BackwaterCurve::Status::DepthBelowCentimetre);
   EXPECT_LT(r.depth, 0.01);
   EXPECT_GE(r.depth, 0.01 - (0.05 - 0.005) / 50.0);
