@@ -565,30 +565,12 @@ struct OrlanPondRun {
   TestRun t;
 };
 
-TEST(HydrologyPond, OrlanPondBalanceWithRainEvaporationAndSeepage) {
+TEST(HydrologyPond, OrlanPondBalanceWithRainEvaporationAndSeepageAndItsFile) {
   OrlanPondRun r;
   Hydrology& h = r.hyd();
   EXPECT_EQ(h.depWat(1), 1.0);
   // Seepage at 1 m: 0.01 d-1 x (1 - 0.5) m = 0.005 m.d-1.
   EXPECT_NEAR(h.flwWatSpg() * 86400.0, 0.005, 1e-15);
-  for (int k = 0; k < 48; ++k) r.step(k < 12 ? 2e-6 : 0.0, 5e-8);
-  // Rain of 7.2 mm.h-1 for 12 h, the base inflow of 0.0005 m3.s-1 over
-  // 200 m2 (9 mm.h-1) and no outlet: the pond rises.
-  EXPECT_GT(h.depWat(1), 1.4);
-  EXPECT_EQ(h.qBou(1), 0.0);
-  const WaterVolumes& v = h.waterVolumes();
-  EXPECT_NEAR(v.precipitation, 12 * 3600 * 2e-6 * 200.0, 1e-9);
-  EXPECT_NEAR(v.evaporation, 48 * 3600 * 5e-8 * 200.0, 1e-9);
-  EXPECT_GT(v.seepage, 0.0);
-  EXPECT_EQ(v.outflow, 0.0);
-  EXPECT_NEAR(h.waterVolume(), balance(v), 1e-9 * h.waterVolume());
-  // The seepage of the last step, from the depth at its start.
-  EXPECT_GT(h.flwWatSpg(), 0.005 / 86400.0);
-  r.t.finish();
-}
-
-TEST(HydrologyPond, OrlanPondFileCarriesSeepageAndWeather) {
-  OrlanPondRun r;
   r.step(1e-6, 2e-8);
   r.t.run().units().file(Unit::Hydrology).flush();
   const auto lines = r.t.dir().lines("t.hyd");
@@ -601,29 +583,25 @@ TEST(HydrologyPond, OrlanPondFileCarriesSeepageAndWeather) {
   EXPECT_EQ(lines[2].substr(0, 28 + 2 * 13),
             "    0.042 01-Jan-1980-01h00    0.5000E-03   0.0000E+00");
   EXPECT_EQ(lines[2].substr(28 + 4 * 13), "   0.1000E-05   0.2000E-07");
+  for (int k = 1; k < 48; ++k) r.step(k < 12 ? 2e-6 : 0.0, 5e-8);
+  // Rain of 3.6 mm.h-1 for 1 h and 7.2 mm.h-1 for 11 h, the base inflow of
+  // 0.0005 m3.s-1 over 200 m2 (9 mm.h-1) and no outlet: the pond rises.
+  EXPECT_GT(h.depWat(1), 1.4);
+  EXPECT_EQ(h.qBou(1), 0.0);
+  const WaterVolumes& v = h.waterVolumes();
+  EXPECT_NEAR(v.precipitation, (1e-6 + 11 * 2e-6) * 3600 * 200.0, 1e-9);
+  EXPECT_NEAR(v.evaporation, (2e-8 + 47 * 5e-8) * 3600 * 200.0, 1e-9);
+  EXPECT_GT(v.seepage, 0.0);
+  EXPECT_EQ(v.outflow, 0.0);
+  EXPECT_NEAR(h.waterVolume(), balance(v), 1e-9 * h.waterVolume());
+  // The seepage of the last step, from the depth at its start.
+  EXPECT_GT(h.flwWatSpg(), 0.005 / 86400.0);
   r.t.finish();
 }
 
 // --- Sediment widths and seepage ---------------------------------------------
 
 const std::string kSediment = testing::kSedimentProfile;
-
-TEST(HydrologySediment, WidthsPerInterfaceAndLayerAndTheSeepage) {
-  // b = 1, s = 0, d = 0.1: W(z) = 1 - 2 z + 2 (0.1 - z) = 1.2 - 4 z; layers
-  // of 0.015625 m. FlwWatSpg 0.00864 m3.m-2.d-1 = 1e-7 m.s-1 everywhere.
-  DriverRun d(waterCourseRun(kSediment + "0.00864 FlwWatSpg (m3.m-2.d-1)\n"),
-              /*readSediment=*/true);
-  d.execute();
-  Hydrology& h = d.hydrology();
-  EXPECT_DOUBLE_EQ(h.widSedInterface(0), 1.2);
-  EXPECT_DOUBLE_EQ(h.widSedInterface(1), 1.2625);
-  EXPECT_DOUBLE_EQ(h.widSedInterface(4), 1.45);
-  EXPECT_DOUBLE_EQ(h.widSedLayer(1), 1.23125);
-  EXPECT_DOUBLE_EQ(h.widSedLayer(4), 1.41875);
-  h.computeSeepage();
-  for (int j = 0; j <= 4; ++j) EXPECT_DOUBLE_EQ(h.flwWatSpgSed(j), 1e-7);
-  d.t.finish();
-}
 
 TEST(HydrologySediment, OrlanSeepagePerInterfaceFromThePondBalance) {
   // Len x W(interface) / AreaSurPndInp x FlwWatSpg: 20 x W / 1e4 x FlwWatSpg.
@@ -641,16 +619,27 @@ TEST(HydrologySediment, OrlanSeepagePerInterfaceFromThePondBalance) {
 
 const std::string kQuibSoil = "table Soil\nfield.q2k\nend_table\n0.5 RatInfDir (-)\n";
 
-TEST(HydrologySediment, ErosionCrossSectionOfTheLayersDownToThiLayErs) {
+TEST(HydrologySediment, WidthsSeepageAndErosionCrossSectionOfTheLayers) {
+  // b = 1, s = 0, d = 0.1: W(z) = 1 - 2 z + 2 (0.1 - z) = 1.2 - 4 z; layers
+  // of 0.015625 m. FlwWatSpg 0.00864 m3.m-2.d-1 = 1e-7 m.s-1 everywhere.
   // QUIB: ThiLayErs 0.03125 m takes two layers of 0.015625 m, centred at
   // -0.0078125 and -0.0234375 m: 0.015625 x (1.23125 + 1.29375) = 0.039453125 m2.
-  DriverRun d(
-      withRecord(waterCourseRun(kSediment + kQuibSoil + "5 WidFldErs (m)\n0.03125 ThiLayErs (m)\n"),
-                 "OptLoa", "QUIB"),
-      /*readSediment=*/true);
+  DriverRun d(withRecord(waterCourseRun(kSediment + kQuibSoil +
+                                        "5 WidFldErs (m)\n0.03125 ThiLayErs (m)\n"
+                                        "0.00864 FlwWatSpg (m3.m-2.d-1)\n"),
+                         "OptLoa", "QUIB"),
+              /*readSediment=*/true);
   d.t.dir().write("field.q2k", dryQuibFile());
   d.execute();
-  EXPECT_NEAR(d.hydrology().areaSedErs(), 0.039453125, 1e-15);
+  Hydrology& h = d.hydrology();
+  EXPECT_DOUBLE_EQ(h.widSedInterface(0), 1.2);
+  EXPECT_DOUBLE_EQ(h.widSedInterface(1), 1.2625);
+  EXPECT_DOUBLE_EQ(h.widSedInterface(4), 1.45);
+  EXPECT_DOUBLE_EQ(h.widSedLayer(1), 1.23125);
+  EXPECT_DOUBLE_EQ(h.widSedLayer(4), 1.41875);
+  EXPECT_NEAR(h.areaSedErs(), 0.039453125, 1e-15);
+  h.computeSeepage();
+  for (int j = 0; j <= 4; ++j) EXPECT_DOUBLE_EQ(h.flwWatSpgSed(j), 1e-7);
   d.t.finish();
 }
 
