@@ -16,7 +16,7 @@ RepresentativeChannel ditch() {
   return {1.0, 0.01, 0.001, 2000.0, 0.4, 0.3, 30.0, 1.1};
 }
 
-TEST(ChannelRoughness, StricklerAboveTenCentimetresLinearBelow) {
+TEST(ChannelRoughness, StricklerAboveTenCentimetresLinearBelowAndTheFroudeNumber) {
   // K = 30 h^(1/3): 30 x 0.2^(1/3) = 17.54411.
   EXPECT_NEAR(roughnessCoefficient(0.2, 30.0), 30.0 * std::cbrt(0.2), 1e-13);
   // Continuous at 0.1 m: 30 x 0.4641589.
@@ -26,6 +26,10 @@ TEST(ChannelRoughness, StricklerAboveTenCentimetresLinearBelow) {
   EXPECT_NEAR(roughnessCoefficient(0.055, 30.0), 0.5 * (0.01 + 30.0 * 0.4641588833612779), 1e-12);
   EXPECT_EQ(roughnessCoefficient(0.01, 30.0), 0.01);
   EXPECT_EQ(roughnessCoefficient(0.001, 30.0), 0.01);
+  // v = 1 m.s-1 in A = 0.5 m2 under B = 1 m: Fr = 1 / sqrt(9.81 x 0.5).
+  EXPECT_NEAR(froudeNumber(1.0, 0.5, 1.0), 1.0 / std::sqrt(4.905), 1e-15);
+  EXPECT_EQ(froudeNumber(1.0, 0.0, 1.0), 0.0);
+  EXPECT_EQ(kFroudeMax, static_cast<double>(0.9f));
 }
 
 TEST(UniformDepth, ManningStricklerDischargeByHand) {
@@ -81,13 +85,6 @@ TEST(UniformDepth, FlatChannelNeverCarriesTheFlowAndNoDischargeSearchesBelowTheB
   EXPECT_EQ(u.status, UniformDepth::Status::NegativeDepth);
   EXPECT_LT(u.depth, 0.0);
   EXPECT_GT(u.depth, -0.02);
-}
-
-TEST(ChannelFroude, WaveSpeedOverTheHydraulicDepth) {
-  // v = 1 m.s-1 in A = 0.5 m2 under B = 1 m: Fr = 1 / sqrt(9.81 x 0.5).
-  EXPECT_NEAR(froudeNumber(1.0, 0.5, 1.0), 1.0 / std::sqrt(4.905), 1e-15);
-  EXPECT_EQ(froudeNumber(1.0, 0.0, 1.0), 0.0);
-  EXPECT_EQ(kFroudeMax, static_cast<double>(0.9f));
 }
 
 // Energy head and friction slope of a section, written out.

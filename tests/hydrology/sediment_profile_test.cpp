@@ -194,17 +194,6 @@ TEST(SedimentProfile, EveryProfileErrorIsFatal) {
 // ---------------------------------------------------------------------------
 // Output depths
 
-TEST(SedimentOutputDepths, NoneAndAll) {
-  for (const char* option : {"None", "All"}) {
-    TestRun t(input("0.05 10\n", "", std::string(option) + " OutputDepths\n"));
-    t.setup();
-    SedimentProfile& s = t.run().sediment();
-    s.getSedimentProfile();
-    for (int j = 1; j <= 10; ++j) EXPECT_EQ(s.outputLayer(j), option[0] == 'A') << option;
-    t.finish();
-  }
-}
-
 TEST(SedimentOutputDepths, EachDepthMarksTheLayerHoldingItWithinAMicrometre) {
   // Layers of 0.005 m: 0.005 is the bottom of layer 1; 0.0150005 lies within
   // 1e-6 m of the bottom of layer 3; 0.0250011 lies beyond that of layer 5,
@@ -218,6 +207,12 @@ TEST(SedimentOutputDepths, EachDepthMarksTheLayerHoldingItWithinAMicrometre) {
   for (int j = 1; j <= 10; ++j) {
     EXPECT_EQ(s.outputLayer(j), j == 1 || j == 3 || j == 6 || j == 10) << j;
   }
+  // None marks no layer (All every layer: above).
+  TestRun none(input("0.05 10\n", "", "None OutputDepths\n"));
+  none.setup();
+  none.run().sediment().getSedimentProfile();
+  for (int j = 1; j <= 10; ++j) EXPECT_FALSE(none.run().sediment().outputLayer(j)) << j;
+  none.finish();
   const Lines log = logOf(t);
   EXPECT_GE(find(log, "        OutputDepths                (m)  0.50000E-02"), 0);
   EXPECT_GE(find(log, "        OutputDepths                (m)  0.50000E-01"), 0);

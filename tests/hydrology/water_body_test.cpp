@@ -96,19 +96,16 @@ TEST(WaterBodyGeometry, TruncatesNumSegAndDividesTheLengthEqually) {
     if (i < 10) EXPECT_DOUBLE_EQ(wb.delX(i), 10.0) << i;
   }
   r.t.finish();
-}
-
-TEST(WaterBodyGeometry, LengthThatIsNoMultipleOfTheSegmentCount) {
   // Len 10 m in 3 segments: LenSeg = 3.333...; XBou(3) = Len up to rounding,
   // X(2) = 5, DelX = LenSeg.
-  WaterBodyRun r(minimalInput(fiveColumns("10 3 1 0 0.2") + kNone));
-  WaterBody& wb = r.wb();
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(wb.lenSeg(i), 10.0 / 3.0);
-  EXPECT_NEAR(wb.xBou(3), 10.0, 1e-12);
-  EXPECT_NEAR(wb.x(2), 5.0, 1e-12);
-  EXPECT_NEAR(wb.delX(1), 10.0 / 3.0, 1e-12);
-  EXPECT_NEAR(wb.delX(2), 10.0 / 3.0, 1e-12);
-  r.t.finish();
+  WaterBodyRun three(minimalInput(fiveColumns("10 3 1 0 0.2") + kNone));
+  WaterBody& w3 = three.wb();
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(w3.lenSeg(i), 10.0 / 3.0);
+  EXPECT_NEAR(w3.xBou(3), 10.0, 1e-12);
+  EXPECT_NEAR(w3.x(2), 5.0, 1e-12);
+  EXPECT_NEAR(w3.delX(1), 10.0 / 3.0, 1e-12);
+  EXPECT_NEAR(w3.delX(2), 10.0 / 3.0, 1e-12);
+  three.t.finish();
 }
 
 TEST(WaterBodyGeometry, SixColumnLayoutOfZrAndBrax) {
