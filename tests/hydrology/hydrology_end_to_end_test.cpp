@@ -42,35 +42,33 @@ struct ProgramRun {
 const std::string kPondHeader1 = "*  Time   Date                   Qbou(0)    QBou(1)      DepWat";
 const std::string kPondHeader2 = "*                               (m3.s-1)   (m3.s-1)        (m)";
 
-TEST(HydrologyEndToEnd, PondFileLineByLine) {
+TEST(HydrologyEndToEnd, PondAndWeirReachFilesLineByLine) {
   // A MERIX pond without inflow stays at its crest height of 0.5 m: both
   // discharges 0 (g12.4 gives the exponent form for 0), the depth 0.5
-  // (g12.5: fixed point in 8 characters and four blanks).
-  ProgramRun p(runInput("MERIXKORVAN", "01-Jan-1980", "Only", testing::merixPond("0")));
-  ASSERT_EQ(p.result.status, 0) << p.result.output;
-  const auto lines = p.dir.lines("t.hyd");
-  ASSERT_EQ(lines.size(), 2u + 25);
-  EXPECT_EQ(lines[0], kPondHeader1);
-  EXPECT_EQ(lines[1], kPondHeader2);
-  for (int k = 0; k <= 24; ++k) {
-    EXPECT_EQ(lines[2 + k], timeAndDate(k) + "   0.0000E+00   0.0000E+00  0.50000    ") << k;
-  }
-  EXPECT_TRUE(p.dir.exists("korvan.ok"));
-}
-
-TEST(HydrologyEndToEnd, WeirReachFileLineByLine) {
-  // A ZR reach without inflow rests at its crest of 0.5 m: the upstream
-  // inflow, the discharge at the weir and the crest depth in e12.5.
-  std::string input = runInput("ZRKORVAN", "01-Jan-1980", "Only", testing::zrReach());
-  input.replace(input.find("864 QBasWatCrsInp"), 3, "0");
-  ProgramRun p(input);
-  ASSERT_EQ(p.result.status, 0) << p.result.output;
-  const auto lines = p.dir.lines("t.hyd");
-  ASSERT_EQ(lines.size(), 2u + 25);
-  EXPECT_EQ(lines[0], "*  Time   Date                  QBouUpsWatCrs  QCre       DepWatCre");
-  EXPECT_EQ(lines[1], "*                              (m3.s-1)        (m3.s-1)        (m)");
-  for (int k = 0; k <= 24; ++k) {
-    EXPECT_EQ(lines[2 + k], timeAndDate(k) + "  0.00000E+00  0.00000E+00  0.50000E+00") << k;
+  // (g12.5: fixed point in 8 characters and four blanks). A ZR reach without
+  // inflow rests at its crest of 0.5 m: the upstream inflow, the discharge at
+  // the weir and the crest depth in e12.5.
+  std::string reach = runInput("ZRKORVAN", "01-Jan-1980", "Only", testing::zrReach());
+  reach.replace(reach.find("864 QBasWatCrsInp"), 3, "0");
+  struct Case {
+    std::string input, header1, header2, values;
+  };
+  const std::vector<Case> cases = {
+      {runInput("MERIXKORVAN", "01-Jan-1980", "Only", testing::merixPond("0")), kPondHeader1,
+       kPondHeader2, "   0.0000E+00   0.0000E+00  0.50000    "},
+      {reach, "*  Time   Date                  QBouUpsWatCrs  QCre       DepWatCre",
+       "*                              (m3.s-1)        (m3.s-1)        (m)",
+       "  0.00000E+00  0.00000E+00  0.50000E+00"},
+  };
+  for (const Case& c : cases) {
+    ProgramRun p(c.input);
+    ASSERT_EQ(p.result.status, 0) << p.result.output;
+    const auto lines = p.dir.lines("t.hyd");
+    ASSERT_EQ(lines.size(), 2u + 25);
+    EXPECT_EQ(lines[0], c.header1);
+    EXPECT_EQ(lines[1], c.header2);
+    for (int k = 0; k <= 24; ++k) EXPECT_EQ(lines[2 + k], timeAndDate(k) + c.values) << k;
+    EXPECT_TRUE(p.dir.exists("korvan.ok"));
   }
 }
 

@@ -40,17 +40,12 @@ inline std::string runInput(std::string_view callingProgram, const std::string& 
   return input;
 }
 
-// A five-column WaterBody table (MERIX, Orlan) with its identifier.
-inline std::string waterBody(const std::string& values) {
-  return "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys DepWatDefPer\n"
-         "(m) (-) (m) (-) (m)\n" +
-         values + "\nend_table\nDitch WaterbodyID\nAll OptOutputDistances\n";
-}
-
-// The six-column WaterBody table of the ZR and BRAX editions.
-inline std::string sixColumnWaterBody(const std::string& values) {
-  return "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys DepWatDefPer DepWatSysBot\n"
-         "(m) (-) (m) (-) (m) (m)\n" +
+// A WaterBody table with its identifier: five columns (MERIX, Orlan) or six
+// (ZR and BRAX).
+inline std::string waterBody(const std::string& values, bool sixColumns = false) {
+  return "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys DepWatDefPer" +
+         std::string(sixColumns ? " DepWatSysBot\n(m) (-) (m) (-) (m) (m)\n"
+                                : "\n(m) (-) (m) (-) (m)\n") +
          values + "\nend_table\nDitch WaterbodyID\nAll OptOutputDistances\n";
 }
 
@@ -71,7 +66,7 @@ inline std::string merixWaterCourse(const std::string& extra = "",
 // more down to a crest 0.5 m high and 0.5 m wide; 0.01 m3.s-1 enters.
 inline std::string zrReach(const std::string& extra = "",
                            const std::string& body = "100 10 1.0 0.0 0.1 0.0") {
-  return sixColumnWaterBody(body) + "Variable OptFloWat\nWaterCourse OptWaterSystemType\n" + extra +
+  return waterBody(body, true) + "Variable OptFloWat\nWaterCourse OptWaterSystemType\n" + extra +
          "DriftOnly OptLoa\n60 TimStpHyd (s)\n50 DstWeiWatCrs (m)\n0.5 WidCreWatCrs (m)\n"
          "0.5 HgtCreWatCrs (m)\n0.001 SloBotWatCrs (-)\n0 WidFldDra (m)\n"
          "864 QBasWatCrsInp (m3.d-1)\n";
@@ -169,6 +164,22 @@ inline void expectSameState(const HydrologyState& a, const HydrologyState& b, do
     EXPECT_NEAR(a.depWat[i], b.depWat[i], relative * std::fabs(a.depWat[i]) + 1e-15)
         << where << " DepWat " << i + 1;
   }
+  EXPECT_NEAR(a.flwWatSpg, b.flwWatSpg, relative * std::fabs(a.flwWatSpg)) << where;
+}
+
+// The lines of a message, joined by newlines.
+inline std::string joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const auto& l : lines) text += (text.empty() ? "" : "\n") + l;
+  return text;
+}
+
+// Expects the three lines of a value out of its bounds: the first and the name.
+inline void expectOutOfBounds(const std::vector<std::string>& err, const std::string& first,
+                              const std::string& name) {
+  ASSERT_EQ(err.size(), 3u) << name;
+  EXPECT_EQ(err[0], first) << name;
+  EXPECT_EQ(err[2], "Variable name is: " + name);
 }
 
 }  // namespace korvan::testing

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 #include "core/messages.hpp"
 #include "core/run.hpp"
+#include "hydrology/hydrology_test_support.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {
 namespace {
 
+using testing::expectOutOfBounds;
 using testing::minimalInput;
 using testing::TestRun;
 using Lines = std::vector<std::string>;
@@ -51,6 +54,39 @@ Lines logOf(TestRun& t) {
   return t.dir().lines("t.log");
 }
 
+// The fatal error the action on the sediment of the input ends in, and the
+// routine that reported it.
+struct Fatal {
+  Lines err;
+  std::string routine;
+};
+Fatal fatalOf(const std::string& input, const std::function<void(SedimentProfile&)>& action) {
+  TestRun t(input);
+  t.setup();
+  Fatal f{t.expectFatal([&] { action(t.run().sediment()); }), ""};
+  f.routine = t.run().messages().record().routine;
+  return f;
+}
+const std::function<void(SedimentProfile&)> kRead = [](SedimentProfile& s) {
+  s.getSedimentProfile();
+};
+
+struct FatalCase {
+  std::string input, err;  // the lines of the message, joined
+};
+
+// Expects each input to end in its error, reported by the routine, when the action runs.
+void expectFatalCases(const std::vector<FatalCase>& cases,
+                      const std::function<std::string(const std::string&)>& input,
+                      const std::function<void(SedimentProfile&)>& action,
+                      const std::string& routine) {
+  for (const FatalCase& c : cases) {
+    const Fatal f = fatalOf(input(c.input), action);
+    EXPECT_EQ(testing::joined(f.err), c.err) << c.input;
+    EXPECT_EQ(f.routine, routine) << c.input;
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Layers
 
@@ -79,8 +115,9 @@ TEST(SedimentProfile, OneHorizonOfFiveCentimetresGivesTenLayersOfFiveMillimetres
   t.finish();
 }
 
-TEST(SedimentProfile, HorizonsStackFromTheSurfaceDownwards) {
-  TestRun t(input(kTwoHorizons));
+TEST(SedimentProfile, HorizonsStackFromTheSurfaceDownwardsAndAreListedInTheLog) {
+  TestRun t(
+      input(kTwoHorizons, "", "table OutputDepths\ntable OutputDepths (m)\n0.01\nend_table\n"));
   t.setup();
   SedimentProfile& s = t.run().sediment();
   s.getSedimentProfile();
@@ -98,96 +135,64 @@ TEST(SedimentProfile, HorizonsStackFromTheSurfaceDownwards) {
     EXPECT_NEAR(s.thiLay(j), thiLay[j - 1], 1e-15) << j;
     EXPECT_EQ(s.horizon(j), horizon[j - 1]) << j;
   }
-  t.finish();
-}
-
-TEST(SedimentProfile, ListsTheLayersInTheLog) {
-  TestRun t(
-      input(kTwoHorizons, "", "table OutputDepths\ntable OutputDepths (m)\n0.01\nend_table\n"));
-  t.setup();
-  t.run().sediment().getSedimentProfile();
   const Lines log = logOf(t);
   const int k = find(log, "Sediment Profile:");
   ASSERT_GT(k, 0);
-  ASSERT_GE(log.size(), static_cast<std::size_t>(k) + 7);
-  EXPECT_EQ(log[k - 1], kDashes);
-  // ("Node",7x,"ZBou",10x,"Z",7x,"DelZ",5x,"ThiLay",2x,"horiZon  output")
-  EXPECT_EQ(log[k + 1], "Node       ZBou          Z       DelZ     ThiLay  horiZon  output");
-  EXPECT_EQ(log[k + 2], "            (m)        (m)        (m)        (m)");
-  // Layer 1 holds the output depth 0.01 m on its bottom boundary.
-  EXPECT_EQ(log[k + 3], "   1  -0.010000  -0.005000   0.005000   0.010000        1     Yes");
-  EXPECT_EQ(log[k + 4], "   2  -0.020000  -0.015000   0.010000   0.010000        1      No");
-  EXPECT_EQ(log[k + 5], "   3  -0.040000  -0.030000   0.015000   0.020000        2      No");
-  EXPECT_EQ(log[k + 6], "   4  -0.060000  -0.050000   0.020000   0.020000        2      No");
+  // ("Node",7x,"ZBou",10x,"Z",7x,"DelZ",5x,"ThiLay",2x,"horiZon  output"); layer
+  // 1 holds the output depth 0.01 m on its bottom boundary.
+  EXPECT_EQ(Lines(log.begin() + k - 1, log.begin() + std::min<int>(k + 7, log.size())),
+            (Lines{kDashes, "Sediment Profile:",
+                   "Node       ZBou          Z       DelZ     ThiLay  horiZon  output",
+                   "            (m)        (m)        (m)        (m)",
+                   "   1  -0.010000  -0.005000   0.005000   0.010000        1     Yes",
+                   "   2  -0.020000  -0.015000   0.010000   0.010000        1      No",
+                   "   3  -0.040000  -0.030000   0.015000   0.020000        2      No",
+                   "   4  -0.060000  -0.050000   0.020000   0.020000        2      No"}));
   t.finish();
 }
-
-struct FatalCase {
-  std::string input;
-  Lines err;
-};
 
 TEST(SedimentProfile, EveryProfileErrorIsFatal) {
   const std::string head = "table SedimentProfile\n";
   const std::vector<FatalCase> cases = {
       {head + "ThiHor NumLay\n(m)\nend_table\n",
-       {"There should be at least one horizon in the SedimentProfile table"}},
+       "There should be at least one horizon in the SedimentProfile table"},
       {head + "ThiHor NumLay Extra\n(m)\n0.05 10\nend_table\n",
-       {"Number of columns in table SedimentProfile must be 2"}},
+       "Number of columns in table SedimentProfile must be 2"},
       {head + "ThiHor NumLayers\n(m)\n0.05 10\nend_table\n",
-       {"2nd line in table SedimentProfile must be: ThiHor NumLay"}},
+       "2nd line in table SedimentProfile must be: ThiHor NumLay"},
       {head + "ThiHor NumLay\n(m) (-)\n0.05 10\nend_table\n",
-       {"Number of dimension identifiers in Sedimentprofile must be 1"}},
+       "Number of dimension identifiers in Sedimentprofile must be 1"},
       {head + "ThiHor NumLay\n(cm)\n5 10\nend_table\n",
-       {"3rd line in table SedimentProfile must be:    (m)"}},
+       "3rd line in table SedimentProfile must be:    (m)"},
       {profileTable("0.05\n"),
-       {"Fatal while READING record SedimentProfile", "Last row read is 1"}},
+       "Fatal while READING record SedimentProfile\n"
+       "Last row read is 1"},
       {profileTable("0.05 10\nabc 5\n"),
-       {"Error while reading table SedimentProfile", "Last row read was: 2"}},
+       "Error while reading table SedimentProfile\n"
+       "Last row read was: 2"},
       {profileTable("0.05 2.5\n"),
-       {"Error while reading table SedimentProfile", "Last row read was: 1"}},
+       "Error while reading table SedimentProfile\n"
+       "Last row read was: 1"},
       // A negative thickness moves the horizon bottom up.
       {profileTable("0.05 10\n-0.01 2\n"),
-       {"Horizon boundary depths must be ascending", "Last row read was: 2"}},
+       "Horizon boundary depths must be ascending\n"
+       "Last row read was: 2"},
       // A horizon without thickness would give layers without thickness.
       {profileTable("0.0 3\n"),
-       {"Horizon boundary depths must be ascending", "Last row read was: 1"}},
+       "Horizon boundary depths must be ascending\n"
+       "Last row read was: 1"},
   };
-  for (const FatalCase& c : cases) {
-    TestRun t(minimalInput(c.input + "All OutputDepths\n"));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }), c.err) << c.input;
-    EXPECT_EQ(t.run().messages().record().routine, "GetSedimentProfile") << c.input;
-  }
-  {
-    TestRun t(input("0.05 0\n"));
-    t.setup();
-    const Lines err = t.expectFatal([&] { t.run().sediment().getSedimentProfile(); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[2], "Variable name is: NumLay");
-  }
-  {
-    TestRun t(minimalInput("All OutputDepths\n"));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }),
-              Lines{"Cannot find record SedimentProfile (column  2, unit  20)"});
-  }
+  const auto withDepths = [](const std::string& table) {
+    return minimalInput(table + "All OutputDepths\n");
+  };
+  expectFatalCases(cases, withDepths, kRead, "GetSedimentProfile");
+  expectOutOfBounds(fatalOf(input("0.05 0\n"), kRead).err, "FATAL: value < minimum", "NumLay");
+  EXPECT_EQ(fatalOf(minimalInput("All OutputDepths\n"), kRead).err,
+            Lines{"Cannot find record SedimentProfile (column  2, unit  20)"});
 }
 
 // ---------------------------------------------------------------------------
 // Output depths
-
-TEST(SedimentOutputDepths, NoneAndAll) {
-  for (const char* option : {"None", "All"}) {
-    TestRun t(input("0.05 10\n", "", std::string(option) + " OutputDepths\n"));
-    t.setup();
-    SedimentProfile& s = t.run().sediment();
-    s.getSedimentProfile();
-    for (int j = 1; j <= 10; ++j) EXPECT_EQ(s.outputLayer(j), option[0] == 'A') << option;
-    t.finish();
-  }
-}
 
 TEST(SedimentOutputDepths, EachDepthMarksTheLayerHoldingItWithinAMicrometre) {
   // Layers of 0.005 m: 0.005 is the bottom of layer 1; 0.0150005 lies within
@@ -202,6 +207,12 @@ TEST(SedimentOutputDepths, EachDepthMarksTheLayerHoldingItWithinAMicrometre) {
   for (int j = 1; j <= 10; ++j) {
     EXPECT_EQ(s.outputLayer(j), j == 1 || j == 3 || j == 6 || j == 10) << j;
   }
+  // None marks no layer (All every layer: above).
+  TestRun none(input("0.05 10\n", "", "None OutputDepths\n"));
+  none.setup();
+  none.run().sediment().getSedimentProfile();
+  for (int j = 1; j <= 10; ++j) EXPECT_FALSE(none.run().sediment().outputLayer(j)) << j;
+  none.finish();
   const Lines log = logOf(t);
   EXPECT_GE(find(log, "        OutputDepths                (m)  0.50000E-02"), 0);
   EXPECT_GE(find(log, "        OutputDepths                (m)  0.50000E-01"), 0);
@@ -213,38 +224,25 @@ TEST(SedimentOutputDepths, ErrorsInTheOptionAndTheTable) {
   const std::string open = "table OutputDepths (m)\n";
   const std::vector<FatalCase> cases = {
       {option + open + "0.01\n0\nend_table\n",
-       {"Depth in table OutputDepths must be > 0", "Last line read is 2"}},
+       "Depth in table OutputDepths must be > 0\n"
+       "Last line read is 2"},
       {option + open + "-0.01\nend_table\n",
-       {"Depth in table OutputDepths must be > 0", "Last line read is 1"}},
-      {option + open + "abc\nend_table\n", {"Fatal while reading table OutputDepths"}},
+       "Depth in table OutputDepths must be > 0\n"
+       "Last line read is 1"},
+      {option + open + "abc\nend_table\n", "Fatal while reading table OutputDepths"},
       {option + open + "0.0500011\nend_table\n",
-       {"Depth in table OutputDepths is below the sediment profile", "Last line read is 1"}},
+       "Depth in table OutputDepths is below the sediment profile\n"
+       "Last line read is 1"},
   };
-  for (const FatalCase& c : cases) {
-    TestRun t(input("0.05 10\n", "", c.input));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }), c.err) << c.input;
-    EXPECT_EQ(t.run().messages().record().routine, "GetOutRows") << c.input;
-  }
-  {
-    TestRun t(input("0.05 10\n", "", option + "table OutputDepths (cm)\n1\nend_table\n"));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }),
-              Lines{"Dimension for OutputDepths should be (m)"});
-  }
-  {
-    TestRun t(input("0.05 10\n", "", option));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().getSedimentProfile(); }),
-              Lines{"Cannot find record OutputDepths (column  2, unit  20)"});
-  }
-  {
-    TestRun t(input("0.05 10\n", "", "Some OutputDepths\n"));
-    t.setup();
-    const Lines err = t.expectFatal([&] { t.run().sediment().getSedimentProfile(); });
-    ASSERT_FALSE(err.empty());
-    EXPECT_EQ(err[0], " Option in input file does not match possible options for OutputDepths");
-  }
+  const auto tenLayers = [](const std::string& depths) { return input("0.05 10\n", "", depths); };
+  expectFatalCases(cases, tenLayers, kRead, "GetOutRows");
+  EXPECT_EQ(fatalOf(tenLayers(option + "table OutputDepths (cm)\n1\nend_table\n"), kRead).err,
+            Lines{"Dimension for OutputDepths should be (m)"});
+  EXPECT_EQ(fatalOf(tenLayers(option), kRead).err,
+            Lines{"Cannot find record OutputDepths (column  2, unit  20)"});
+  const Lines err = fatalOf(tenLayers("Some OutputDepths\n"), kRead).err;
+  ASSERT_FALSE(err.empty());
+  EXPECT_EQ(err[0], " Option in input file does not match possible options for OutputDepths");
 }
 
 // ---------------------------------------------------------------------------
@@ -295,90 +293,75 @@ TEST(SedimentProperties, RelativeDiffusionIsOneInOpenWaterAndBelowOneInSediment)
 
 TEST(SedimentProperties, CalculatedPorosityOutsideItsBoundsIsFatal) {
   // 2000 kg.m-3 of organic matter: 1 - 2e6 / 1.4e6 < 0.
-  TestRun t(input("0.01 1\n", "Calculate OptSedProperties\n" +
-                                  propertiesTable("horizon", "1 2000 1.0 0.6 0.5 7.0\n")));
-  t.setup();
-  const Lines err = t.expectFatal([&] { t.run().sediment().thetaSat(1); });
-  ASSERT_EQ(err.size(), 3u);
-  EXPECT_EQ(err[0], "FATAL: value < minimum");
-  EXPECT_EQ(err[2], "Variable name is: ThetaSat");
+  expectOutOfBounds(
+      fatalOf(input("0.01 1\n", "Calculate OptSedProperties\n" +
+                                    propertiesTable("horizon", "1 2000 1.0 0.6 0.5 7.0\n")),
+              [](SedimentProfile& s) { s.thetaSat(1); })
+          .err,
+      "FATAL: value < minimum", "ThetaSat");
 }
 
-TEST(SedimentProperties, InputOptionReadsEveryColumnPerHorizon) {
-  TestRun t(input(kTwoHorizons,
-                  "Input OptSedProperties\n" + propertiesTable("horizon",
-                                                               "2 1200 0.03 0.5 0.4 6.5\n"
-                                                               "1 800  0.09 0.6 0.5 7.0\n")));
+TEST(SedimentProperties, HorizonTablesAreReadPerLayerAsGiven) {
+  // The properties of the Input option, the dispersion length in horizon
+  // mode and the initial content.
+  TestRun t(
+      input(kTwoHorizons,
+            "Input OptSedProperties\n" +
+                propertiesTable("horizon", "2 1200 0.03 0.5 0.4 6.5\n1 800  0.09 0.6 0.5 7.0\n") +
+                "table horizon DispersionLength\nNr LenDisSedLiq\n(-) (m)\n1 0.1\n2 0.4\n"
+                "end_table\ntable horizon CntSysSedIni\nNr CntSysSedIni\n(-) (mg.kg-1)\n"
+                "1 2.5\n2 0\nend_table\n"));
   t.setup();
   SedimentProfile& s = t.run().sediment();
   // Layers 1 and 2 lie in horizon 1, layers 3 and 4 in horizon 2; the rows
   // may come in any order.
-  const double rho[] = {800e3, 800e3, 1200e3, 1200e3};
-  const double cntOm[] = {0.09, 0.09, 0.03, 0.03};
-  const double theta[] = {0.6, 0.6, 0.5, 0.5};
-  const double cof[] = {0.5, 0.5, 0.4, 0.4};
-  const double pH[] = {7.0, 7.0, 6.5, 6.5};
+  struct Layer {
+    double rho, cntOm, theta, cof, pH, lenDis, cntIni;
+  };
+  const Layer upper{800e3, 0.09, 0.6, 0.5, 7.0, 0.1, 2.5};
+  const Layer lower{1200e3, 0.03, 0.5, 0.4, 6.5, 0.4, 0.0};
+  const Layer layers[] = {upper, upper, lower, lower};
   for (int j = 1; j <= 4; ++j) {
-    EXPECT_EQ(s.rho(j), rho[j - 1]) << j;
-    EXPECT_EQ(s.cntOm(j), cntOm[j - 1]) << j;
-    EXPECT_EQ(s.thetaSat(j), theta[j - 1]) << j;
-    EXPECT_EQ(s.cofDifRel(j), cof[j - 1]) << j;
-    EXPECT_EQ(s.pH(j), pH[j - 1]) << j;
+    const Layer& l = layers[j - 1];
+    EXPECT_EQ(s.rho(j), l.rho) << j;
+    EXPECT_EQ(s.cntOm(j), l.cntOm) << j;
+    EXPECT_EQ(s.thetaSat(j), l.theta) << j;
+    EXPECT_EQ(s.cofDifRel(j), l.cof) << j;
+    EXPECT_EQ(s.pH(j), l.pH) << j;
+    EXPECT_EQ(s.lenDisSedLiq(j), l.lenDis) << j;
+    EXPECT_EQ(s.cntSysSedIni(j), l.cntIni) << j;
   }
+  EXPECT_EQ(s.rdSedimentProperty("CntSysSedIni", "CntSysSedIni", "(mg.kg-1)", 0.0),
+            (std::vector<double>{2.5, 2.5, 0.0, 0.0}));
   const Lines log = logOf(t);
   EXPECT_GE(find(log, "            ThetaSat           (m3.m-3)   -0.050000  0.50000    "), 0);
   t.finish();
 }
 
 TEST(SedimentProperties, InterpolateModeHoldsHorizonValuesAtHorizonCentres) {
-  const std::string rows = "Nr LenDisSedLiq\n(-) (m)\n1 0.1\n2 0.4\nend_table\n";
-  {
-    TestRun t(input(kTwoHorizons, "table interpolate DispersionLength\n" + rows));
-    t.setup();
-    SedimentProfile& s = t.run().sediment();
-    // Centres -0.01 (0.1) and -0.04 (0.4). Layer 1 (-0.005) lies above the
-    // first centre: 0.1. Layer 2 (-0.015): 0.1 + 0.3 x 0.005 / 0.03 = 0.15.
-    // Layer 3 (-0.03): 0.1 + 0.3 x 0.02 / 0.03 = 0.3. Layer 4 (-0.05) lies
-    // below the last centre: 0.4.
-    EXPECT_DOUBLE_EQ(s.lenDisSedLiq(1), 0.1);
-    EXPECT_NEAR(s.lenDisSedLiq(2), 0.15, 1e-12);
-    EXPECT_NEAR(s.lenDisSedLiq(3), 0.3, 1e-12);
-    EXPECT_DOUBLE_EQ(s.lenDisSedLiq(4), 0.4);
-    const Lines log = logOf(t);
-    EXPECT_GE(find(log, "        LenDisSedLiq                (m)   -0.015000  0.15000    "), 0);
-    t.finish();
-  }
-  {
-    TestRun t(input(kTwoHorizons, "table horizon DispersionLength\n" + rows));
-    t.setup();
-    SedimentProfile& s = t.run().sediment();
-    const double expected[] = {0.1, 0.1, 0.4, 0.4};
-    for (int j = 1; j <= 4; ++j) EXPECT_EQ(s.lenDisSedLiq(j), expected[j - 1]) << j;
-    t.finish();
-  }
-  {
-    // One horizon: the same value everywhere in either mode.
-    TestRun t(input("0.05 5\n",
-                    "table interpolate DispersionLength\nNr LenDisSedLiq\n(-) (m)\n"
-                    "1 0.2\nend_table\n"));
-    t.setup();
-    for (int j = 1; j <= 5; ++j) EXPECT_EQ(t.run().sediment().lenDisSedLiq(j), 0.2) << j;
-    t.finish();
-  }
-}
-
-TEST(SedimentProperties, InitialContentIsReadPerLayerAsGiven) {
   TestRun t(input(kTwoHorizons,
-                  "table horizon CntSysSedIni\nNr CntSysSedIni\n(-) (mg.kg-1)\n"
-                  "1 2.5\n2 0\nend_table\n"));
+                  "table interpolate DispersionLength\nNr LenDisSedLiq\n(-) (m)\n"
+                  "1 0.1\n2 0.4\nend_table\n"));
   t.setup();
   SedimentProfile& s = t.run().sediment();
-  const double expected[] = {2.5, 2.5, 0.0, 0.0};
-  for (int j = 1; j <= 4; ++j) EXPECT_EQ(s.cntSysSedIni(j), expected[j - 1]) << j;
-  const std::vector<double> direct =
-      s.rdSedimentProperty("CntSysSedIni", "CntSysSedIni", "(mg.kg-1)", 0.0);
-  EXPECT_EQ(direct, std::vector<double>(std::begin(expected), std::end(expected)));
+  // Centres -0.01 (0.1) and -0.04 (0.4). Layer 1 (-0.005) lies above the
+  // first centre: 0.1. Layer 2 (-0.015): 0.1 + 0.3 x 0.005 / 0.03 = 0.15.
+  // Layer 3 (-0.03): 0.1 + 0.3 x 0.02 / 0.03 = 0.3. Layer 4 (-0.05) lies
+  // below the last centre: 0.4.
+  EXPECT_DOUBLE_EQ(s.lenDisSedLiq(1), 0.1);
+  EXPECT_NEAR(s.lenDisSedLiq(2), 0.15, 1e-12);
+  EXPECT_NEAR(s.lenDisSedLiq(3), 0.3, 1e-12);
+  EXPECT_DOUBLE_EQ(s.lenDisSedLiq(4), 0.4);
+  const Lines log = logOf(t);
+  EXPECT_GE(find(log, "        LenDisSedLiq                (m)   -0.015000  0.15000    "), 0);
   t.finish();
+  // One horizon: the same value everywhere.
+  TestRun one(input("0.05 5\n",
+                    "table interpolate DispersionLength\nNr LenDisSedLiq\n(-) (m)\n"
+                    "1 0.2\nend_table\n"));
+  one.setup();
+  for (int j = 1; j <= 5; ++j) EXPECT_EQ(one.run().sediment().lenDisSedLiq(j), 0.2) << j;
+  one.finish();
 }
 
 TEST(SedimentHorizonTables, EveryErrorOfAPropertiesTableIsFatal) {
@@ -388,87 +371,75 @@ TEST(SedimentHorizonTables, EveryErrorOfAPropertiesTableIsFatal) {
   const std::string row2 = "2 800 0.03 0.5 0.4 7.0\n";
   const std::string open = "table horizon SedimentProperties\n";
   const std::string end = "end_table\n";
-  const std::string illegal = "Illegal mode for table SedimentProperties";
+  const std::string illegal = "Illegal mode for table SedimentProperties\n";
   const std::string mode = "Mode must be interpolate or horizon";
   const std::vector<FatalCase> cases = {
-      {"table SedimentProperties\n" + names + units + row1 + row2 + end, {illegal, mode}},
-      {"table linear SedimentProperties\n" + names + units + row1 + row2 + end, {illegal, mode}},
-      {open + end, {"Fatal while looking for header of table SedimentProperties"}},
+      {"table SedimentProperties\n" + names + units + row1 + row2 + end, illegal + mode},
+      {"table linear SedimentProperties\n" + names + units + row1 + row2 + end, illegal + mode},
+      {open + end, "Fatal while looking for header of table SedimentProperties"},
       {open + "\n" + units + row1 + row2 + end,
-       {"Fatal while looking for column names in table SedimentProperties"}},
+       "Fatal while looking for column names in table SedimentProperties"},
       {open + "Nr Rho CntOm\n" + units + row1 + row2 + end,
-       {"Number of columns should be at least 6 in table SedimentProperties"}},
+       "Number of columns should be at least 6 in table SedimentProperties"},
       {open + "Nr Rho CntOm ThetaSat CofDifRel PH\n" + units + row1 + row2 + end,
-       {"Check column names in table SedimentProperties", "Name expected is pH",
-        "Name found is PH"}},
-      {open + names + end, {"Fatal while LOOKING for dimension row in table SedimentProperties"}},
+       "Check column names in table SedimentProperties\n"
+       "Name expected is pH\n"
+       "Name found is PH"},
+      {open + names + end, "Fatal while LOOKING for dimension row in table SedimentProperties"},
       {open + names + "(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (kg.m-3)\n" + row1 + row2 + end,
-       {"Check dimension names in table SedimentProperties", "Dimension expected is (-)",
-        "Dimension found is (kg.m-3)"}},
+       "Check dimension names in table SedimentProperties\n"
+       "Dimension expected is (-)\n"
+       "Dimension found is (kg.m-3)"},
       {open + names + units + row1 + end,
-       {"Number of rows in table SedimentProperties does not correspond with number of "
-        "horizons"}},
+       "Number of rows in table SedimentProperties does not correspond with number of "
+       "horizons"},
       {open + names + units + row1 + "3 800 0.03 0.5 0.4 7.0\n" + end,
-       {"Cannot find horizon 3 (Table SedimentProperties) in Sediment profile"}},
+       "Cannot find horizon 3 (Table SedimentProperties) in Sediment profile"},
       {open + names + units + row1 + row1 + end,
-       {"Horizon 1 occurs more than once in table SedimentProperties"}},
+       "Horizon 1 occurs more than once in table SedimentProperties"},
       {open + names + units + row1 + "2 800 0.03 0.5 0.4 x\n" + end,
-       {"Fatal while reading table SedimentProperties", "Row is: 2 800 0.03 0.5 0.4 x"}},
+       "Fatal while reading table SedimentProperties\n"
+       "Row is: 2 800 0.03 0.5 0.4 x"},
       {open + names + units + row1 + "2 800 0.03 0.5 0.4\n" + end,
-       {"Fatal while reading table SedimentProperties", "Row is: 2 800 0.03 0.5 0.4"}},
+       "Fatal while reading table SedimentProperties\n"
+       "Row is: 2 800 0.03 0.5 0.4"},
   };
-  for (const FatalCase& c : cases) {
-    TestRun t(input(kTwoHorizons, c.input));
-    t.setup();
-    t.run().sediment().getSedimentProfile();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().pH(1); }), c.err) << c.input;
-    EXPECT_EQ(t.run().messages().record().routine, "RdSedimentProperties") << c.input;
-  }
-  {
-    TestRun t(input(kTwoHorizons, open + names + units + row1 + "2 800 0.03 0.5 0.4 14\n" + end));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().pH(1); }),
-              (Lines{"FATAL: value > maximum", "The maximum value is:      13.0000000",
-                     "Variable name is: pH"}));
-  }
-  {
-    TestRun t(input(kTwoHorizons, open + names + units + "1 40 0.09 0.6 0.5 7\n" + row2 + end));
-    t.setup();
-    const Lines err = t.expectFatal([&] { t.run().sediment().rho(3); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[2], "Variable name is: Rho");
-  }
-  {
-    TestRun t(input(kTwoHorizons));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().cntOm(1); }),
-              Lines{"Cannot find record SedimentProperties (column  3, unit  20)"});
-  }
+  const auto twoHorizons = [](const std::string& table) { return input(kTwoHorizons, table); };
+  const auto readPh = [](SedimentProfile& s) {
+    s.getSedimentProfile();
+    s.pH(1);
+  };
+  expectFatalCases(cases, twoHorizons, readPh, "RdSedimentProperties");
+  EXPECT_EQ(
+      fatalOf(twoHorizons(open + names + units + row1 + "2 800 0.03 0.5 0.4 14\n" + end), readPh)
+          .err,
+      (Lines{"FATAL: value > maximum", "The maximum value is:      13.0000000",
+             "Variable name is: pH"}));
+  expectOutOfBounds(
+      fatalOf(twoHorizons(open + names + units + "1 40 0.09 0.6 0.5 7\n" + row2 + end),
+              [](SedimentProfile& s) { s.rho(3); })
+          .err,
+      "FATAL: value < minimum", "Rho");
+  EXPECT_EQ(fatalOf(twoHorizons(""), [](SedimentProfile& s) { s.cntOm(1); }).err,
+            Lines{"Cannot find record SedimentProperties (column  3, unit  20)"});
 }
 
 TEST(SedimentHorizonTables, ASingleValueTableReportsAsRdSedimentProperty) {
-  {
-    TestRun t(input(kTwoHorizons,
-                    "table horizon DispersionLength\nNr LenDis\n(-) (m)\n"
-                    "1 0.1\n2 0.2\nend_table\n"));
-    t.setup();
-    EXPECT_EQ(t.expectFatal([&] { t.run().sediment().lenDisSedLiq(1); }),
-              (Lines{"Check column names in table DispersionLength",
-                     "Name expected is LenDisSedLiq", "Name found is LenDis"}));
-    EXPECT_EQ(t.run().messages().record().routine, "RdSedimentProperty");
-  }
-  {
-    // A dispersion length below 0.01 m is out of bounds.
-    TestRun t(input(kTwoHorizons,
-                    "table horizon DispersionLength\nNr LenDisSedLiq\n(-) (m)\n"
-                    "1 0.1\n2 0.005\nend_table\n"));
-    t.setup();
-    const Lines err = t.expectFatal([&] { t.run().sediment().lenDisSedLiq(1); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[2], "Variable name is: LenDisSedLiq");
-  }
+  const auto lenDis = [](SedimentProfile& s) { s.lenDisSedLiq(1); };
+  const Fatal f = fatalOf(input(kTwoHorizons,
+                                "table horizon DispersionLength\nNr LenDis\n(-) (m)\n"
+                                "1 0.1\n2 0.2\nend_table\n"),
+                          lenDis);
+  EXPECT_EQ(f.err, (Lines{"Check column names in table DispersionLength",
+                          "Name expected is LenDisSedLiq", "Name found is LenDis"}));
+  EXPECT_EQ(f.routine, "RdSedimentProperty");
+  // A dispersion length below 0.01 m is out of bounds.
+  expectOutOfBounds(fatalOf(input(kTwoHorizons,
+                                  "table horizon DispersionLength\nNr LenDisSedLiq\n(-) (m)\n"
+                                  "1 0.1\n2 0.005\nend_table\n"),
+                            lenDis)
+                        .err,
+                    "FATAL: value < minimum", "LenDisSedLiq");
 }
 
 }  // namespace

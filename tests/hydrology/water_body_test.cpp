@@ -7,20 +7,25 @@
 #include <sstream>
 
 #include "core/run.hpp"
+#include "hydrology/hydrology_test_support.hpp"
 #include "hydrology/sediment_profile.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {
 namespace {
 
+using testing::expectOutOfBounds;
+using testing::joined;
 using testing::minimalInput;
 using testing::TestRun;
+using Lines = std::vector<std::string>;
 
 const std::string kDashes(80, '-');
 const std::string kFiveHeader =
     "Len NumSeg WidWatSys SloSidWatSys DepWatDefPer\n(m) (-) (m) (-) (m)\n";
 const std::string kSixHeader =
     "Len NumSeg WidWatSys SloSidWatSys DepWatDefPer DepWatSysBot\n(m) (-) (m) (-) (m) (m)\n";
+const std::string kNone = "D WaterbodyID\nNone OptOutputDistances\n";
 
 // A five-column WaterBody table with the given values line.
 std::string fiveColumns(const std::string& values) {
@@ -34,20 +39,37 @@ std::string editionInput(std::string_view callingProgram, const std::string& ext
   return input;
 }
 
-// The log lines from the line of 80 dashes before "Waterbody: " to the end.
-std::vector<std::string> waterBodyLog(TestRun& t) {
-  t.run().log().flush();
-  const auto log = t.dir().lines("t.log");
-  const auto name = std::find_if(log.begin(), log.end(),
-                                 [](const std::string& l) { return l.starts_with("Waterbody: "); });
-  if (name == log.begin() || name == log.end()) return {};
-  return {name - 1, log.end()};
+// A run set up on the input, its water body read.
+struct WaterBodyRun {
+  explicit WaterBodyRun(const std::string& input) : t(input) {
+    t.setup();
+    wb().getWaterBody();
+  }
+  WaterBody& wb() { return t.run().waterBody(); }
+  // The log lines from the line of 80 dashes before "Waterbody: " to the end.
+  Lines log() {
+    t.run().log().flush();
+    const auto lines = t.dir().lines("t.log");
+    const auto name = std::find_if(lines.begin(), lines.end(), [](const std::string& l) {
+      return l.starts_with("Waterbody: ");
+    });
+    if (name == lines.begin() || name == lines.end()) return {};
+    return {name - 1, lines.end()};
+  }
+  TestRun t;
+};
+
+// The lines of the fatal error the action on the water body of the input ends in.
+Lines fatalOf(const std::string& input, const std::function<void(ModelRun&)>& action) {
+  TestRun t(input);
+  t.setup();
+  return t.expectFatal([&] { action(t.run()); });
 }
+const std::function<void(ModelRun&)> kRead = [](ModelRun& r) { r.waterBody().getWaterBody(); };
 
 const std::string kHeaderLine = "Node       XBou          X       DelX     LenSeg  SegOutput";
 const std::string kUnitsLine = "            (m)        (m)        (m)        (m)";
 // The option echo: keyword and value each in 18 characters.
-const std::string kOptionTable = "OptOutputDistances table             ";
 const std::string kOptionAll = "OptOutputDistances All               ";
 const std::string kOptionNone = "OptOutputDistances None              ";
 
@@ -56,11 +78,9 @@ const std::string kOptionNone = "OptOutputDistances None              ";
 TEST(WaterBodyGeometry, TruncatesNumSegAndDividesTheLengthEqually) {
   // Len 100 m, NumSeg 10.7 -> N = 10: LenSeg 10, XBou(i) = 10 i,
   // X(i) = 10 i - 5, DelX(i) = 10.
-  TestRun t(minimalInput(fiveColumns("100 10.7 1.2 0.5 0.3") +
-                         "Ditch1 WaterbodyID\nNone OptOutputDistances\n"));
-  t.setup();
-  WaterBody& wb = t.run().waterBody();
-  wb.getWaterBody();
+  WaterBodyRun r(minimalInput(fiveColumns("100 10.7 1.2 0.5 0.3") +
+                              "Ditch1 WaterbodyID\nNone OptOutputDistances\n"));
+  WaterBody& wb = r.wb();
   ASSERT_EQ(wb.numSeg(), 10);
   EXPECT_EQ(wb.len(), 100.0);
   EXPECT_EQ(wb.widWatSys(), 1.2);
@@ -73,156 +93,114 @@ TEST(WaterBodyGeometry, TruncatesNumSegAndDividesTheLengthEqually) {
     EXPECT_DOUBLE_EQ(wb.lenSeg(i), 10.0) << i;
     EXPECT_DOUBLE_EQ(wb.xBou(i), 10.0 * i) << i;
     EXPECT_DOUBLE_EQ(wb.x(i), 10.0 * i - 5.0) << i;
-    if (i < 10) {
-      EXPECT_DOUBLE_EQ(wb.delX(i), 10.0) << i;
-    }
+    if (i < 10) EXPECT_DOUBLE_EQ(wb.delX(i), 10.0) << i;
   }
-  t.finish();
-}
-
-TEST(WaterBodyGeometry, LengthThatIsNoMultipleOfTheSegmentCount) {
+  r.t.finish();
   // Len 10 m in 3 segments: LenSeg = 3.333...; XBou(3) = Len up to rounding,
   // X(2) = 5, DelX = LenSeg.
-  TestRun t(minimalInput(fiveColumns("10 3 1 0 0.2") + "D WaterbodyID\nNone OptOutputDistances\n"));
-  t.setup();
-  WaterBody& wb = t.run().waterBody();
-  wb.getWaterBody();
-  for (int i = 1; i <= 3; ++i) EXPECT_EQ(wb.lenSeg(i), 10.0 / 3.0);
-  EXPECT_NEAR(wb.xBou(3), 10.0, 1e-12);
-  EXPECT_NEAR(wb.x(2), 5.0, 1e-12);
-  EXPECT_NEAR(wb.delX(1), 10.0 / 3.0, 1e-12);
-  EXPECT_NEAR(wb.delX(2), 10.0 / 3.0, 1e-12);
-  t.finish();
+  WaterBodyRun three(minimalInput(fiveColumns("10 3 1 0 0.2") + kNone));
+  WaterBody& w3 = three.wb();
+  for (int i = 1; i <= 3; ++i) EXPECT_EQ(w3.lenSeg(i), 10.0 / 3.0);
+  EXPECT_NEAR(w3.xBou(3), 10.0, 1e-12);
+  EXPECT_NEAR(w3.x(2), 5.0, 1e-12);
+  EXPECT_NEAR(w3.delX(1), 10.0 / 3.0, 1e-12);
+  EXPECT_NEAR(w3.delX(2), 10.0 / 3.0, 1e-12);
+  three.t.finish();
 }
 
 TEST(WaterBodyGeometry, SixColumnLayoutOfZrAndBrax) {
   for (const char* edition : {"ZRKORVAN", "BRAXKORVAN"}) {
-    TestRun t(editionInput(edition, "table WaterBody\n" + kSixHeader +
-                                        "50 5 2 1 0.4 0.7\nend_table\n"
-                                        "Brook WaterbodyID\nAll OptOutputDistances\n"));
-    t.setup();
-    WaterBody& wb = t.run().waterBody();
-    wb.getWaterBody();
-    EXPECT_EQ(wb.numSeg(), 5) << edition;
-    EXPECT_EQ(wb.len(), 50.0);
-    EXPECT_EQ(wb.depWatDefPer(), 0.4);
-    EXPECT_EQ(wb.depWatSysBot(), 0.7);
-    EXPECT_EQ(wb.numSegOutput(), 5);  // these editions read the output distances
-    t.finish();
+    WaterBodyRun r(editionInput(edition, "table WaterBody\n" + kSixHeader +
+                                             "50 5 2 1 0.4 0.7\nend_table\n"
+                                             "Brook WaterbodyID\nAll OptOutputDistances\n"));
+    EXPECT_EQ(r.wb().numSeg(), 5) << edition;
+    EXPECT_EQ(r.wb().len(), 50.0);
+    EXPECT_EQ(r.wb().depWatDefPer(), 0.4);
+    EXPECT_EQ(r.wb().depWatSysBot(), 0.7);
+    EXPECT_EQ(r.wb().numSegOutput(), 5);  // these editions read the output distances
+    r.t.finish();
   }
 }
 
-TEST(WaterBodyGeometry, OrlanAcceptsAnyHeaderAndListsNoRows) {
-  TestRun t(editionInput("ORLANKORVAN",
-                         "table WaterBody\nLength Segments B s d\n(km)\n"
-                         "100 4 1.2 0.5 0.3\nend_table\nPond WaterbodyID\n"));
-  t.setup();
-  WaterBody& wb = t.run().waterBody();
-  wb.getWaterBody();  // no OptOutputDistances record is needed
-  EXPECT_EQ(wb.numSeg(), 4);
-  EXPECT_EQ(wb.widWatSys(), 1.2);
-  EXPECT_EQ(wb.numOutDis(), 0);
-  EXPECT_EQ(wb.numSegOutput(), 0);
-  for (int i = 1; i <= 4; ++i) EXPECT_FALSE(wb.segOutput(i));
-  EXPECT_EQ(waterBodyLog(t),
-            (std::vector<std::string>{kDashes, "Waterbody: Pond", kHeaderLine, kUnitsLine}));
-  t.finish();
-}
-
-TEST(WaterBodyGeometry, RunOfNoEditionReadsTheCheckedFiveColumnLayout) {
-  {
-    TestRun t(editionInput("FOCUS", fiveColumns("100 4 1.2 0.5 0.3") + "Ditch WaterbodyID\n"));
-    t.setup();
-    WaterBody& wb = t.run().waterBody();
-    wb.getWaterBody();
+TEST(WaterBodyGeometry, OrlanAndRunsOfNoEditionListNoRows) {
+  // Orlan accepts any header and needs no OptOutputDistances record; a run
+  // of no edition reads the checked five-column layout.
+  WaterBodyRun r(editionInput("ORLANKORVAN",
+                              "table WaterBody\nLength Segments B s d\n(km)\n"
+                              "100 4 1.2 0.5 0.3\nend_table\nPond WaterbodyID\n"));
+  WaterBodyRun f(editionInput("FOCUS", fiveColumns("100 4 1.2 0.5 0.3") + "Ditch WaterbodyID\n"));
+  for (WaterBodyRun* run : {&r, &f}) {
+    WaterBody& wb = run->wb();
     EXPECT_EQ(wb.numSeg(), 4);
-    EXPECT_EQ(wb.numSegOutput(), 0);  // like Orlan: no rows, no output segments
-    EXPECT_EQ(waterBodyLog(t).size(), 4u);
-    t.finish();
+    EXPECT_EQ(wb.widWatSys(), 1.2);
+    EXPECT_EQ(wb.numOutDis(), 0);
+    EXPECT_EQ(wb.numSegOutput(), 0);
+    for (int i = 1; i <= 4; ++i) EXPECT_FALSE(wb.segOutput(i));
   }
-  {
-    TestRun t(editionInput("FOCUS", "table WaterBody\nLen NumSeg\n(m) (-)\n100 4\nend_table\n"));
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().waterBody().getWaterBody(); });
-    EXPECT_EQ(err, std::vector<std::string>{"Number of columns in table WaterBody must be 5"});
-  }
+  EXPECT_EQ(r.log(), (Lines{kDashes, "Waterbody: Pond", kHeaderLine, kUnitsLine}));
+  EXPECT_EQ(f.log().size(), 4u);
+  r.t.finish();
+  f.t.finish();
 }
 
 // --- Header checks ----------------------------------------------------------
 
-std::vector<std::string> tableError(std::string_view callingProgram, const std::string& table) {
-  TestRun t(editionInput(callingProgram, table + "D WaterbodyID\nAll OptOutputDistances\n"));
-  t.setup();
-  return t.expectFatal([&] { t.run().waterBody().getWaterBody(); });
-}
+struct TableCase {
+  std::string edition, table, err;  // the lines of the message, joined
+};
 
-TEST(WaterBodyTable, FiveColumnHeaderMessages) {
+TEST(WaterBodyTable, HeaderValuesAndSegmentCountMessages) {
+  const std::string five = "Number of columns in table WaterBody must be 5";
   const std::string values = "100 4 1.2 0.5 0.3\nend_table\n";
-  EXPECT_EQ(tableError("MERIXKORVAN",
-                       "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys\n"
-                       "(m) (-) (m) (-) (m)\n" +
-                           values),
-            std::vector<std::string>{"Number of columns in table WaterBody must be 5"});
-  EXPECT_EQ(tableError("MERIXKORVAN",
-                       "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys "
-                       "DepWatDefPer DepWatSysBot\n(m) (-) (m) (-) (m)\n" +
-                           values),
-            std::vector<std::string>{"Number of columns in table WaterBody must be 5"});
-  EXPECT_EQ(
-      tableError("MERIXKORVAN",
-                 "table WaterBody\nLength NumSeg WidWatSys SloSidWatSys "
-                 "DepWatDefPer\n(m) (-) (m) (-) (m)\n" +
-                     values),
-      std::vector<std::string>{
-          "2nd line in table WaterBody must be: Len NumSeg WidWatSys SloSidWatSys DepWatDefPer"});
-  EXPECT_EQ(tableError("MERIXKORVAN", "table WaterBody\n" +
-                                          kFiveHeader.substr(0, kFiveHeader.find('\n') + 1) +
-                                          "(m) (-) (m) (-)\n" + values),
-            std::vector<std::string>{"Number of dimension identifiers in WaterBody must be 5"});
-  EXPECT_EQ(
-      tableError("MERIXKORVAN", "table WaterBody\n" +
-                                    kFiveHeader.substr(0, kFiveHeader.find('\n') + 1) +
-                                    "(m) (-) (cm) (-) (m)\n" + values),
-      std::vector<std::string>{"3rd line in table WaterBody must be:    (m)  (-)  (m)   (-)  (m)"});
-}
-
-TEST(WaterBodyTable, SixColumnHeaderMessages) {
-  const std::string values = "100 4 1.2 0.5 0.3 0.5\nend_table\n";
-  const std::string columns = kSixHeader.substr(0, kSixHeader.find('\n') + 1);
-  EXPECT_EQ(tableError("ZRKORVAN", fiveColumns("100 4 1.2 0.5 0.3")),
-            std::vector<std::string>{"Number of columns in table WaterBody must be 6"});
-  EXPECT_EQ(tableError("BRAXKORVAN",
-                       "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys "
-                       "DepWatDefPer DepWatBot\n(m) (-) (m) (-) (m) (m)\n" +
-                           values),
-            std::vector<std::string>{"2nd line in table WaterBody must be: Len NumSeg WidWatSys"
-                                     "    SloSidWatSys DepWatDefPer DepWatSysBot"});
-  EXPECT_EQ(
-      tableError("ZRKORVAN", "table WaterBody\n" + columns + "(m) (-) (m) (-) (m)\n" + values),
-      std::vector<std::string>{"Number of dimension identifiers in WaterBody must be 6"});
-  EXPECT_EQ(tableError("BRAXKORVAN",
-                       "table WaterBody\n" + columns + "(m) (-) (m) (-) (m) (-)\n" + values),
-            std::vector<std::string>{
-                "3rd line in table WaterBody must be:    (m)  (-)  (m)   (-)   (m)   (m)"});
-}
-
-TEST(WaterBodyTable, ValuesLineAndSegmentCountMessages) {
+  const std::string values6 = "100 4 1.2 0.5 0.3 0.5\nend_table\n";
+  const std::string columns5 =
+      "table WaterBody\n" + kFiveHeader.substr(0, kFiveHeader.find('\n') + 1);
+  const std::string columns6 =
+      "table WaterBody\n" + kSixHeader.substr(0, kSixHeader.find('\n') + 1);
+  const std::string valuesLine = "Fatal while reading the values line of table WaterBody\n";
   // The values line holds no check of its own in the model; a line that does
   // not hold the numbers, and a segment count below 1, stop the run here.
-  EXPECT_EQ(tableError("MERIXKORVAN", fiveColumns("100 4 wide 0.5 0.3")),
-            (std::vector<std::string>{
-                "Fatal while reading the values line of table WaterBody",
-                "It must hold 5 numbers: Len NumSeg WidWatSys SloSidWatSys DepWatDefPer"}));
-  EXPECT_EQ(tableError("ZRKORVAN", "table WaterBody\n" + kSixHeader + "100 4 1 1 1\nend_table\n"),
-            (std::vector<std::string>{
-                "Fatal while reading the values line of table WaterBody",
-                "It must hold 6 numbers: Len NumSeg WidWatSys SloSidWatSys DepWatDefPer "
-                "DepWatSysBot"}));
+  std::vector<TableCase> cases = {
+      {"MERIXKORVAN",
+       "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys\n(m) (-) (m) (-) (m)\n" + values, five},
+      {"MERIXKORVAN", columns6 + "(m) (-) (m) (-) (m)\n" + values, five},
+      {"FOCUS", "table WaterBody\nLen NumSeg\n(m) (-)\n100 4\nend_table\n", five},
+      {"MERIXKORVAN",
+       "table WaterBody\nLength NumSeg WidWatSys SloSidWatSys DepWatDefPer\n(m) (-) (m) (-) (m)\n" +
+           values,
+       "2nd line in table WaterBody must be: Len NumSeg WidWatSys SloSidWatSys DepWatDefPer"},
+      {"MERIXKORVAN", columns5 + "(m) (-) (m) (-)\n" + values,
+       "Number of dimension identifiers in WaterBody must be 5"},
+      {"MERIXKORVAN", columns5 + "(m) (-) (cm) (-) (m)\n" + values,
+       "3rd line in table WaterBody must be:    (m)  (-)  (m)   (-)  (m)"},
+      {"ZRKORVAN", fiveColumns("100 4 1.2 0.5 0.3"),
+       "Number of columns in table WaterBody must be 6"},
+      {"BRAXKORVAN",
+       "table WaterBody\nLen NumSeg WidWatSys SloSidWatSys DepWatDefPer DepWatBot\n"
+       "(m) (-) (m) (-) (m) (m)\n" +
+           values6,
+       "2nd line in table WaterBody must be: Len NumSeg WidWatSys"
+       "    SloSidWatSys DepWatDefPer DepWatSysBot"},
+      {"ZRKORVAN", columns6 + "(m) (-) (m) (-) (m)\n" + values6,
+       "Number of dimension identifiers in WaterBody must be 6"},
+      {"BRAXKORVAN", columns6 + "(m) (-) (m) (-) (m) (-)\n" + values6,
+       "3rd line in table WaterBody must be:    (m)  (-)  (m)   (-)   (m)   (m)"},
+      {"MERIXKORVAN", fiveColumns("100 4 wide 0.5 0.3"),
+       valuesLine + "It must hold 5 numbers: Len NumSeg WidWatSys SloSidWatSys DepWatDefPer"},
+      {"ZRKORVAN", "table WaterBody\n" + kSixHeader + "100 4 1 1 1\nend_table\n",
+       valuesLine +
+           "It must hold 6 numbers: Len NumSeg WidWatSys SloSidWatSys DepWatDefPer DepWatSysBot"},
+  };
   for (const char* numSeg : {"0", "0.9", "-3", "1e12"}) {
+    cases.push_back({"MERIXKORVAN", fiveColumns(std::string("100 ") + numSeg + " 1 0 0.3"),
+                     "NumSeg in table WaterBody must be a number from 1 to 2147483647"});
+  }
+  for (const TableCase& c : cases) {
     EXPECT_EQ(
-        tableError("MERIXKORVAN", fiveColumns(std::string("100 ") + numSeg + " 1 0 0.3")),
-        std::vector<std::string>{"NumSeg in table WaterBody must be a number from 1 to 2147483647"})
-        << numSeg;
+        joined(fatalOf(editionInput(c.edition, c.table + "D WaterbodyID\nAll OptOutputDistances\n"),
+                       kRead)),
+        c.err)
+        << c.table;
   }
 }
 
@@ -232,57 +210,51 @@ TEST(WaterBodySegmentTable, DistancesOnBoundariesMarkTheUpstreamSegment) {
   // Len 100 m, N = 4: XBou = 25, 50, 75, 100; X = 12.5, 37.5, 62.5, 87.5.
   // 25 lies on the boundary of segments 1 and 2 and marks segment 1; 0 marks
   // none; 75 + 1e-10 equals 75 within the tolerance and marks segment 3.
-  TestRun t(minimalInput(fiveColumns("100 4 1.2 0.5 0.3") +
-                         "Ditch1 WaterbodyID\ntable OptOutputDistances\n"
-                         "table OutputDistances (m)\n25\n0\n75.0000000001\nend_table\n"));
-  t.setup();
-  WaterBody& wb = t.run().waterBody();
-  wb.getWaterBody();
+  WaterBodyRun r(minimalInput(fiveColumns("100 4 1.2 0.5 0.3") +
+                              "Ditch1 WaterbodyID\ntable OptOutputDistances\n"
+                              "table OutputDistances (m)\n25\n0\n75.0000000001\nend_table\n"));
+  WaterBody& wb = r.wb();
   EXPECT_EQ(wb.numOutDis(), 3);
   EXPECT_EQ(wb.outputSegments(), (std::vector<int>{1, 3}));
   EXPECT_EQ(wb.numSegOutput(), 2);
-  EXPECT_TRUE(wb.segOutput(1));
-  EXPECT_FALSE(wb.segOutput(2));
-  EXPECT_TRUE(wb.segOutput(3));
-  EXPECT_FALSE(wb.segOutput(4));
+  for (int i = 1; i <= 4; ++i) EXPECT_EQ(wb.segOutput(i), i % 2 == 1) << i;
   const std::string blank13(13, ' ');
-  EXPECT_EQ(waterBodyLog(t),
-            (std::vector<std::string>{
-                kDashes, "Waterbody: Ditch1", kHeaderLine, kUnitsLine, kDashes, kOptionTable,
-                "   1    25.0000    12.5000    25.0000    25.0000       Yes",
-                "   2    50.0000    37.5000    25.0000    25.0000        No",
-                "   3    75.0000    62.5000    25.0000    25.0000       Yes",
-                "   4   100.0000    87.5000" + blank13 + "  25.0000        No"}));
-  t.finish();
+  EXPECT_EQ(r.log(), (Lines{kDashes, "Waterbody: Ditch1", kHeaderLine, kUnitsLine, kDashes,
+                            "OptOutputDistances table             ",
+                            "   1    25.0000    12.5000    25.0000    25.0000       Yes",
+                            "   2    50.0000    37.5000    25.0000    25.0000        No",
+                            "   3    75.0000    62.5000    25.0000    25.0000       Yes",
+                            "   4   100.0000    87.5000" + blank13 + "  25.0000        No"}));
+  // 100 + 1e-10 is not greater than Len = 100 in the tolerant test: it marks
+  // the last segment.
+  WaterBodyRun end(minimalInput(fiveColumns("100 4 1 0 0.1") +
+                                "D WaterbodyID\ntable OptOutputDistances\n"
+                                "table OutputDistances (m)\n100.0000000001\nend_table\n"));
+  EXPECT_EQ(end.wb().outputSegments(), std::vector<int>{4});
+  r.t.finish();
+  end.t.finish();
 }
 
 TEST(WaterBodySegmentTable, OneSegmentHasOnlyTheLastRowLayout) {
   // Len 50 m, N = 1: XBou(1) = 50, X(1) = 25, no DelX.
-  TestRun t(
+  WaterBodyRun r(
       minimalInput(fiveColumns("50 1 1 0 0.1") + "Single WaterbodyID\nAll OptOutputDistances\n"));
-  t.setup();
-  WaterBody& wb = t.run().waterBody();
-  wb.getWaterBody();
-  EXPECT_EQ(wb.numSeg(), 1);
-  EXPECT_TRUE(wb.segOutput(1));
-  EXPECT_EQ(waterBodyLog(t),
-            (std::vector<std::string>{
-                kDashes, "Waterbody: Single", kHeaderLine, kUnitsLine, kDashes, kOptionAll,
-                "   1    50.0000    25.0000" + std::string(13, ' ') + "  50.0000       Yes"}));
-  t.finish();
+  EXPECT_EQ(r.wb().numSeg(), 1);
+  EXPECT_TRUE(r.wb().segOutput(1));
+  EXPECT_EQ(r.log(),
+            (Lines{kDashes, "Waterbody: Single", kHeaderLine, kUnitsLine, kDashes, kOptionAll,
+                   "   1    50.0000    25.0000" + std::string(13, ' ') + "  50.0000       Yes"}));
+  r.t.finish();
 }
 
 TEST(WaterBodySegmentTable, AllAndNone) {
   for (const std::string option : {"All", "None"}) {
-    TestRun t(minimalInput(fiveColumns("30 3 1 0 0.1") + "D WaterbodyID\n" + option +
-                           " OptOutputDistances\n"));
-    t.setup();
-    WaterBody& wb = t.run().waterBody();
-    wb.getWaterBody();
+    WaterBodyRun r(minimalInput(fiveColumns("30 3 1 0 0.1") + "D WaterbodyID\n" + option +
+                                " OptOutputDistances\n"));
     const bool all = option == "All";
-    EXPECT_EQ(wb.numSegOutput(), all ? 3 : 0);
-    EXPECT_EQ(wb.numOutDis(), 0);
-    const auto log = waterBodyLog(t);
+    EXPECT_EQ(r.wb().numSegOutput(), all ? 3 : 0);
+    EXPECT_EQ(r.wb().numOutDis(), 0);
+    const auto log = r.log();
     ASSERT_EQ(log.size(), 9u);
     EXPECT_EQ(log[5], all ? kOptionAll : kOptionNone);
     for (std::size_t k = 6; k < 9; ++k) {
@@ -291,63 +263,36 @@ TEST(WaterBodySegmentTable, AllAndNone) {
   }
 }
 
-TEST(WaterBodyOutputDistances, DistanceUpToTheLengthWithinTheTolerance) {
-  // 100 + 1e-10 is not greater than Len = 100 in the tolerant test: it marks
-  // the last segment.
-  TestRun t(minimalInput(fiveColumns("100 4 1 0 0.1") +
-                         "D WaterbodyID\ntable OptOutputDistances\n"
-                         "table OutputDistances (m)\n100.0000000001\nend_table\n"));
-  t.setup();
-  WaterBody& wb = t.run().waterBody();
-  wb.getWaterBody();
-  EXPECT_EQ(wb.outputSegments(), std::vector<int>{4});
-  t.finish();
-}
-
-std::vector<std::string> distanceError(const std::string& table) {
-  TestRun t(minimalInput(fiveColumns("100 4 1 0 0.1") +
-                         "D WaterbodyID\ntable OptOutputDistances\n" + table));
-  t.setup();
-  return t.expectFatal([&] { t.run().waterBody().getWaterBody(); });
-}
-
 TEST(WaterBodyOutputDistances, Messages) {
-  EXPECT_EQ(distanceError("table OutputDistances (m)\n10\n100.5\nend_table\n"),
-            (std::vector<std::string>{
-                "Distance in table OutputDistances must be less or equal to: 100.0000",
-                "Last line read is line-number  2"}));
-  EXPECT_EQ(distanceError("table OutputDistances (m)\nten\nend_table\n"),
-            std::vector<std::string>{"Last line read is line-number  1"});
-  EXPECT_EQ(distanceError("table OutputDistances (m)\n10\n\nend_table\n"),
-            std::vector<std::string>{"Last line read is line-number  2"});
-  EXPECT_EQ(distanceError("table OutputDistances\n10\nend_table\n"),
-            std::vector<std::string>{
-                "You have to specify a dimension for OutputDistances Its value should be (m)"});
-  EXPECT_EQ(distanceError("table OutputDistances (m)\n10\n"),
-            std::vector<std::string>{"FATAL while COUNTING records in OutputDistances"});
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"table OutputDistances (m)\n10\n100.5\nend_table\n",
+       "Distance in table OutputDistances must be less or equal to: 100.0000\n"
+       "Last line read is line-number  2"},
+      {"table OutputDistances (m)\nten\nend_table\n", "Last line read is line-number  1"},
+      {"table OutputDistances (m)\n10\n\nend_table\n", "Last line read is line-number  2"},
+      {"table OutputDistances\n10\nend_table\n",
+       "You have to specify a dimension for OutputDistances Its value should be (m)"},
+      {"table OutputDistances (m)\n10\n", "FATAL while COUNTING records in OutputDistances"},
+  };
+  for (const auto& [table, err] : cases) {
+    EXPECT_EQ(joined(fatalOf(minimalInput(fiveColumns("100 4 1 0 0.1") +
+                                          "D WaterbodyID\ntable OptOutputDistances\n" + table),
+                             kRead)),
+              err);
+  }
 }
-
-// --- Segment of a distance --------------------------------------------------
 
 TEST(SegmentOfDistance, BoundariesBelongToTheDownstreamSegment) {
-  // N = 4, Len = 100: boundaries at 25, 50, 75, 100.
-  TestRun t(
-      minimalInput(fiveColumns("100 4 1 0 0.1") + "D WaterbodyID\nNone OptOutputDistances\n"));
-  t.setup();
-  WaterBody& wb = t.run().waterBody();
-  wb.getWaterBody();
-  EXPECT_EQ(wb.segmentOfDistance(-5.0), 1);
-  EXPECT_EQ(wb.segmentOfDistance(0.0), 1);
-  EXPECT_EQ(wb.segmentOfDistance(5e-10), 1);  // 0 within the tolerance
-  EXPECT_EQ(wb.segmentOfDistance(10.0), 1);
-  EXPECT_EQ(wb.segmentOfDistance(25.0), 2);
-  EXPECT_EQ(wb.segmentOfDistance(25.0 - 5e-10), 2);  // 25 >= 25 - 5e-10 + 1e-9 fails
-  EXPECT_EQ(wb.segmentOfDistance(24.9999), 1);
-  EXPECT_EQ(wb.segmentOfDistance(74.0), 3);
-  EXPECT_EQ(wb.segmentOfDistance(99.9), 4);
-  EXPECT_EQ(wb.segmentOfDistance(100.0), 4);  // no segment ends beyond it: N
-  EXPECT_EQ(wb.segmentOfDistance(150.0), 4);
-  t.finish();
+  // N = 4, Len = 100: boundaries at 25, 50, 75, 100. 5e-10 is 0 within the
+  // tolerance; 25 >= 25 - 5e-10 + 1e-9 fails; no segment ends beyond 100: N.
+  WaterBodyRun r(minimalInput(fiveColumns("100 4 1 0 0.1") + kNone));
+  const std::vector<std::pair<double, int>> cases = {
+      {-5.0, 1},    {0.0, 1},  {5e-10, 1}, {10.0, 1},  {25.0, 2}, {25.0 - 5e-10, 2},
+      {24.9999, 1}, {74.0, 3}, {99.9, 4},  {100.0, 4}, {150.0, 4}};
+  for (const auto& [distance, segment] : cases) {
+    EXPECT_EQ(r.wb().segmentOfDistance(distance), segment) << distance;
+  }
+  r.t.finish();
 }
 
 // --- Target zone ------------------------------------------------------------
@@ -388,53 +333,38 @@ TEST(TargetZone, StartAndEndSnapToBoundaries) {
        " ZTgt =  50.000 Layer number =  1"},
   };
   for (const TargetCase& c : cases) {
-    TestRun t(minimalInput(fiveColumns(c.len_numSeg + " 1 0 0.1") +
-                           "D WaterbodyID\nNone OptOutputDistances\n" + c.sta +
-                           " StaDstTgtCon (m)\n" + c.end + " EndDstTgtCon (m)\n"));
-    t.setup();
-    WaterBody& wb = t.run().waterBody();
-    wb.getWaterBody();
+    WaterBodyRun r(minimalInput(fiveColumns(c.len_numSeg + " 1 0 0.1") + kNone + c.sta +
+                                " StaDstTgtCon (m)\n" + c.end + " EndDstTgtCon (m)\n"));
+    WaterBody& wb = r.wb();
     EXPECT_EQ(wb.firstTargetSegment(), c.first) << c.sta;
     EXPECT_EQ(wb.lastTargetSegment(), c.last) << c.end;
     EXPECT_EQ(wb.firstTargetSegment(), c.first);  // kept: read and logged once
     EXPECT_EQ(wb.lastTargetSegment(), c.last);
-    const auto log = waterBodyLog(t);
+    const auto log = r.log();
     ASSERT_GE(log.size(), 6u);
     // rdFloat's dashes and echo, then the target line; for each end.
     EXPECT_EQ(log[log.size() - 4], c.staLog);
     EXPECT_EQ(log[log.size() - 1], c.endLog);
-    t.finish();
+    r.t.finish();
   }
 }
 
 TEST(TargetZone, Messages) {
-  const std::string input =
-      fiveColumns("100 10 1 0 0.1") + "D WaterbodyID\nNone OptOutputDistances\n";
-  {
-    TestRun t(minimalInput(input + "100.5 StaDstTgtCon (m)\n"));
-    t.setup();
-    t.run().waterBody().getWaterBody();
-    EXPECT_EQ(t.expectFatal([&] { t.run().waterBody().firstTargetSegment(); }),
-              std::vector<std::string>{
-                  "StaDstTgtCon must be less or equal to the length of the water body: 100.0000"});
-  }
-  {
-    TestRun t(minimalInput(input + "101 EndDstTgtCon (m)\n"));
-    t.setup();
-    t.run().waterBody().getWaterBody();
-    EXPECT_EQ(t.expectFatal([&] { t.run().waterBody().lastTargetSegment(); }),
-              std::vector<std::string>{
-                  "EndDstTgtCon must be less or equal to the length of the water body: 100.0000"});
-  }
-  {
-    TestRun t(minimalInput(input + "-1 StaDstTgtCon (m)\n"));
-    t.setup();
-    t.run().waterBody().getWaterBody();
-    const auto err = t.expectFatal([&] { t.run().waterBody().firstTargetSegment(); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[2], "Variable name is: StaDstTgtCon");
-  }
+  const std::string input = fiveColumns("100 10 1 0 0.1") + kNone;
+  const auto first = [](ModelRun& r) {
+    r.waterBody().getWaterBody();
+    r.waterBody().firstTargetSegment();
+  };
+  EXPECT_EQ(fatalOf(minimalInput(input + "100.5 StaDstTgtCon (m)\n"), first),
+            Lines{"StaDstTgtCon must be less or equal to the length of the water body: 100.0000"});
+  EXPECT_EQ(fatalOf(minimalInput(input + "101 EndDstTgtCon (m)\n"),
+                    [](ModelRun& r) {
+                      r.waterBody().getWaterBody();
+                      r.waterBody().lastTargetSegment();
+                    }),
+            Lines{"EndDstTgtCon must be less or equal to the length of the water body: 100.0000"});
+  expectOutOfBounds(fatalOf(minimalInput(input + "-1 StaDstTgtCon (m)\n"), first),
+                    "FATAL: value < minimum", "StaDstTgtCon");
 }
 
 // --- Water-layer parameters -------------------------------------------------
@@ -459,17 +389,18 @@ const std::vector<Parameter>& parameters() {
   return list;
 }
 
-std::string number(double v) {
+// The record of the parameter with the value.
+std::string record(const Parameter& p, double v) {
   std::ostringstream s;
   s.precision(17);
-  s << v;
+  s << v << " " << p.keyword << " " << p.unit << "\n";
   return s.str();
 }
 
 TEST(WaterBodyParameters, ReadOnceWithUnitAndBounds) {
   for (const Parameter& p : parameters()) {
     for (double v : {p.min, p.max}) {  // values on a bound are accepted
-      TestRun t(minimalInput(number(v) + " " + p.keyword + " " + p.unit + "\n"));
+      TestRun t(minimalInput(record(p, v)));
       t.setup();
       WaterBody& wb = t.run().waterBody();
       EXPECT_EQ(p.get(wb), v) << p.keyword;
@@ -484,28 +415,13 @@ TEST(WaterBodyParameters, ReadOnceWithUnitAndBounds) {
 
 TEST(WaterBodyParameters, BoundAndUnitMessages) {
   for (const Parameter& p : parameters()) {
-    {
-      TestRun t(minimalInput(number(p.max * 1.5 + 1) + " " + p.keyword + " " + p.unit + "\n"));
-      t.setup();
-      const auto err = t.expectFatal([&] { p.get(t.run().waterBody()); });
-      ASSERT_EQ(err.size(), 3u) << p.keyword;
-      EXPECT_EQ(err[0], "FATAL: value > maximum");
-      EXPECT_EQ(err[2], "Variable name is: " + p.keyword);
-    }
-    {
-      TestRun t(minimalInput(number(p.min - 1e-4) + " " + p.keyword + " " + p.unit + "\n"));
-      t.setup();
-      const auto err = t.expectFatal([&] { p.get(t.run().waterBody()); });
-      ASSERT_EQ(err.size(), 3u) << p.keyword;
-      EXPECT_EQ(err[0], "FATAL: value < minimum");
-      EXPECT_EQ(err[2], "Variable name is: " + p.keyword);
-    }
-    {
-      TestRun t(minimalInput("0.5 " + p.keyword + " (d)\n"));
-      t.setup();
-      EXPECT_EQ(t.expectFatal([&] { p.get(t.run().waterBody()); }),
-                std::vector<std::string>{"Dimension for " + p.keyword + " should be " + p.unit});
-    }
+    const auto get = [&](ModelRun& r) { p.get(r.waterBody()); };
+    expectOutOfBounds(fatalOf(minimalInput(record(p, p.max * 1.5 + 1)), get),
+                      "FATAL: value > maximum", p.keyword);
+    expectOutOfBounds(fatalOf(minimalInput(record(p, p.min - 1e-4)), get), "FATAL: value < minimum",
+                      p.keyword);
+    EXPECT_EQ(fatalOf(minimalInput("0.5 " + p.keyword + " (d)\n"), get),
+              Lines{"Dimension for " + p.keyword + " should be " + p.unit});
   }
 }
 
@@ -516,92 +432,49 @@ TEST(WaterBodyParameters, BoundAndUnitMessages) {
 const std::string kProfile =
     "table SedimentProfile\nThiHor NumLay\n(m)\n0.25 4\nend_table\nNone OutputDepths\n";
 
-constexpr const char* kNoLayers = "the sediment profile module builds no layers yet";
-
-// Reads the sediment profile; false while the sediment module, filled in
-// separately, builds no layers yet (the tests that need them skip then).
-bool readProfile(TestRun& t) {
-  t.run().sediment().getSedimentProfile();
-  return t.run().sediment().numLayers() > 0;
-}
-
-std::string firstLine(const std::vector<std::string>& lines) {
-  return lines.empty() ? std::string() : lines.front();
-}
-
-std::vector<std::string> thicknessError(const std::string& record,
-                                        const std::function<void(WaterBody&)>& get, bool& skipped) {
-  TestRun t(minimalInput(kProfile + record));
+TEST(WaterBodySedimentThickness, ThicknessesMustEndOnALayerInterface) {
+  TestRun t(minimalInput(kProfile + "0.125 ThiLayErs (m)\n0.187500000001 ThiLayTgt (m)\n"));
   t.setup();
-  skipped = !readProfile(t);
-  if (skipped) {
-    t.finish();
-    return {};
-  }
-  return t.expectFatal([&] { get(t.run().waterBody()); });
+  t.run().sediment().getSedimentProfile();
+  WaterBody& wb = t.run().waterBody();
+  EXPECT_EQ(wb.thiLayErs(), 0.125);
+  EXPECT_EQ(wb.numLayErs(), 2);  // 0.125 / 0.0625
+  // 0.1875 + 1e-12 equals the third interface within 1e-9.
+  EXPECT_EQ(wb.numLayTgt(), 3);
+  EXPECT_EQ(wb.thiLayTgt(), 0.187500000001);
+  t.finish();
 }
 
-TEST(WaterBodySedimentThickness, ThiLayErsMustEndExactlyOnALayerInterface) {
-  {
-    TestRun t(minimalInput(kProfile + "0.125 ThiLayErs (m)\n"));
-    t.setup();
-    if (!readProfile(t)) {
-      t.finish();
-      GTEST_SKIP() << kNoLayers;
-    }
-    EXPECT_EQ(t.run().waterBody().thiLayErs(), 0.125);
-    EXPECT_EQ(t.run().waterBody().numLayErs(), 2);  // 0.125 / 0.0625
-    t.finish();
+TEST(WaterBodySedimentThickness, Messages) {
+  const std::string ersBetween =
+      "Thickness of sediment layers to which erosion mass is added must\n"
+      "be exactly equal to the total thickness of a number of sediment layers";
+  const std::string tgt = "Thickness of target layer in sediment \n";
+  const std::string tgtZero = "Thickness of sediment target layer must be > 0";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // Between two interfaces, and off an interface by far less than 1e-9.
+      {"0.1 ThiLayErs", ersBetween},
+      {"0.125000000001 ThiLayErs", ersBetween},
+      {"0 ThiLayErs", "Thickness of sediment layers to which erosion mass is added must be > 0"},
+      {"5e-6 ThiLayErs", "FATAL: value < minimum"},
+      {"1.5 ThiLayErs", "FATAL: value > maximum"},
+      {"0.3 ThiLayTgt", tgt + "cannot be greater than the total thickness of the sediment"},
+      // Within the sediment but not on an interface.
+      {"0.1 ThiLayTgt",
+       tgt + "must be equal to the total thickness of a number of sediment layers"},
+      {"0 ThiLayTgt", tgtZero},
+      {"-0.1 ThiLayTgt", tgtZero},
+      {"2 ThiLayTgt", "FATAL: value > maximum"},
+  };
+  for (const auto& [record, err] : cases) {
+    const Lines got = fatalOf(minimalInput(kProfile + record + " (m)\n"), [&](ModelRun& r) {
+      r.sediment().getSedimentProfile();
+      if (record.ends_with("Ers")) r.waterBody().thiLayErs();
+      if (record.ends_with("Tgt")) r.waterBody().thiLayTgt();
+    });
+    // Bounds: the first line of the message.
+    EXPECT_EQ(err.starts_with("FATAL") && !got.empty() ? got.front() : joined(got), err) << record;
   }
-  const auto get = [](WaterBody& w) { w.thiLayErs(); };
-  const std::vector<std::string> between = {
-      "Thickness of sediment layers to which erosion mass is added must",
-      "be exactly equal to the total thickness of a number of sediment layers"};
-  bool skipped = false;
-  // Between two interfaces, and off an interface by far less than 1e-9.
-  for (const char* v : {"0.1", "0.125000000001"}) {
-    EXPECT_EQ(thicknessError(std::string(v) + " ThiLayErs (m)\n", get, skipped), between) << v;
-    if (skipped) GTEST_SKIP() << kNoLayers;
-  }
-  EXPECT_EQ(thicknessError("0 ThiLayErs (m)\n", get, skipped),
-            std::vector<std::string>{
-                "Thickness of sediment layers to which erosion mass is added must be > 0"});
-  EXPECT_EQ(firstLine(thicknessError("5e-6 ThiLayErs (m)\n", get, skipped)),
-            "FATAL: value < minimum");
-  EXPECT_EQ(firstLine(thicknessError("1.5 ThiLayErs (m)\n", get, skipped)),
-            "FATAL: value > maximum");
-}
-
-TEST(WaterBodySedimentThickness, ThiLayTgtMustEqualALayerInterfaceWithinTheTolerance) {
-  {
-    // 0.1875 + 1e-12 equals the third interface within 1e-9.
-    TestRun t(minimalInput(kProfile + "0.187500000001 ThiLayTgt (m)\n"));
-    t.setup();
-    if (!readProfile(t)) {
-      t.finish();
-      GTEST_SKIP() << kNoLayers;
-    }
-    EXPECT_EQ(t.run().waterBody().numLayTgt(), 3);
-    EXPECT_EQ(t.run().waterBody().thiLayTgt(), 0.187500000001);
-    t.finish();
-  }
-  const auto get = [](WaterBody& w) { w.thiLayTgt(); };
-  bool skipped = false;
-  EXPECT_EQ(
-      thicknessError("0.3 ThiLayTgt (m)\n", get, skipped),
-      (std::vector<std::string>{"Thickness of target layer in sediment ",
-                                "cannot be greater than the total thickness of the sediment"}));
-  if (skipped) GTEST_SKIP() << kNoLayers;
-  // Within the sediment but not on an interface.
-  EXPECT_EQ(thicknessError("0.1 ThiLayTgt (m)\n", get, skipped),
-            (std::vector<std::string>{
-                "Thickness of target layer in sediment ",
-                "must be equal to the total thickness of a number of sediment layers"}));
-  EXPECT_EQ(thicknessError("0 ThiLayTgt (m)\n", get, skipped),
-            std::vector<std::string>{"Thickness of sediment target layer must be > 0"});
-  EXPECT_EQ(thicknessError("-0.1 ThiLayTgt (m)\n", get, skipped),
-            std::vector<std::string>{"Thickness of sediment target layer must be > 0"});
-  EXPECT_EQ(firstLine(thicknessError("2 ThiLayTgt (m)\n", get, skipped)), "FATAL: value > maximum");
 }
 
 }  // namespace
