@@ -420,13 +420,16 @@ TEST(MeteoRestart, TaskTwentyRereadsTheFirstRecordAndZeroesTheSums) {
   EXPECT_NEAR(r.meteo().temAirRef(), 293.15, 1e-12);
 }
 
-TEST(MeteoRestart, TaskTwentyWithoutTaskOneBuildsTheWorkFile) {
+TEST(MeteoRestart, TaskTwentyWithoutTaskOneBuildsTheWorkFileNeverReadBeyondThePeriod) {
   // A pass that reuses the temperature file of an earlier run starts with
   // task 20: the weather is read as with task 1.
   MeteoRun r(firstDay());
   r.meteo().task(Task::Reinitialise);
   EXPECT_NEAR(r.meteo().fleRadShoDow(), 100.0, 1e-12);
   EXPECT_TRUE(r.t.dir().exists("MeteoDat.tmp"));
+  // A step more than the period has: the work file ends.
+  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Step); }),
+            (std::vector<std::string>{"Error while reading file MeteoDat.tmp"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -576,14 +579,6 @@ TEST(MeteoFatal, FilesThatDoNotCoverThePeriodBreakOffOrHoldUnusableValues) {
     MeteoRun r(c.met, c.meteo, "01-Jan-1980", c.end);
     EXPECT_EQ(r.initialiseFatal(), c.err) << c.met;
   }
-}
-
-TEST(MeteoFatal, TheFileIsNeverReadBeyondThePeriod) {
-  // More steps than the period has: the work file ends.
-  MeteoRun r(firstDay());
-  r.initialise();
-  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Step); }),
-            (std::vector<std::string>{"Error while reading file MeteoDat.tmp"}));
 }
 
 // The framed warning blocks of the log file, one vector of lines each.

@@ -223,8 +223,8 @@ TEST(TemperatureFile, MonthlyInputFollowsTheAirWithTheShortHeader) {
 // ---------------------------------------------------------------------------
 // Reading back
 
-TEST(TemperatureReadBack, SubstancePassTakesEveryRecordOfTheFile) {
-  TemRun r(input());
+TEST(TemperatureReadBack, SubstancePassTakesEveryRecordOfTheFileAndNothingIsPrintedBefore) {
+  TemRun r(input({{"No print_TemWat\n", "Yes print_TemWat\n"}}));
   r.execute();
   EXPECT_EQ(r.t.finish(), kExitNormal);
   const auto lines = r.t.dir().lines("t.tem");
@@ -236,6 +236,8 @@ TEST(TemperatureReadBack, SubstancePassTakesEveryRecordOfTheFile) {
     EXPECT_EQ(r.modules.taken[k], values(lines[4 + k])[0]) << k;
     EXPECT_NEAR(r.modules.taken[k], r.modules.stepped[k], 5e-5) << k;
   }
+  // The temperature pass prints nothing when the substance pass follows.
+  EXPECT_EQ(r.t.dir().read("t.out").find("TemWat"), std::string::npos);
 }
 
 TEST(TemperatureReadBack, OffLineAndAutomaticReuseAnExistingFile) {
@@ -328,13 +330,6 @@ TEST(TemperaturePrint, CumulativeFluxesAreTheEnergySinceTheStart) {
   const auto printed = printedValue(r.t.dir().lines("t.out"), "SensHeaFlxWatSed");
   ASSERT_TRUE(printed.has_value());
   EXPECT_NEAR(*printed, joules, joules * 1e-3);
-}
-
-TEST(TemperaturePrint, NothingPrintedWhenTheSubstancePassFollows) {
-  TemRun r(input({{"No print_TemWat\n", "Yes print_TemWat\n"}}));
-  r.execute();
-  r.t.finish();
-  EXPECT_EQ(r.t.dir().read("t.out").find("TemWat"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
