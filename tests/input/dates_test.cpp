@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/run.hpp"
+#include "input/input_fatal.hpp"
 #include "input/sim_clock.hpp"
 #include "support/test_run.hpp"
 
@@ -34,14 +35,13 @@ TEST(DateReader, AnHourCountsInTimeStepsOfTheRun) {
 
 TEST(DateReader, IllegalDays) {
   for (const char* bad : {"29-Feb-1981", "31-Apr-1980", "31-Apr-1980-25h00"}) {
-    TestRun t(minimalInput());
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().dates().rdDate(bad, "Evt"); });
-    EXPECT_EQ(err, (std::vector<std::string>{"The following date is illegal:", bad}));
+    EXPECT_EQ(testing::fatalLines(minimalInput(),
+                                  [&](TestRun& t) { t.run().dates().rdDate(bad, "Evt"); }),
+              (std::vector<std::string>{"The following date is illegal:", bad}));
   }
 }
 
-TEST(DateTextConversion, TimeStampsOfFieldModelFiles) {
+TEST(DateTextConversion, TimeStampsOfFieldModelFilesAndTheirErrors) {
   TestRun t(minimalInput());
   t.setup();
   Dates& d = t.run().dates();
@@ -52,18 +52,12 @@ TEST(DateTextConversion, TimeStampsOfFieldModelFiles) {
   EXPECT_EQ(r.hour, 8);
   EXPECT_EQ(d.strToDate("15Mar19800830").month, 3);
   EXPECT_EQ(d.strToDate("15-Mar").year, 1900);
-  {
-    const auto err = t.expectFatal([&] { d.strToDate("15-March-1980"); });
-    EXPECT_EQ(err, (std::vector<std::string>{" Fatal while converting date",
-                                             " Format must be dd-mmm-yyyy "}));
-  }
-}
-
-TEST(DateTextConversion, UnknownMonth) {
-  TestRun t(minimalInput());
-  t.setup();
-  const auto err = t.expectFatal([&] { t.run().dates().strToDate("15-Mrt-1980"); });
-  EXPECT_EQ(err, std::vector<std::string>{"Illegal month in record StrToDate"});
+  EXPECT_EQ(testing::fatalLines(minimalInput(),
+                                [](TestRun& t) { t.run().dates().strToDate("15-Mrt-1980"); }),
+            std::vector<std::string>{"Illegal month in record StrToDate"});
+  EXPECT_EQ(
+      t.expectFatal([&] { d.strToDate("15-March-1980"); }),
+      (std::vector<std::string>{" Fatal while converting date", " Format must be dd-mmm-yyyy "}));
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "core/run.hpp"
+#include "input/input_fatal.hpp"
 #include "input/run_options.hpp"
 #include "support/test_run.hpp"
 
@@ -13,11 +16,11 @@ using testing::minimalInput;
 using testing::TestRun;
 
 TEST(RdFloat, ReadsTheValueChecksTheUnitAndEchoesItToTheLog) {
-  TestRun t(minimalInput(
-      "1.5e-3 CofDif (m2.d-1)\n"
-      "0.5 FacX\n"
-      "2.0 Dt50_MET (d)\n"
-      "10 Low (m)\n"));
+  TestRun t(
+      minimalInput("1.5e-3 CofDif (m2.d-1)\n"
+                   "0.5 FacX\n"
+                   "2.0 Dt50_MET (d)\n"
+                   "10 Low (m)\n"));
   t.setup();
   Numbers& n = t.run().numbers();
   EXPECT_EQ(n.rdFloat("CofDif", {.unit = "(m2.d-1)"}), 0.0015);
@@ -42,73 +45,50 @@ TEST(RdFloat, ReadsTheValueChecksTheUnitAndEchoesItToTheLog) {
   t.finish();
 }
 
-TEST(RdFloat, BoundAndNumberErrors) {
-  {
-    TestRun t(minimalInput("-0.1 DepWat (m)\n"));
-    t.setup();
-    const auto err =
-        t.expectFatal([&] { t.run().numbers().rdFloat("DepWat", {.unit = "(m)", .min = 0.0}); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[1], "Input was:  -0.1000000    ; the mimimum value is:   0.0000000E+00");
-    EXPECT_EQ(err[2], "Variable name is: DepWat");
+TEST(RdFloat, BoundNumberAndDateErrors) {
+  const auto depWat = [](TestRun& t) {
+    t.run().numbers().rdFloat("DepWat", {.unit = "(m)", .min = 0.0});
+  };
+  const auto date = [](const char* name) {
+    return [name](TestRun& t) { t.run().numbers().rdFloat(name, {.isDate = true}); };
+  };
+  const struct {
+    std::string records;
+    std::function<void(TestRun&)> read;
+    std::vector<std::string> err;
+  } cases[] = {
+      {"-0.1 DepWat (m)\n",
+       depWat,
+       {"FATAL: value < minimum",
+        "Input was:  -0.1000000    ; the mimimum value is:   0.0000000E+00",
+        "Variable name is: DepWat"}},
+      {"2.5 FraX (-)\n",
+       [](TestRun& t) { t.run().numbers().rdFloat("FraX", {.unit = "(-)", .max = 1.0}); },
+       {"FATAL: value > maximum", "The maximum value is:       1.0000000",
+        "Variable name is: FraX"}},
+      {"abc DepWat (m)\n", depWat, {" Fatal while reading record DepWat"}},
+      {"NaN DepWat (m)\n", depWat, {" Fatal while reading record DepWat"}},
+      {"1.5m DepWat (m)\n", depWat, {" Fatal while reading record DepWat"}},
+      {"--1 DepWat (m)\n", depWat, {" Fatal while reading record DepWat"}},
+      {"31-Apr-1980 Tbad\n", date("Tbad"), {"The following date is illegal:", "31-Apr-1980"}},
+      {"15-mar-1980 Tmonth\n", date("Tmonth"), {"Illegal month in record Tmonth"}},
+      {"1980-03-15 Tform\n",
+       date("Tform"),
+       {"Fatal while reading record Tform", "Format must be dd-mmm-yyyy, dd-mmm or xx-Emgddd, and",
+        "number of applications in kvn and lateral entry file must be equal"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(testing::fatalLines(minimalInput(c.records), c.read), c.err) << c.records;
   }
-  {
-    TestRun t(minimalInput("2.5 FraX (-)\n"));
-    t.setup();
-    const auto err =
-        t.expectFatal([&] { t.run().numbers().rdFloat("FraX", {.unit = "(-)", .max = 1.0}); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value > maximum");
-    EXPECT_EQ(err[1], "The maximum value is:       1.0000000");
-    EXPECT_EQ(err[2], "Variable name is: FraX");
-  }
-  for (const char* bad : {"abc", "NaN", "1.5m", "--1"}) {
-    TestRun t(minimalInput(std::string(bad) + " DepWat (m)\n"));
-    t.setup();
-    const auto err =
-        t.expectFatal([&] { t.run().numbers().rdFloat("DepWat", {.unit = "(m)"}); });
-    ASSERT_EQ(err.size(), 1u) << bad;
-    EXPECT_EQ(err[0], " Fatal while reading record DepWat") << bad;
-  }
-}
-
-TEST(RdFloat, DatesAreReadAsTimes) {
-  TestRun t(minimalInput("15-Mar Tday\n31-Apr-1980 Tbad\n15-mar-1980 Tmonth\n15/03/1980 Tform\n"));
+  TestRun t(minimalInput("15-Mar Tday\n"));
   t.setup();
   EXPECT_EQ(t.run().numbers().rdFloat("Tday", {.isDate = true}), 73.0);  // 31 + 28 + 14 in 1900
-  const auto err =
-      t.expectFatal([&] { t.run().numbers().rdFloat("Tbad", {.isDate = true}); });
-  ASSERT_EQ(err.size(), 2u);
-  EXPECT_EQ(err[0], "The following date is illegal:");
-  EXPECT_EQ(err[1], "31-Apr-1980");
-}
-
-TEST(RdFloat, DateMessagesForMonthAndForm) {
-  {
-    TestRun t(minimalInput("15-mar-1980 Tmonth\n"));
-    t.setup();
-    const auto err =
-        t.expectFatal([&] { t.run().numbers().rdFloat("Tmonth", {.isDate = true}); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "Illegal month in record Tmonth");
-  }
-  {
-    TestRun t(minimalInput("1980-03-15 Tform\n"));
-    t.setup();
-    const auto err =
-        t.expectFatal([&] { t.run().numbers().rdFloat("Tform", {.isDate = true}); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "Fatal while reading record Tform");
-    EXPECT_EQ(err[1], "Format must be dd-mmm-yyyy, dd-mmm or xx-Emgddd, and");
-    EXPECT_EQ(err[2], "number of applications in kvn and lateral entry file must be equal");
-  }
 }
 
 TEST(RunOptions, AreReadOnceAndCached) {
-  TestRun t(minimalInput(
-      "Yes PrintCumulatives\nYears DateFormat\nCalc OptTimStp\nNo ExposureReport\n"
-      "Yes PercentileReport\n"));
+  TestRun t(
+      minimalInput("Yes PrintCumulatives\nYears DateFormat\nCalc OptTimStp\nNo ExposureReport\n"
+                   "Yes PercentileReport\n"));
   t.setup();
   RunOptions& o = t.run().options();
   EXPECT_EQ(o.optInp(), InputInterval::Hourly);
@@ -140,7 +120,8 @@ TEST(RunOptions, OptHydResolution) {
   }
   {
     // Automatic without a hydrology file runs the hydrology pass.
-    TestRun t(minimalInput("Automatic OptHyd\nAutomatic OptTem\ntable compounds\nCMP\nend_table\n"));
+    TestRun t(
+        minimalInput("Automatic OptHyd\nAutomatic OptTem\ntable compounds\nCMP\nend_table\n"));
     t.dir().write("t.tem", "old temperature file\n");
     t.setup();
     EXPECT_EQ(t.run().options().optHyd(), PassOption::OnLine);

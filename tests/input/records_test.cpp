@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/run.hpp"
+#include "input/input_fatal.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {
@@ -42,21 +43,20 @@ TEST(SplitWords, AWordAboveThirtyTwoCharactersIsFatal) {
   TestRun t(minimalInput());
   t.setup();
   const std::string word(33, 'w');
-  const auto err = t.expectFatal([&] { t.run().records().splitWords("1.0 " + word + " (m)"); });
-  ASSERT_EQ(err.size(), 3u);
-  EXPECT_EQ(err[0], "Word too long in line: 1.0 " + word + " (m)");
-  EXPECT_EQ(err[1], "Word is: " + std::string(32, 'w'));
-  EXPECT_EQ(err[2], "Maximum length is: 32");
+  EXPECT_EQ(
+      t.expectFatal([&] { t.run().records().splitWords("1.0 " + word + " (m)"); }),
+      (std::vector<std::string>{"Word too long in line: 1.0 " + word + " (m)",
+                                "Word is: " + std::string(32, 'w'), "Maximum length is: 32"}));
 }
 
 TEST(GetRecord, FindsTheKeywordAtItsPositionOnly) {
-  TestRun t(minimalInput(
-      "* 9.9 WidWatSys (m) in a comment is not a record\n"
-      "\n"
-      "7.0 WidWatSysExtra (m)\n"
-      "WidWatSys 8.0 (m)\n"
-      "1.5\tWidWatSys\t(m)\n"
-      "2.5 WidWatSys (m)\n"));
+  TestRun t(
+      minimalInput("* 9.9 WidWatSys (m) in a comment is not a record\n"
+                   "\n"
+                   "7.0 WidWatSysExtra (m)\n"
+                   "WidWatSys 8.0 (m)\n"
+                   "1.5\tWidWatSys\t(m)\n"
+                   "2.5 WidWatSys (m)\n"));
   t.setup();
   Records& r = t.run().records();
   // The comment, the longer word and the first position are all passed over;
@@ -74,42 +74,36 @@ TEST(GetRecord, FindsTheKeywordAtItsPositionOnly) {
 }
 
 TEST(GetRecord, MissingRecordAndWrongUnitMessages) {
-  {
-    TestRun t(minimalInput("* 1.0 DepWat (m)\nDepWat 1.0 (m)\n"));
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().records().getRecord("DepWat"); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "Cannot find record DepWat (column  2, unit  20)");
-  }
-  {
-    TestRun t(minimalInput("1.0 DepWat (cm)\n"));
-    t.setup();
-    const auto err =
-        t.expectFatal([&] { t.run().records().getRecord("DepWat", 2, {.unitText = "(m)"}); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "Dimension for DepWat should be (m)");
-  }
-  {
-    TestRun t(minimalInput("1.0 DepWat\n"));
-    t.setup();
-    const auto err =
-        t.expectFatal([&] { t.run().records().getRecord("DepWat", 2, {.unitText = "(m)"}); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "You have to specify a dimension for DepWat Its value should be (m)");
+  const struct {
+    const char* records;
+    const char* unit;
+    const char* message;
+  } cases[] = {
+      {"* 1.0 DepWat (m)\nDepWat 1.0 (m)\n", "", "Cannot find record DepWat (column  2, unit  20)"},
+      {"1.0 DepWat (cm)\n", "(m)", "Dimension for DepWat should be (m)"},
+      {"1.0 DepWat\n", "(m)", "You have to specify a dimension for DepWat Its value should be (m)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(testing::fatalLines(minimalInput(c.records),
+                                  [&](TestRun& t) {
+                                    t.run().records().getRecord("DepWat", 2, {.unitText = c.unit});
+                                  }),
+              std::vector<std::string>{c.message})
+        << c.records;
   }
 }
 
 TEST(CountRecord, CountsEveryLineUpToEndTable) {
-  TestRun t(minimalInput(
-      "table compounds\n"
-      "CMP1\n"
-      "* a comment inside a table is a row\n"
-      "CMP2\n"
-      "end_table\n"
-      "table empty\n"
-      "  end_table  \n"
-      "table open\n"
-      "row\n"));
+  TestRun t(
+      minimalInput("table compounds\n"
+                   "CMP1\n"
+                   "* a comment inside a table is a row\n"
+                   "CMP2\n"
+                   "end_table\n"
+                   "table empty\n"
+                   "  end_table  \n"
+                   "table open\n"
+                   "row\n"));
   t.setup();
   Records& r = t.run().records();
   r.getRecord("compounds");
@@ -117,9 +111,8 @@ TEST(CountRecord, CountsEveryLineUpToEndTable) {
   r.getRecord("empty");
   EXPECT_EQ(r.countRecord("empty"), 0);
   r.getRecord("open");
-  const auto err = t.expectFatal([&] { r.countRecord("open"); });
-  ASSERT_EQ(err.size(), 1u);
-  EXPECT_EQ(err[0], "FATAL while COUNTING records in open");
+  EXPECT_EQ(t.expectFatal([&] { r.countRecord("open"); }),
+            std::vector<std::string>{"FATAL while COUNTING records in open"});
 }
 
 TEST(RdOption, GivesThePositionInTheListAndEchoesIt) {
@@ -137,12 +130,11 @@ TEST(RdOption, GivesThePositionInTheListAndEchoesIt) {
   EXPECT_EQ(log.back(), "OptHydTest         OffLine           ");
 
   // Options are matched exactly: lower case is not OnLine.
-  const auto err = t.expectFatal(
-      [&] { r.rdOption("OptTemTest", "OnLine OffLine Stationary Only Automatic"); });
-  ASSERT_EQ(err.size(), 3u);
-  EXPECT_EQ(err[0], " Option in input file does not match possible options for OptTemTest");
-  EXPECT_EQ(err[1], " The following options are available:");
-  EXPECT_EQ(err[2], " OnLine OffLine Stationary Only Automatic");
+  EXPECT_EQ(
+      t.expectFatal([&] { r.rdOption("OptTemTest", "OnLine OffLine Stationary Only Automatic"); }),
+      (std::vector<std::string>{
+          " Option in input file does not match possible options for OptTemTest",
+          " The following options are available:", " OnLine OffLine Stationary Only Automatic"}));
 }
 
 TEST(RecordRemainder, WritesTheWorkFileAndReadsItInFreeFormat) {
@@ -169,8 +161,8 @@ TEST(FreeFormat, NumbersAsListDirectedInputReadsThem) {
   EXPECT_EQ(parseNumber("+.5"), 0.5);
   EXPECT_EQ(parseNumber("5."), 5.0);
   EXPECT_EQ(parseNumber("1.5+3"), 1500.0);  // exponent sign without a letter
-  for (const char* bad : {"", "abc", "1.5x", "e5", ".", "-", "1e", "1e+", "NaN", "inf",
-                          "Infinity", "1e999", "1..2", "0x10", "1,5"}) {
+  for (const char* bad : {"", "abc", "1.5x", "e5", ".", "-", "1e", "1e+", "NaN", "inf", "Infinity",
+                          "1e999", "1..2", "0x10", "1,5"}) {
     EXPECT_EQ(parseNumber(bad), std::nullopt) << bad;
   }
   EXPECT_EQ(firstItem("  0.5,7 DepWat"), "0.5");

@@ -4,6 +4,7 @@
 
 #include "core/run.hpp"
 #include "input/calendar.hpp"
+#include "input/input_fatal.hpp"
 #include "support/test_run.hpp"
 
 namespace korvan {
@@ -11,8 +12,8 @@ namespace {
 
 using testing::TestRun;
 
-std::string periodInput(const std::string& start, const std::string& end,
-                        const std::string& print, const std::string& extra = "") {
+std::string periodInput(const std::string& start, const std::string& end, const std::string& print,
+                        const std::string& extra = "") {
   return "MERIXKORVAN CallingProgram\n1.0 CallingProgramVersion\n" + start + " TimStart\n" + end +
          " TimEnd\n" + print + " OptDelTimPrn\nNo OptDelOutFiles\n" + extra;
 }
@@ -39,23 +40,6 @@ TEST(SimulationPeriod, StartAndEndOfDays) {
   EXPECT_EQ(one.clock().delTimPrn(), 1.0 / 24.0);
 }
 
-TEST(SimulationPeriod, Errors) {
-  {
-    TestRun t(periodInput("01-Jan-1980", "31-Dec-1979", "Day"));
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().clock().readSettings(); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "TimEnd < TimStart");
-  }
-  {
-    TestRun t(periodInput("01-Jan-1899", "31-Dec-1980", "Day"));
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().clock().readSettings(); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "TimStart before 01-Jan-1900");
-  }
-}
-
 TEST(PrintInterval, CalendarPeriodsFollowTheMonths) {
   ClockRun c(periodInput("01-Feb-1981", "31-Dec-1981", "Month"));
   SimClock& k = c.clock();
@@ -78,22 +62,35 @@ TEST(PrintInterval, CalendarPeriodsFollowTheMonths) {
   EXPECT_EQ(y.clock().timPrn(), 29219.0 + 366.0 + 365.0);
 }
 
-TEST(PrintInterval, CalendarPeriodMustStartAtItsBeginning) {
-  struct Case {
-    const char* start;
-    const char* option;
-    const char* noun;
+TEST(SimulationPeriod, ErrorsOfPeriodAndPrintInterval) {
+  const auto mustStart = [](const char* option, const char* noun) {
+    return std::vector<std::string>{
+        std::string("OptDelTimPrn was set to ") + option,
+        std::string("TimStart must be set equal to the beginning of a ") + noun,
+        "We recommend to start at January 1 of any year"};
   };
-  for (const Case& c : {Case{"15-Feb-1981", "Month", "month"}, Case{"02-Jan-1981", "Decade", "decade"},
-                        Case{"01-Feb-1981", "Year", "year"}}) {
-    TestRun t(periodInput(c.start, "31-Dec-1981", c.option));
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().clock().readSettings(); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], std::string("OptDelTimPrn was set to ") + c.option);
-    EXPECT_EQ(err[1], std::string("TimStart must be set equal to the beginning of a ") + c.noun);
-    EXPECT_EQ(err[2], "We recommend to start at January 1 of any year");
+  const struct {
+    std::string input;
+    std::vector<std::string> err;
+  } cases[] = {
+      {periodInput("01-Jan-1980", "31-Dec-1979", "Day"), {"TimEnd < TimStart"}},
+      {periodInput("01-Jan-1899", "31-Dec-1980", "Day"), {"TimStart before 01-Jan-1900"}},
+      {periodInput("15-Feb-1981", "31-Dec-1981", "Month"), mustStart("Month", "month")},
+      {periodInput("02-Jan-1981", "31-Dec-1981", "Decade"), mustStart("Decade", "decade")},
+      {periodInput("01-Feb-1981", "31-Dec-1981", "Year"), mustStart("Year", "year")},
+      {periodInput("01-Jan-1981", "31-Dec-1981", "Other", "2.5 DelTimPrn (d)\n"),
+       {"Print time step should be integer"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(testing::fatalLines(c.input, [](TestRun& t) { t.run().clock().readSettings(); }),
+              c.err)
+        << c.input;
   }
+  const auto err =
+      testing::fatalLines(periodInput("01-Jan-1981", "31-Dec-1981", "Other", "0.5 DelTimPrn (d)\n"),
+                          [](TestRun& t) { t.run().clock().readSettings(); });
+  ASSERT_EQ(err.size(), 3u);
+  EXPECT_EQ(err[0], "FATAL: value < minimum");
 }
 
 TEST(PrintInterval, AutomaticAndOther) {
@@ -105,20 +102,6 @@ TEST(PrintInterval, AutomaticAndOther) {
 
   ClockRun other(periodInput("01-Jan-1981", "31-Dec-1981", "Other", "3 DelTimPrn (d)\n"));
   EXPECT_EQ(other.clock().delTimPrn(), 3.0);
-  {
-    TestRun t(periodInput("01-Jan-1981", "31-Dec-1981", "Other", "2.5 DelTimPrn (d)\n"));
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().clock().readSettings(); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "Print time step should be integer");
-  }
-  {
-    TestRun t(periodInput("01-Jan-1981", "31-Dec-1981", "Other", "0.5 DelTimPrn (d)\n"));
-    t.setup();
-    const auto err = t.expectFatal([&] { t.run().clock().readSettings(); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-  }
 }
 
 TEST(Clock, HourlyStepsLandExactlyOnDayBoundaries) {

@@ -13,14 +13,19 @@ namespace {
 using testing::minimalInput;
 using testing::TestRun;
 
-// X and column 1 of Y from two lists of equal length.
-NumericTable makeTable(std::initializer_list<double> xs, std::initializer_list<double> ys) {
+// X and the columns of Y from lists of equal length.
+NumericTable makeTable(std::initializer_list<double> xs,
+                       std::initializer_list<std::initializer_list<double>> columns) {
   NumericTable t;
-  t.allocate(1, static_cast<int>(xs.size()));
+  t.allocate(static_cast<int>(columns.size()), static_cast<int>(xs.size()));
   int i = 1;
   for (double x : xs) t.x(i++) = x;
-  i = 1;
-  for (double y : ys) t.y(i++, 1) = y;
+  int c = 1;
+  for (const auto& ys : columns) {
+    i = 1;
+    for (double y : ys) t.y(i++, c) = y;
+    ++c;
+  }
   return t;
 }
 
@@ -29,101 +34,78 @@ TEST(TableAllocation, AllocateZeroesAndReleaseFrees) {
   EXPECT_FALSE(t.allocated());
   t.release();  // releasing a table that is not allocated does nothing
   EXPECT_FALSE(t.allocated());
-
   t.allocate(2, 3);  // 2 dependent columns, 3 rows
   EXPECT_TRUE(t.allocated());
   EXPECT_EQ(t.rows(), 3);
   EXPECT_EQ(t.columns(), 2);
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_EQ(t.x(i), 0.0);
-    EXPECT_EQ(t.y(i, 1), 0.0);
-    EXPECT_EQ(t.y(i, 2), 0.0);
-  }
   t.y(2, 1) = 5.0;
   t.y(2, 2) = 7.0;
-  EXPECT_EQ(t.y(2, 1), 5.0);
-  EXPECT_EQ(t.y(2, 2), 7.0);
-  EXPECT_EQ(t.y(3, 1), 0.0);
-
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_EQ(t.x(i), 0.0);
+    EXPECT_EQ(t.y(i, 1), i == 2 ? 5.0 : 0.0);
+    EXPECT_EQ(t.y(i, 2), i == 2 ? 7.0 : 0.0);
+  }
   t.release();
   EXPECT_FALSE(t.allocated());
   EXPECT_EQ(t.rows(), 0);
   EXPECT_EQ(t.columns(), 0);
 }
 
-TEST(TableLookup, AscendingTableInterpolatesAndHitsNodesExactly) {
+TEST(TableLookup, InterpolatesInsideHitsNodesExactlyAndFlagsTheEndsOutside) {
   TestRun t(minimalInput());
   t.setup();
-  NumericTable table;
-  table.allocate(2, 3);
-  const double xs[] = {1.0, 2.0, 4.0};
-  const double y1[] = {10.0, 20.0, 40.0};
-  const double y2[] = {-1.0, -3.0, 1.0};
-  for (int i = 1; i <= 3; ++i) {
-    table.x(i) = xs[i - 1];
-    table.y(i, 1) = y1[i - 1];
-    table.y(i, 2) = y2[i - 1];
-  }
-  korvan::Run& run = t.run();
-  bool out = true;
-  // 3 lies halfway between 2 and 4: 20 + (40 - 20) * 0.5 = 30; column 2: -3 + 4 * 0.5 = -1.
-  EXPECT_DOUBLE_EQ(lookupTable(run, table, 3.0, SortOrder::Up, 1, &out), 30.0);
-  EXPECT_FALSE(out);
-  EXPECT_DOUBLE_EQ(lookupTable(run, table, 3.0, SortOrder::Up, 2), -1.0);
-  // 1.25: 10 + 10 * 0.25 = 12.5.
-  EXPECT_DOUBLE_EQ(lookupTable(run, table, 1.25, SortOrder::Up), 12.5);
-  // Exactly on the inner node and on both ends: the row's value, in range.
-  EXPECT_EQ(lookupTable(run, table, 2.0, SortOrder::Up, 1, &out), 20.0);
-  EXPECT_FALSE(out);
-  EXPECT_EQ(lookupTable(run, table, 1.0, SortOrder::Up, 2, &out), -1.0);
-  EXPECT_FALSE(out);
-  EXPECT_EQ(lookupTable(run, table, 4.0, SortOrder::Up, 1, &out), 40.0);
-  EXPECT_FALSE(out);
-  // Outside the range: the nearest end row, flagged.
-  EXPECT_EQ(lookupTable(run, table, 0.5, SortOrder::Up, 1, &out), 10.0);
-  EXPECT_TRUE(out);
-  EXPECT_EQ(lookupTable(run, table, 9.0, SortOrder::Up, 2, &out), 1.0);
-  EXPECT_TRUE(out);
-  t.finish();
-}
-
-TEST(TableLookup, DescendingDepthsInterpolateBetweenTheEnclosingRows) {
-  TestRun t(minimalInput());
-  t.setup();
-  korvan::Run& run = t.run();
-  const NumericTable table = makeTable({0.05, 0.02, 0.01}, {10.0, 40.0, 100.0});
-  bool out = true;
-  // 0.03 lies between rows 1 and 2: 10 + (40 - 10) * (0.03 - 0.05) / (0.02 - 0.05) = 30.
-  EXPECT_NEAR(lookupTable(run, table, 0.03, SortOrder::Down, 1, &out), 30.0, 1e-12);
-  EXPECT_FALSE(out);
-  // 0.015 between rows 2 and 3: 40 + 60 * 0.5 = 70.
-  EXPECT_NEAR(lookupTable(run, table, 0.015, SortOrder::Down), 70.0, 1e-12);
-  EXPECT_EQ(lookupTable(run, table, 0.02, SortOrder::Down, 1, &out), 40.0);
-  EXPECT_FALSE(out);
-  EXPECT_EQ(lookupTable(run, table, 0.05, SortOrder::Down, 1, &out), 10.0);
-  EXPECT_FALSE(out);
-  EXPECT_EQ(lookupTable(run, table, 0.01, SortOrder::Down, 1, &out), 100.0);
-  EXPECT_FALSE(out);
-  EXPECT_EQ(lookupTable(run, table, 0.06, SortOrder::Down, 1, &out), 10.0);
-  EXPECT_TRUE(out);
-  EXPECT_EQ(lookupTable(run, table, 0.0, SortOrder::Down, 1, &out), 100.0);
-  EXPECT_TRUE(out);
-  t.finish();
-}
-
-TEST(TableLookup, SingleRowGivesItsValueEverywhere) {
-  TestRun t(minimalInput());
-  t.setup();
-  korvan::Run& run = t.run();
-  const NumericTable table = makeTable({5.0}, {7.0});
-  for (SortOrder order : {SortOrder::Up, SortOrder::Down}) {
-    bool out = true;
-    EXPECT_EQ(lookupTable(run, table, 5.0, order, 1, &out), 7.0);
-    EXPECT_FALSE(out);
-    EXPECT_EQ(lookupTable(run, table, 4.0, order, 1, &out), 7.0);
-    EXPECT_TRUE(out);
-    EXPECT_EQ(lookupTable(run, table, 6.0, order, 1, &out), 7.0);
-    EXPECT_TRUE(out);
+  const NumericTable up = makeTable({1.0, 2.0, 4.0}, {{10.0, 20.0, 40.0}, {-1.0, -3.0, 1.0}});
+  const NumericTable down = makeTable({0.05, 0.02, 0.01}, {{10.0, 40.0, 100.0}});
+  const NumericTable single = makeTable({5.0}, {{7.0}});
+  // A tolerance of 0 is an exact comparison, a negative one DOUBLE_EQ.
+  const struct {
+    const NumericTable& table;
+    SortOrder order;
+    double x;
+    int column;
+    double expected;
+    double tolerance;
+    bool out;
+  } cases[] = {
+      // 3 lies halfway between 2 and 4: 20 + (40 - 20) * 0.5 = 30; column 2: -3 + 4 * 0.5 = -1.
+      {up, SortOrder::Up, 3.0, 1, 30.0, -1, false},
+      {up, SortOrder::Up, 3.0, 2, -1.0, -1, false},
+      {up, SortOrder::Up, 1.25, 1, 12.5, -1, false},  // 10 + 10 * 0.25
+      // Exactly on the inner node and on both ends: the row's value, in range.
+      {up, SortOrder::Up, 2.0, 1, 20.0, 0, false},
+      {up, SortOrder::Up, 1.0, 2, -1.0, 0, false},
+      {up, SortOrder::Up, 4.0, 1, 40.0, 0, false},
+      // Outside the range: the nearest end row, flagged.
+      {up, SortOrder::Up, 0.5, 1, 10.0, 0, true},
+      {up, SortOrder::Up, 9.0, 2, 1.0, 0, true},
+      // 0.03 lies between rows 1 and 2: 10 + (40 - 10) * (0.03 - 0.05) / (0.02 - 0.05) = 30.
+      {down, SortOrder::Down, 0.03, 1, 30.0, 1e-12, false},
+      {down, SortOrder::Down, 0.015, 1, 70.0, 1e-12, false},  // 40 + 60 * 0.5
+      {down, SortOrder::Down, 0.02, 1, 40.0, 0, false},
+      {down, SortOrder::Down, 0.05, 1, 10.0, 0, false},
+      {down, SortOrder::Down, 0.01, 1, 100.0, 0, false},
+      {down, SortOrder::Down, 0.06, 1, 10.0, 0, true},
+      {down, SortOrder::Down, 0.0, 1, 100.0, 0, true},
+      // A single row gives its value everywhere.
+      {single, SortOrder::Up, 5.0, 1, 7.0, 0, false},
+      {single, SortOrder::Up, 4.0, 1, 7.0, 0, true},
+      {single, SortOrder::Up, 6.0, 1, 7.0, 0, true},
+      {single, SortOrder::Down, 5.0, 1, 7.0, 0, false},
+      {single, SortOrder::Down, 4.0, 1, 7.0, 0, true},
+      {single, SortOrder::Down, 6.0, 1, 7.0, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.x << " column " << c.column);
+    bool out = !c.out;
+    const double value = lookupTable(t.run(), c.table, c.x, c.order, c.column, &out);
+    if (c.tolerance == 0) {
+      EXPECT_EQ(value, c.expected);
+    } else if (c.tolerance < 0) {
+      EXPECT_DOUBLE_EQ(value, c.expected);
+    } else {
+      EXPECT_NEAR(value, c.expected, c.tolerance);
+    }
+    EXPECT_EQ(out, c.out);
   }
   t.finish();
 }
@@ -140,9 +122,8 @@ TEST(TableLookup, BisectionAgreesWithALinearSearchOnALongTable) {
   down.allocate(1, n);
   for (int i = 1; i <= n; ++i) {
     up.x(i) = i * i;
-    up.y(i, 1) = 3.0 * i;
     down.x(i) = -i * i;
-    down.y(i, 1) = 3.0 * i;
+    up.y(i, 1) = down.y(i, 1) = 3.0 * i;
   }
   for (double x = 1.0; x <= n * n; x += 37.3) {
     int k = 1;
@@ -159,15 +140,14 @@ TEST(TableLookup, ATableNotAllocatedIsFatal) {
   t.setup();
   const NumericTable table;
   const auto err = t.expectFatal([&] { lookupTable(t.run(), table, 1.0, SortOrder::Up); });
-  ASSERT_EQ(err.size(), 1u);
-  EXPECT_EQ(err[0], "Table has not yet been allocated memory");
+  EXPECT_EQ(err, std::vector<std::string>{"Table has not yet been allocated memory"});
   EXPECT_EQ(t.run().messages().record().routine, "RdTable");
 }
 
 TEST(TableLookup, AnUnknownSortOrderIsReportedAndTheRunContinues) {
   TestRun t(minimalInput());
   t.setup();
-  const NumericTable table = makeTable({1.0, 2.0}, {10.0, 20.0});
+  const NumericTable table = makeTable({1.0, 2.0}, {{10.0, 20.0}});
   bool out = false;
   EXPECT_EQ(lookupTable(t.run(), table, 1.5, static_cast<SortOrder>(3), 1, &out), 0.0);
   EXPECT_TRUE(out);
@@ -220,48 +200,40 @@ TEST(TableRows, NameInThirdPlaceUnitAndSecondOccurrence) {
                    "0.02\n"
                    "end_table\n"));
   t.setup();
-  {
-    TableRows rows(t.run(), "Layers", {.position = 3});
-    EXPECT_EQ(rows.count(), 1);
-    EXPECT_EQ(rows.openingWord(2), "horizon");
-    ASSERT_TRUE(rows.next());
-    EXPECT_EQ(rows.line(), "Nr X");
-  }
-  {
-    // An option record "table Depths" comes first; the table is the second
-    // record of that name.
-    TableRows rows(t.run(), "Depths", {.unitText = "(m)", .occurrence = 2});
-    EXPECT_EQ(rows.count(), 2);
-    ASSERT_TRUE(rows.next());
-    EXPECT_EQ(rows.line(), "0.01");
-  }
-  {
-    TableRows rows(t.run(), "Absent", {.mustExist = false});
-    EXPECT_FALSE(rows.found());
-    EXPECT_EQ(rows.count(), 0);
-    EXPECT_FALSE(rows.next());
-  }
+  TableRows layers(t.run(), "Layers", {.position = 3});
+  EXPECT_EQ(layers.count(), 1);
+  EXPECT_EQ(layers.openingWord(2), "horizon");
+  ASSERT_TRUE(layers.next());
+  EXPECT_EQ(layers.line(), "Nr X");
+  // An option record "table Depths" comes first; the table is the second
+  // record of that name.
+  TableRows depths(t.run(), "Depths", {.unitText = "(m)", .occurrence = 2});
+  EXPECT_EQ(depths.count(), 2);
+  ASSERT_TRUE(depths.next());
+  EXPECT_EQ(depths.line(), "0.01");
+  TableRows absent(t.run(), "Absent", {.mustExist = false});
+  EXPECT_FALSE(absent.found());
+  EXPECT_EQ(absent.count(), 0);
+  EXPECT_FALSE(absent.next());
   t.finish();
 }
 
 TEST(TableRows, MissingTableWrongUnitAndMissingEndAreFatal) {
-  {
-    TestRun t(minimalInput());
+  const struct {
+    const char* extra;
+    const char* name;
+    const char* unit;
+    const char* message;
+  } cases[] = {
+      {"", "Absent", "", "Cannot find record Absent (column  2, unit  20)"},
+      {"table Depths (cm)\n1\nend_table\n", "Depths", "(m)", "Dimension for Depths should be (m)"},
+      {"table Open\n1 2\n", "Open", "", "FATAL while COUNTING records in Open"},
+  };
+  for (const auto& c : cases) {
+    TestRun t(minimalInput(c.extra));
     t.setup();
-    const auto err = t.expectFatal([&] { TableRows rows(t.run(), "Absent"); });
-    EXPECT_EQ(err, std::vector<std::string>{"Cannot find record Absent (column  2, unit  20)"});
-  }
-  {
-    TestRun t(minimalInput("table Depths (cm)\n1\nend_table\n"));
-    t.setup();
-    const auto err = t.expectFatal([&] { TableRows rows(t.run(), "Depths", {.unitText = "(m)"}); });
-    EXPECT_EQ(err, std::vector<std::string>{"Dimension for Depths should be (m)"});
-  }
-  {
-    TestRun t(minimalInput("table Open\n1 2\n"));
-    t.setup();
-    const auto err = t.expectFatal([&] { TableRows rows(t.run(), "Open"); });
-    EXPECT_EQ(err, std::vector<std::string>{"FATAL while COUNTING records in Open"});
+    const auto err = t.expectFatal([&] { TableRows rows(t.run(), c.name, {.unitText = c.unit}); });
+    EXPECT_EQ(err, std::vector<std::string>{c.message});
   }
 }
 

@@ -40,14 +40,11 @@ TEST(HeatAlbedo, DayAlbedoMixesDirectFresnelAndDiffuse) {
   EXPECT_NEAR(albedo(341.75, 0.5, zenith, refracted(zenith)), 0.059702, 1e-6);
 }
 
-TEST(HeatRadiation, ClearnessIndexIsCappedAtOne) {
+TEST(HeatRadiation, ClearnessIndexCappedAtOneAndDirectFractionInItsThreeRanges) {
   // 683.5 / (1367 x 0.5) = 1; anything brighter stays 1.
   EXPECT_DOUBLE_EQ(clearnessIndex(683.5, 0.5), 1.0);
   EXPECT_EQ(clearnessIndex(2000.0, 0.5), 1.0);
   EXPECT_DOUBLE_EQ(clearnessIndex(136.7, 0.5), 0.2);
-}
-
-TEST(HeatRadiation, DirectFractionInItsThreeRanges) {
   // kt 0.1: 0.09 x 0.1; kt 0.9: 0.835; kt 0.5: 1 - (0.9511 - 0.0802 +
   // 1.097 - 2.07975 + 0.771) = 0.34085 (0.1604 in single precision).
   EXPECT_DOUBLE_EQ(directFraction(0.1), 0.009);
@@ -85,7 +82,7 @@ TEST(HeatRadiation, AboutAThirdReachesTheBottomAtOneDecimetre) {
 // ---------------------------------------------------------------------------
 // Longwave, vapour pressure, turbulent exchange
 
-TEST(HeatBalance, SaturatedVapourPressure) {
+TEST(HeatBalance, SaturatedVapourPressureTransferCoefficientAndLatentHeat) {
   // 611 Pa at 0 C; at 20 C 611 exp(17.27 x 20 / 257.15) = 2340.88 Pa.
   EXPECT_DOUBLE_EQ(saturatedVapourPressure(273.15), 611.0);
   EXPECT_NEAR(saturatedVapourPressure(293.15), 2340.879, 1e-3);
@@ -109,7 +106,7 @@ TEST(HeatBalance, TransferCoefficientAndLatentHeat) {
   EXPECT_NEAR(airDensity(101300.0, 283.15), 1.246554, 1e-6);
 }
 
-TEST(HeatBalance, NoSensibleNorLatentHeatAtEqualTemperaturesAndSaturatedAir) {
+TEST(HeatBalance, TurbulentExchangeByHandAndNoneAtEqualTemperaturesInSaturatedAir) {
   // Tw = Ta gives Tw - Ta = 0; RH = 1 gives q_w - q_a = 0.
   const Air air{285.0, 1.0, 101300.0, 3.0, 2.0};
   EXPECT_EQ(sensHeaFlxAirWat(air, 285.0), 0.0);
@@ -117,13 +114,9 @@ TEST(HeatBalance, NoSensibleNorLatentHeatAtEqualTemperaturesAndSaturatedAir) {
   // Warmer water loses heat to the air by both routes.
   EXPECT_GT(sensHeaFlxAirWat(air, 290.0), 0.0);
   EXPECT_GT(vapHeaFlxAirWat(air, 290.0), 0.0);
-}
-
-TEST(HeatBalance, SensibleHeatByHand) {
   // rho_a 101300 / (287 x 283.15) = 1.246554; c_t 0.00502965; u 4 m/s;
   // 1.246554 x 1005 x 0.00502965 x 4 x 2 K = 50.4086 W.m-2.
-  const Air air{283.15, 0.8, 101300.0, 4.0, 2.0};
-  EXPECT_NEAR(sensHeaFlxAirWat(air, 285.15), 50.4086, 1e-4);
+  EXPECT_NEAR(sensHeaFlxAirWat({283.15, 0.8, 101300.0, 4.0, 2.0}, 285.15), 50.4086, 1e-4);
 }
 
 // ---------------------------------------------------------------------------
@@ -136,13 +129,10 @@ TEST(HeatBalance, SedimentHeatFlux) {
   EXPECT_EQ(sensHeaFlxWatSed(280.15, 0.0), 0.0);
 }
 
-TEST(HeatBalance, NoPrecipitationGivesNoPrecipitationHeat) {
+TEST(HeatBalance, PrecipitationHeatNoneWithoutRainAndAtAirTemperatureInSaturatedAir) {
   const double heat = heaFlxPrc(0.0, 275.0, 285.0);
   EXPECT_EQ(heat, 0.0);
   EXPECT_FALSE(std::signbit(heat));
-}
-
-TEST(HeatBalance, RainInSaturatedAirFallsAtAirTemperature) {
   // RH = 1: T_p = Ta. 10 mm/h = 2.7778e-6 m/s of rain 5 K colder than the
   // water: 4.19e6 x 2.7778e-6 x (-5) = -58.19 W.m-2.
   EXPECT_DOUBLE_EQ(temWetBulb(280.0, 1.0, latentHeat(285.0)), 280.0);
@@ -157,15 +147,7 @@ TEST(HeatBalance, RainInSaturatedAirFallsAtAirTemperature) {
 TEST(HeatBalance, StepOfOneHour) {
   // 116.3889 W.m-2 into 1 m of water for 3600 s: 419000 J / 4.19e6 = 0.1 K.
   EXPECT_NEAR(stepTemperature(280.0, 419000.0 / 3600.0, 1.0, 3600.0), 280.1, 1e-12);
-  Fluxes f;
-  f.fleRadShoUpw = 1.0;
-  f.fleRadShoDowSed = 2.0;
-  f.fleRadLonDow = 300.0;
-  f.fleRadLonUpw = 310.0;
-  f.sensHeaFlxAirWat = 5.0;
-  f.vapHeaFlxAirWat = 7.0;
-  f.sensHeaFlxWatSed = 11.0;
-  f.heaFlxPrc = -13.0;
+  const Fluxes f{1.0, 2.0, 300.0, 310.0, 5.0, 7.0, 11.0, -13.0};
   // 100 - 2 - 1 + 300 - 310 - 5 - 7 + 11 - 13 = 73.
   EXPECT_DOUBLE_EQ(netHeatFlux(100.0, f), 73.0);
 }

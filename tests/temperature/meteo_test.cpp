@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -75,12 +76,38 @@ std::string metRecords(MetInput input, const calendar::DateRecord& first, int co
 const std::string kHeader =
     "* Station Year Mo Dy Rad Tem Hum Cld Wnd Pre Prc Evp\n"
     "* (kJ.m-2) (C) (-) (-) (m.s-1) (kPa) (mm) (mm)\n";
+// The values of an ordinary day and hour: 100 W.m-2, 10 C or 5 C, no rain.
+const std::string kDay = "8640 10 0.8 0.5 3 100 0 0";
+const std::string kHourValues = "0 5 0.9 0.2 2 100 0 0";
+const std::string kMonthly = "Sta MeteoStation\nMonthly OptMetInp\n";
 
-// A run set up on the input with a .met file, its clock read and stepping
-// by the hour as in the temperature pass.
+std::string daily(const calendar::DateRecord& first, int count, const std::string& values = kDay) {
+  return metRecords(MetInput::Daily, first, count, values);
+}
+// The one record of 1 January 1980.
+std::string firstDay(const std::string& values = kDay) {
+  return daily({1980, 1, 1}, 1, values);
+}
+std::string hourly(const calendar::DateRecord& first, int count) {
+  return metRecords(MetInput::Hourly, first, count, kHourValues);
+}
+
+// The meteo records with one record replaced.
+std::string meteoWith(const std::string& from, const std::string& to,
+                      const std::string& resolution = "Daily") {
+  std::string input = meteoInput(resolution);
+  input.replace(input.find(from), from.size(), to);
+  return input;
+}
+
+// A run set up on a simulation period (by default 1 January 1980) with the
+// meteo records and a .met file, its clock read and stepping by the hour as
+// in the temperature pass.
 struct MeteoRun {
-  // NOLINTNEXTLINE(bugprone-easily-swappable-parameters): input file, then .met file
-  MeteoRun(const std::string& input, const std::string& met, double step = kHour) : t(input) {
+  explicit MeteoRun(const std::string& met, const std::string& meteo = meteoInput("Daily"),
+                    const std::string& start = "01-Jan-1980",
+                    const std::string& end = "01-Jan-1980", double step = kHour)
+      : t(periodInput(start, end, meteo)) {
     t.dir().write("Sta.met", met);
     t.setup();
     t.run().clock().readSettings();
@@ -88,6 +115,10 @@ struct MeteoRun {
   }
   Meteo& meteo() { return t.run().meteo(); }
   SimClock& clock() { return t.run().clock(); }
+  void initialise() { meteo().task(Task::Initialise); }
+  std::vector<std::string> initialiseFatal() {
+    return t.expectFatal([&] { initialise(); });
+  }
   // n steps of the temperature pass: the next record when due, the sums,
   // the clock.
   void steps(int n) {
@@ -109,10 +140,9 @@ TEST(MeteoRecords, DailyValuesAreConvertedToSiUnits) {
   // 8640 kJ.m-2 per day = 8.64e6 J / 86400 s = 100 W.m-2; 10 C = 283.15 K;
   // 101.0 kPa = 101000 Pa; 8.64 mm per day = 8.64e-3 m / 86400 s = 1e-7 m.s-1;
   // 1.728 mm per day = 2e-8 m.s-1.
-  MeteoRun r(
-      periodInput("01-Jan-1980", "02-Jan-1980", meteoInput("Daily")),
-      kHeader + metRecords(MetInput::Daily, {1980, 1, 1}, 3, "8640 10 0.8 0.6 3 101.0 8.64 1.728"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(kHeader + daily({1980, 1, 1}, 3, "8640 10 0.8 0.6 3 101.0 8.64 1.728"),
+             meteoInput("Daily"), "01-Jan-1980", "02-Jan-1980");
+  r.initialise();
   const Meteo& m = r.meteo();
   EXPECT_NEAR(m.fleRadShoDow(), 100.0, 1e-12);
   EXPECT_NEAR(m.temAirRef(), 283.15, 1e-12);
@@ -126,50 +156,37 @@ TEST(MeteoRecords, DailyValuesAreConvertedToSiUnits) {
   EXPECT_NEAR(m.flvLiqEvp(), 2e-8, 1e-20);
   EXPECT_EQ(r.meteo().meteoStation(), "Sta");
   EXPECT_EQ(r.meteo().optMetInp(), MetInput::Daily);
-  r.t.finish();
 }
 
 TEST(MeteoRecords, HourlyRadiationPerHourBecomesWattPerSquareMetre) {
   // 1000 kJ.m-2 in an hour = 1e6 J / 3600 s = 277.78 W.m-2; 3.6 mm in an hour
   // = 3.6e-3 m / 3600 s = 1e-6 m.s-1.
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Hourly")),
-             metRecords(MetInput::Hourly, {1980, 1, 1}, 24, "1000 5 0.9 0.2 2 100 3.6 0.36"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(metRecords(MetInput::Hourly, {1980, 1, 1}, 24, "1000 5 0.9 0.2 2 100 3.6 0.36"),
+             meteoInput("Hourly"));
+  r.initialise();
   EXPECT_NEAR(r.meteo().fleRadShoDow(), 277.7777777777778, 1e-9);
   EXPECT_NEAR(r.meteo().flvLiqPrc(), 1e-6, 1e-18);
   EXPECT_NEAR(r.meteo().flvLiqEvp(), 1e-7, 1e-18);
-  r.t.finish();
 }
 
-TEST(MeteoRecords, MissingValuesAreFilledWithinTheTolerance) {
+TEST(MeteoRecords, MissingValuesAreFilledWithinTheToleranceOnly) {
   // Cloud cover -99.9 becomes 0.5 and air pressure -99.9 becomes 101325 Pa;
   // -99.9000000001 lies within 1e-9 of -99.9 and is missing as well.
-  MeteoRun r(
-      periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")),
-      metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 -99.9 3 -99.9000000001 0 0"));
-  r.meteo().task(Task::Initialise);
+  // -99.8 kJ.m-2 is not the missing value: -99.8 * 1000 / 86400 W.m-2.
+  MeteoRun r(firstDay("-99.8 10 0.8 -99.9 3 -99.9000000001 0 0"));
+  r.initialise();
   EXPECT_EQ(r.meteo().fraCldCov(), 0.5);
   EXPECT_EQ(r.meteo().preVapAir(), 101325.0);
-  r.t.finish();
-}
-
-TEST(MeteoRecords, ValueNearButNotAtMissingIsUsedAsRead) {
-  // -99.8 kJ.m-2 is not the missing value: -99.8 * 1000 / 86400 W.m-2.
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "-99.8 10 0.8 0.5 3 100 0 0"));
-  r.meteo().task(Task::Initialise);
   EXPECT_NEAR(r.meteo().fleRadShoDow(), -99.8 * 1000.0 / 86400.0, 1e-12);
-  r.t.finish();
 }
 
 TEST(MeteoRecords, MonthlyFilesCarryOnlyTheAirTemperature) {
   // 3.5 C = 276.65 K; nothing else is read, so no height is needed.
-  MeteoRun r(periodInput("01-Jan-1980", "31-Jan-1980", "Sta MeteoStation\nMonthly OptMetInp\n"),
-             metRecords(MetInput::Monthly, {1980, 1, 1}, 2, "3.5"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(metRecords(MetInput::Monthly, {1980, 1, 1}, 2, "3.5"), kMonthly, "01-Jan-1980",
+             "31-Jan-1980");
+  r.initialise();
   EXPECT_NEAR(r.meteo().temAirRef(), 276.65, 1e-12);
   EXPECT_EQ(r.meteo().fleRadShoDow(), 0.0);
-  r.t.finish();
 }
 
 TEST(MeteoRecords, ParserReadsTheLayoutsAndRefusesWhatIsNotANumber) {
@@ -195,21 +212,15 @@ TEST(MeteoRecords, ParserReadsTheLayoutsAndRefusesWhatIsNotANumber) {
 // ---------------------------------------------------------------------------
 // Wind profile and radiation estimate
 
-TEST(WeatherWindProfile, EqualHeightsKeepTheObservedSpeed) {
+TEST(WeatherWindProfile, SpeedAtTheReferenceHeightOfTheInput) {
   EXPECT_EQ(windSpeedAtReference(3.7, 2.0, 2.0), 3.7);
   // Observed at 10 m, wanted at 2 m: 1 - ln(10/2)/ln(10/0.02) = 1 - 1.609438/6.214608
   // = 0.741023 = ln(2/0.02)/ln(10/0.02); 4 m.s-1 gives 2.964094 m.s-1.
   EXPECT_NEAR(windSpeedAtReference(4.0, 10.0, 2.0), 2.964094, 1e-6);
-}
-
-TEST(WeatherWindProfile, RecordUsesTheHeightsOfTheInput) {
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980",
-                         meteoInput("Daily").replace(0, 0, "2 MetLvlRef (m)\n")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 4 100 0 0"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(firstDay("8640 10 0.8 0.5 4 100 0 0"), "2 MetLvlRef (m)\n" + meteoInput("Daily"));
+  r.initialise();
   EXPECT_EQ(r.meteo().velWndObs(), 4.0);
   EXPECT_NEAR(r.meteo().velWndRef(), 2.964094, 1e-6);
-  r.t.finish();
 }
 
 TEST(MeteoRadiationEstimate, AtNightTheNegativeEstimateIsUsedAsComputed) {
@@ -219,13 +230,11 @@ TEST(MeteoRadiationEstimate, AtNightTheNegativeEstimateIsUsedAsComputed) {
   // = -cos(0.907571 - 0.400849) = -0.874340 (the sun 61.0 degrees below the horizon).
   // R = (1000 S - 30) x (-0.75 x 0.5^3.4 + 1) = -904.340 x (1 - 0.75 x 0.094732)
   //   = -904.340 x 0.928951 = -840.087 W.m-2.
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "-99.9 10 0.8 0.5 3 100 0 0"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(firstDay("-99.9 10 0.8 0.5 3 100 0 0"));
+  r.initialise();
   EXPECT_NEAR(r.meteo().sinSunElevation(kJan1980), -0.874340, 1e-6);
   EXPECT_NEAR(r.meteo().fleRadShoDow(), -840.087, 1e-3);
   EXPECT_NEAR(estimatedRadiation(-0.874340, 0.5, 1000, -30, -0.75, 3.4), -840.087, 1e-3);
-  r.t.finish();
 }
 
 // ---------------------------------------------------------------------------
@@ -241,15 +250,13 @@ TEST(SolarGeometry, MidsummerNoonAtFiftyTwoNorth) {
   // = asin(0.478225 / 1.33) = asin(0.359568) = 0.367804.
   EXPECT_NEAR(solar::declination(173), 0.408939, 1e-6);
   EXPECT_EQ(solar::hourAngle(12.0, 0.0, 0.0), 0.0);
-  MeteoRun r(periodInput("21-Jun-1980", "21-Jun-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 6, 21}, 1, "8640 10 0.8 0.5 3 100 0 0"));
+  MeteoRun r(daily({1980, 6, 21}, 1), meteoInput("Daily"), "21-Jun-1980", "21-Jun-1980");
   const double noon = calendar::timeOfDate({1980, 6, 21}) + 0.5;
   EXPECT_EQ(calendar::dayOfYear(noon), 173);
   EXPECT_NEAR(r.meteo().sinSunElevation(noon), 0.878238, 1e-6);
   EXPECT_NEAR(r.meteo().zenithAngle(noon), 0.498632, 1e-6);
   EXPECT_NEAR(r.meteo().refractionAngle(noon), 0.367804, 1e-6);
   EXPECT_NEAR(r.meteo().locLat(), 52.0 * kPi / 180.0, 1e-15);
-  r.t.finish();
 }
 
 TEST(SolarGeometry, WinterMorningWithTimeZoneAndLongitude) {
@@ -262,17 +269,12 @@ TEST(SolarGeometry, WinterMorningWithTimeZoneAndLongitude) {
   EXPECT_NEAR(solar::hourAngle(10.0, 1.0, 5.0 * kPi / 180.0), -50.0 * kPi / 180.0, 1e-12);
   // Before 01:00 local time the universal hour is taken 24 h on: same cosine.
   EXPECT_NEAR(solar::hourAngle(0.5, 1.0, 0.0), kPi * 23.5 / 12.0 - kPi, 1e-12);
-  std::string input = meteoInput("Daily");
-  input.replace(input.find("0 TimZone"), 1, "1");
-  input.replace(input.find("0 LocLong"), 1, "5");
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", input),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
+  MeteoRun r(firstDay(), "1 TimZone (-)\n5 LocLong (Degrees)\n" + meteoInput("Daily"));
   const double morning = kJan1980 + 10.0 / 24.0;
   EXPECT_NEAR(r.meteo().sinSunElevation(morning), 0.056887, 1e-6);
   EXPECT_NEAR(r.meteo().zenithAngle(morning), 1.513878, 1e-6);
   EXPECT_NEAR(r.meteo().refractionAngle(morning), 0.849064, 1e-6);
   EXPECT_EQ(r.meteo().timZone(), 1.0);
-  r.t.finish();
 }
 
 TEST(SolarGeometry, ZenithStopsAtTheHorizonAtNight) {
@@ -288,81 +290,60 @@ TEST(SolarGeometry, ZenithStopsAtTheHorizonAtNight) {
 // ---------------------------------------------------------------------------
 // The work file
 
-TEST(MeteoWorkFile, EndingOnFirstMarchOfALeapYearCopiesUpToTwentyNinthFebruary) {
-  // TimEnd 29-Feb-1980 ends the simulation at 01-Mar-1980 00:00; the last
-  // simulated day, the day before, is 29 February. Records before TimStart
-  // and after that day stay out; header lines are skipped.
-  const std::string records =
-      metRecords(MetInput::Daily, {1980, 2, 25}, 10, "8640 10 0.8 0.5 3 100 1 0.5");
-  MeteoRun r(periodInput("27-Feb-1980", "29-Feb-1980", meteoInput("Daily")), kHeader + records);
+TEST(MeteoWorkFile, CopiesTheRecordsOfTheSimulatedDaysOnly) {
+  // TimEnd 29-Feb-1980 ends the simulation at 01-Mar-1980 00:00; the last simulated day,
+  // the day before, is 29 February. Records before TimStart and after that day stay out;
+  // header lines are skipped. TimEnd 31-Dec-1980: the copy ends with 31 December, not
+  // 1 January 1981. Hourly: two simulated days of a file of three, 48 records, the last
+  // of 2 January hour 24. Monthly, 15-Jan-1980 to 10-Mar-1980: January to March.
+  const struct {
+    const char* start;
+    const char* end;
+    std::string meteo;
+    std::string met;
+    std::string copy;
+  } cases[] = {
+      {"27-Feb-1980", "29-Feb-1980", meteoInput("Daily"), kHeader + daily({1980, 2, 25}, 10),
+       daily({1980, 2, 27}, 3)},
+      {"30-Dec-1980", "31-Dec-1980", meteoInput("Daily"), daily({1980, 12, 29}, 5),
+       daily({1980, 12, 30}, 2)},
+      {"01-Jan-1980", "02-Jan-1980", meteoInput("Hourly"), kHeader + hourly({1980, 1, 1}, 72),
+       hourly({1980, 1, 1}, 48)},
+      {"15-Jan-1980", "10-Mar-1980", kMonthly,
+       metRecords(MetInput::Monthly, {1979, 11, 1}, 8, "4.0"),
+       "Sta 1980 1 4.0\nSta 1980 2 4.0\nSta 1980 3 4.0\n"},
+  };
+  for (const auto& c : cases) {
+    MeteoRun r(c.met, c.meteo, c.start, c.end);
+    r.initialise();
+    EXPECT_EQ(r.t.dir().read("MeteoDat.tmp"), c.copy) << c.start;
+    r.t.finish();
+    EXPECT_FALSE(r.t.dir().exists("MeteoDat.tmp"));  // deleted at a normal end
+  }
+  MeteoRun r(firstDay(), meteoInput("Daily"), "27-Feb-1980", "29-Feb-1980");
   EXPECT_EQ(r.clock().timEnd(), calendar::timeOfDate({1980, 3, 1}));
-  r.meteo().task(Task::Initialise);
-  EXPECT_EQ(r.t.dir().lines("MeteoDat.tmp"),
-            (std::vector<std::string>{"Sta 1980 2 27 8640 10 0.8 0.5 3 100 1 0.5",
-                                      "Sta 1980 2 28 8640 10 0.8 0.5 3 100 1 0.5",
-                                      "Sta 1980 2 29 8640 10 0.8 0.5 3 100 1 0.5"}));
-  r.t.finish();
-  EXPECT_FALSE(r.t.dir().exists("MeteoDat.tmp"));  // deleted at a normal end
-}
-
-TEST(MeteoWorkFile, YearEndRollsOverToTheNextYear) {
-  // TimEnd 31-Dec-1980: the copy ends with 31 December, not 1 January 1981.
-  MeteoRun r(periodInput("30-Dec-1980", "31-Dec-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 12, 29}, 5, "8640 10 0.8 0.5 3 100 1 0.5"));
-  r.meteo().task(Task::Initialise);
-  const auto lines = r.t.dir().lines("MeteoDat.tmp");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1].substr(0, 15), "Sta 1980 12 31 ");
-  r.t.finish();
-}
-
-TEST(MeteoWorkFile, HourlyFileIsCopiedToHourTwentyFourOfTheLastDay) {
-  // Two simulated days of a file of three: 48 records, the last of 2 January
-  // hour 24.
-  MeteoRun r(periodInput("01-Jan-1980", "02-Jan-1980", meteoInput("Hourly")),
-             kHeader + metRecords(MetInput::Hourly, {1980, 1, 1}, 72, "0 5 0.9 0.2 2 100 0 0"));
-  r.meteo().task(Task::Initialise);
-  const auto lines = r.t.dir().lines("MeteoDat.tmp");
-  ASSERT_EQ(lines.size(), 48u);
-  EXPECT_EQ(lines.front(), "Sta 1980 1 1 1 0 5 0.9 0.2 2 100 0 0");
-  EXPECT_EQ(lines.back(), "Sta 1980 1 2 24 0 5 0.9 0.2 2 100 0 0");
-  r.t.finish();
-}
-
-TEST(MeteoWorkFile, MonthlyFileIsCopiedToTheMonthOfTheLastDay) {
-  // 15-Jan-1980 to 10-Mar-1980: the months January to March.
-  MeteoRun r(periodInput("15-Jan-1980", "10-Mar-1980", "Sta MeteoStation\nMonthly OptMetInp\n"),
-             metRecords(MetInput::Monthly, {1979, 11, 1}, 8, "4.0"));
-  r.meteo().task(Task::Initialise);
-  EXPECT_EQ(r.t.dir().lines("MeteoDat.tmp"),
-            (std::vector<std::string>{"Sta 1980 1 4.0", "Sta 1980 2 4.0", "Sta 1980 3 4.0"}));
-  r.t.finish();
 }
 
 TEST(MeteoWorkFile, WindowsLineEndsTabsAndCommentsReadLikeAPlainFile) {
   std::string met =
-      "\xEF\xBB\xBF" + kHeader + "\n" +
-      metRecords(MetInput::Daily, {1980, 1, 1}, 2, "8640\t10\t0.8\t0.5\t3\t100\t0\t0");
+      "\xEF\xBB\xBF" + kHeader + "\n" + daily({1980, 1, 1}, 2, "8640\t10\t0.8\t0.5\t3\t100\t0\t0");
   met.insert(met.rfind("Sta"), "* a comment between records\n   \t\n");
   std::string crlf;
   for (char c : met) crlf += (c == '\n') ? std::string("\r\n") : std::string(1, c);
-  MeteoRun r(periodInput("01-Jan-1980", "02-Jan-1980", meteoInput("Daily")), crlf);
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(crlf, meteoInput("Daily"), "01-Jan-1980", "02-Jan-1980");
+  r.initialise();
   EXPECT_NEAR(r.meteo().fleRadShoDow(), 100.0, 1e-12);
   EXPECT_EQ(r.t.dir().lines("MeteoDat.tmp").size(), 2u);
   r.steps(24);
   EXPECT_NEAR(r.meteo().temAirRef(), 283.15, 1e-12);
-  r.t.finish();
 }
 
 TEST(MeteoWorkFile, FileNameIsMatchedWithoutRegardToCase) {
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")), "");
+  MeteoRun r("");
   std::filesystem::remove(r.t.dir().path() / "Sta.met");
-  r.t.dir().write("STA.MET",
-                  metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
-  r.meteo().task(Task::Initialise);
+  r.t.dir().write("STA.MET", firstDay());
+  r.initialise();
   EXPECT_NEAR(r.meteo().fleRadShoDow(), 100.0, 1e-12);
-  r.t.finish();
 }
 
 // ---------------------------------------------------------------------------
@@ -371,19 +352,16 @@ TEST(MeteoWorkFile, FileNameIsMatchedWithoutRegardToCase) {
 TEST(MeteoNextRecord, DailyRecordsFollowEachDay) {
   // The second record (20 C) is read at the start of 2 January, after 24
   // hourly steps.
-  MeteoRun r(periodInput("01-Jan-1980", "02-Jan-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0") +
-                 metRecords(MetInput::Daily, {1980, 1, 2}, 1, "8640 20 0.8 0.5 3 100 0 0"));
+  MeteoRun r(firstDay() + daily({1980, 1, 2}, 1, "8640 20 0.8 0.5 3 100 0 0"), meteoInput("Daily"),
+             "01-Jan-1980", "02-Jan-1980");
   EXPECT_TRUE(std::isnan(r.meteo().nextRecordTime()));
-  r.meteo().task(Task::Initialise);
+  r.initialise();
   EXPECT_EQ(r.meteo().nextRecordTime(), kJan1980 + 1.0);
   r.steps(23);
   EXPECT_NEAR(r.meteo().temAirRef(), 283.15, 1e-12);
-  r.steps(1);
-  r.steps(1);
+  r.steps(2);
   EXPECT_NEAR(r.meteo().temAirRef(), 293.15, 1e-12);
   EXPECT_EQ(r.meteo().nextRecordTime(), kJan1980 + 2.0);
-  r.t.finish();
 }
 
 TEST(MeteoNextRecord, HourlyRecordsFollowEachHour) {
@@ -391,8 +369,8 @@ TEST(MeteoNextRecord, HourlyRecordsFollowEachHour) {
   for (int h = 1; h <= 24; ++h) {
     met += "Sta 1980 1 1 " + std::to_string(h) + " 0 " + std::to_string(h) + " 0.9 0.2 2 100 0 0\n";
   }
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Hourly")), met);
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(met, meteoInput("Hourly"));
+  r.initialise();
   EXPECT_EQ(r.meteo().nextRecordTime(), kJan1980 + kHour);
   r.steps(5);  // records of hours 1 to 5 read; the fifth at 04:00
   EXPECT_NEAR(r.meteo().temAirRef(), 273.15 + 5.0, 1e-12);
@@ -400,33 +378,31 @@ TEST(MeteoNextRecord, HourlyRecordsFollowEachHour) {
   r.steps(19);  // the last record, hour 24, holds from 23:00
   EXPECT_NEAR(r.meteo().temAirRef(), 273.15 + 24.0, 1e-12);
   EXPECT_NEAR(r.meteo().nextRecordTime(), kJan1980 + 1.0, 1e-9);
-  r.t.finish();
 }
 
 TEST(MeteoNextRecord, MonthlyRecordsLastTheDaysOfTheirMonth) {
   // From 1 Feb 1980 (leap year): the February record holds 29 days, the
   // March record 31.
-  MeteoRun r(periodInput("01-Feb-1980", "30-Apr-1980", "Sta MeteoStation\nMonthly OptMetInp\n"),
-             "Sta 1980 2 1.0\nSta 1980 3 2.0\nSta 1980 4 3.0\n", 1.0);
+  MeteoRun r("Sta 1980 2 1.0\nSta 1980 3 2.0\nSta 1980 4 3.0\n", kMonthly, "01-Feb-1980",
+             "30-Apr-1980", 1.0);
   const double feb1 = calendar::timeOfDate({1980, 2, 1});
-  r.meteo().task(Task::Initialise);
+  r.initialise();
   EXPECT_EQ(r.meteo().nextRecordTime(), feb1 + 29.0);
   r.steps(29);
   EXPECT_NEAR(r.meteo().temAirRef(), 274.15, 1e-12);  // still February
   r.steps(1);                                         // step of 1 March
   EXPECT_NEAR(r.meteo().temAirRef(), 275.15, 1e-12);
   EXPECT_EQ(r.meteo().nextRecordTime(), feb1 + 29.0 + 31.0);
-  r.t.finish();
 }
 
 TEST(MeteoRestart, TaskTwentyRereadsTheFirstRecordAndZeroesTheSums) {
   // Day 1: 100 W.m-2 and 8.64 mm/d = 1e-7 m.s-1; day 2: 200 W.m-2.
   // After 24 hourly steps: sum of radiation = 24 x 100 x 1/24 = 100 W.m-2.d
   // (x 86400 = 8.64e6 J.m-2); of precipitation 1e-7 m.s-1.d (x 86400 = 8.64e-3 m).
-  MeteoRun r(periodInput("01-Jan-1980", "02-Jan-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 8.64 0") +
-                 metRecords(MetInput::Daily, {1980, 1, 2}, 1, "17280 20 0.8 0.5 3 100 0 0"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(firstDay("8640 10 0.8 0.5 3 100 8.64 0") +
+                 daily({1980, 1, 2}, 1, "17280 20 0.8 0.5 3 100 0 0"),
+             meteoInput("Daily"), "01-Jan-1980", "02-Jan-1980");
+  r.initialise();
   r.steps(24);
   EXPECT_NEAR(r.meteo().cumFleRadShoDow(), 100.0, 1e-9);
   EXPECT_NEAR(r.meteo().cumFlvLiqPrc(), 1e-7, 1e-18);
@@ -442,18 +418,18 @@ TEST(MeteoRestart, TaskTwentyRereadsTheFirstRecordAndZeroesTheSums) {
   EXPECT_EQ(r.meteo().nextRecordTime(), kJan1980 + 1.0);
   r.steps(25);
   EXPECT_NEAR(r.meteo().temAirRef(), 293.15, 1e-12);
-  r.t.finish();
 }
 
-TEST(MeteoRestart, TaskTwentyWithoutTaskOneBuildsTheWorkFile) {
+TEST(MeteoRestart, TaskTwentyWithoutTaskOneBuildsTheWorkFileNeverReadBeyondThePeriod) {
   // A pass that reuses the temperature file of an earlier run starts with
   // task 20: the weather is read as with task 1.
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
+  MeteoRun r(firstDay());
   r.meteo().task(Task::Reinitialise);
   EXPECT_NEAR(r.meteo().fleRadShoDow(), 100.0, 1e-12);
   EXPECT_TRUE(r.t.dir().exists("MeteoDat.tmp"));
-  r.t.finish();
+  // A step more than the period has: the work file ends.
+  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Step); }),
+            (std::vector<std::string>{"Error while reading file MeteoDat.tmp"}));
 }
 
 // ---------------------------------------------------------------------------
@@ -464,199 +440,145 @@ TEST(MeteoPrint, CurrentValuesAndCumulativeSums) {
       "g12.5 RealFormat\nDaysFromSta DateFormat\nYes PrintCumulatives\n"
       "Yes print_TemAirRef\nYes print_FleRadShoDow\nNo print_FraHumAirRef\nNo print_FraCldCov\n"
       "Yes print_VelWndRef\nNo print_PreVapAir\nYes print_FlvLiqPrc\nNo print_FlvLiqEvp\n";
-  MeteoRun r(periodInput("01-Jan-1980", "02-Jan-1980", meteoInput("Daily", prints)),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 2, "8640 10 0.8 0.5 3 100 8.64 0"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(daily({1980, 1, 1}, 2, "8640 10 0.8 0.5 3 100 8.64 0"), meteoInput("Daily", prints),
+             "01-Jan-1980", "02-Jan-1980");
+  r.initialise();
   r.steps(24);
   r.meteo().task(Task::Print);
   r.t.run().output().flush();
   const std::string out = r.t.dir().read("t.out");
-  EXPECT_NE(out.find("* Unit for TemAirRef is (C)\n"), std::string::npos);
-  EXPECT_NE(out.find("* Unit for FleRadShoDow is (J.m-2)\n"), std::string::npos);
-  EXPECT_NE(out.find("* Unit for FlvLiqPrc is (m)\n"), std::string::npos);
   EXPECT_EQ(out.find("FraHumAirRef"), std::string::npos);
   // 10 C; 100 W.m-2 for a day = 8.64e6 J.m-2; 8.64 mm in a day = 0.00864 m.
-  EXPECT_NE(out.find("TemAirRef   10.000    \n"), std::string::npos);
-  EXPECT_NE(out.find("FleRadShoDow  0.86400E+07\n"), std::string::npos);
-  EXPECT_NE(out.find("VelWndRef   3.0000    \n"), std::string::npos);
-  EXPECT_NE(out.find("FlvLiqPrc  0.86400E-02\n"), std::string::npos);
-  r.t.finish();
-}
-
-// ---------------------------------------------------------------------------
-// Parameters
-
-TEST(MeteoParameters, BoundsAreChecked) {
-  {
-    MeteoRun r(
-        periodInput("01-Jan-1980", "01-Jan-1980", "95 LocLat (Degrees)\n" + meteoInput("Daily")),
-        metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
-    const auto err = r.t.expectFatal([&] { r.meteo().locLat(); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value > maximum");
-    EXPECT_EQ(err[2], "Variable name is: LocLat");
-  }
-  {
-    // 0.02 m would make ln(MetLvlObs / 0.02) zero.
-    MeteoRun r(
-        periodInput("01-Jan-1980", "01-Jan-1980", "0.02 MetLvlObs (m)\n" + meteoInput("Daily")),
-        metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
-    const auto err = r.t.expectFatal([&] { r.meteo().task(Task::Initialise); });
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[2], "Variable name is: MetLvlObs");
-  }
-  {
-    MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", "5 TimZone (h)\n" + meteoInput("Daily")),
-               metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
-    const auto err = r.t.expectFatal([&] { r.meteo().timZone(); });
-    ASSERT_EQ(err.size(), 1u);
-    EXPECT_EQ(err[0], "Dimension for TimZone should be (-)");
+  for (const char* text :
+       {"* Unit for TemAirRef is (C)\n", "* Unit for FleRadShoDow is (J.m-2)\n",
+        "* Unit for FlvLiqPrc is (m)\n", "TemAirRef   10.000    \n", "FleRadShoDow  0.86400E+07\n",
+        "VelWndRef   3.0000    \n", "FlvLiqPrc  0.86400E-02\n"}) {
+    EXPECT_NE(out.find(text), std::string::npos) << text;
   }
 }
 
 // ---------------------------------------------------------------------------
-// Fatal messages
+// Parameters and fatal messages
 
-std::vector<std::string> initialiseFatal(const std::string& start, const std::string& end,
-                                         const std::string& resolution, const std::string& met) {
-  MeteoRun r(periodInput(start, end, meteoInput(resolution)), met);
-  return r.t.expectFatal([&] { r.meteo().task(Task::Initialise); });
-}
-
-TEST(MeteoFatal, MissingFile) {
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")), "");
-  std::filesystem::remove(r.t.dir().path() / "Sta.met");
-  const auto err = r.t.expectFatal([&] { r.meteo().task(Task::Initialise); });
-  EXPECT_EQ(err, (std::vector<std::string>{"Cannot find file Sta.met with status old"}));
-}
-
-TEST(MeteoFatal, HeaderThatCannotBeRead) {
-  // An empty file, and a file of header lines only, end inside the header.
-  EXPECT_EQ(initialiseFatal("01-Jan-1980", "01-Jan-1980", "Daily", ""),
-            (std::vector<std::string>{"Error while reading file Sta.met"}));
-  EXPECT_EQ(initialiseFatal("01-Jan-1980", "01-Jan-1980", "Daily", kHeader),
-            (std::vector<std::string>{"Error while reading file Sta.met"}));
-}
-
-TEST(MeteoFatal, FileStartingAfterTimStart) {
-  EXPECT_EQ(
-      initialiseFatal("01-Jan-1980", "05-Jan-1980", "Daily",
-                      metRecords(MetInput::Daily, {1980, 1, 2}, 5, "8640 10 0.8 0.5 3 100 0 0")),
-      (std::vector<std::string>{"Error while reading file Sta.met",
-                                "Check simulation period and/or format file (with daily meteo)"}));
-  EXPECT_EQ(
-      initialiseFatal("01-Jan-1980", "01-Jan-1980", "Hourly",
-                      metRecords(MetInput::Hourly, {1979, 12, 30}, 24, "0 5 0.9 0.2 2 100 0 0")),
-      (std::vector<std::string>{"Error while reading file Sta.met",
-                                "Check simulation period and/or format file (with hourly meteo)"}));
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", "Sta MeteoStation\nMonthly OptMetInp\n"),
-             "Sta 1980 2 1.0\n");
-  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Initialise); }),
-            (std::vector<std::string>{
-                "Error while reading file Sta.met",
-                "Check simulation period and/or format file (with monthly meteo)"}));
-}
-
-TEST(MeteoFatal, UnreadableRecordWhileSearchingTheStart) {
-  // A daily record that ends early, and one with a text in a number field.
-  for (const char* bad :
-       {"Sta 1979 12 31 8640 10 0.8\n", "Sta 1979 12 31 x 10 0.8 0.5 3 100 0 0\n"}) {
-    EXPECT_EQ(
-        initialiseFatal("01-Jan-1980", "01-Jan-1980", "Daily",
-                        std::string(bad) + metRecords(MetInput::Daily, {1980, 1, 1}, 1,
-                                                      "8640 10 0.8 0.5 3 100 0 0")),
-        (std::vector<std::string>{"Error while reading file Sta.met",
-                                  "Check simulation period and/or format file (with daily meteo)"}))
-        << bad;
+TEST(MeteoParameters, BoundsAndUnitsAreChecked) {
+  // 0.02 m would make ln(MetLvlObs / 0.02) zero.
+  const struct {
+    const char* record;
+    std::function<void(Meteo&)> read;
+    std::vector<std::string> first;
+    const char* name;
+  } cases[] = {
+      {"95 LocLat (Degrees)\n", [](Meteo& m) { m.locLat(); }, {"FATAL: value > maximum"}, "LocLat"},
+      {"0.02 MetLvlObs (m)\n",
+       [](Meteo& m) { m.task(Task::Initialise); },
+       {"FATAL: value < minimum"},
+       "MetLvlObs"},
+      {"5 TimZone (h)\n",
+       [](Meteo& m) { m.timZone(); },
+       {"Dimension for TimZone should be (-)"},
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    MeteoRun r(firstDay(), c.record + meteoInput("Daily"));
+    auto err = r.t.expectFatal([&] { c.read(r.meteo()); });
+    if (c.name != nullptr) {
+      ASSERT_EQ(err.size(), 3u) << c.record;
+      EXPECT_EQ(err[2], std::string("Variable name is: ") + c.name);
+      err.resize(1);
+    }
+    EXPECT_EQ(err, c.first) << c.record;
   }
 }
 
-TEST(MeteoFatal, WorkFileThatCannotBeOpened) {
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
+TEST(MeteoFatal, MissingFileAndWorkFileThatCannotBeOpened) {
+  MeteoRun missing("");
+  std::filesystem::remove(missing.t.dir().path() / "Sta.met");
+  EXPECT_EQ(missing.initialiseFatal(),
+            (std::vector<std::string>{"Cannot find file Sta.met with status old"}));
+  MeteoRun r(firstDay());
   // A folder in the place of the work file.
   std::filesystem::create_directories(r.t.dir().path() / "MeteoDat.tmp" / "inside");
-  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Initialise); }),
+  EXPECT_EQ(r.initialiseFatal(),
             (std::vector<std::string>{"Cannot open file MeteoDat.Tmp with status unknown"}));
 }
 
-TEST(MeteoFatal, EndOfSimulationPeriodNotInFile) {
-  const std::vector<std::string> expected{"Error end of simulation period not in file Sta.met"};
-  EXPECT_EQ(
-      initialiseFatal("01-Jan-1980", "05-Jan-1980", "Daily",
-                      metRecords(MetInput::Daily, {1980, 1, 1}, 4, "8640 10 0.8 0.5 3 100 0 0")),
-      expected);
-  // An hourly file whose last day stops at hour 23.
-  EXPECT_EQ(
-      initialiseFatal("01-Jan-1980", "01-Jan-1980", "Hourly",
-                      metRecords(MetInput::Hourly, {1980, 1, 1}, 23, "0 5 0.9 0.2 2 100 0 0")),
-      expected);
-}
-
-TEST(MeteoFatal, GapsAndBadRecordsInThePeriod) {
-  // 3 January missing.
-  EXPECT_EQ(
-      initialiseFatal(
-          "01-Jan-1980", "05-Jan-1980", "Daily",
-          metRecords(MetInput::Daily, {1980, 1, 1}, 2, "8640 10 0.8 0.5 3 100 0 0") +
-              metRecords(MetInput::Daily, {1980, 1, 4}, 2, "8640 10 0.8 0.5 3 100 0 0")),
-      (std::vector<std::string>{"Error while reading file Sta.met",
-                                "Records must follow each other without gaps (with daily meteo)",
-                                "Expected the record of 03-Jan-1980, found 04-Jan-1980"}));
-  // An hourly day that starts at hour 2.
-  EXPECT_EQ(initialiseFatal("01-Jan-1980", "01-Jan-1980", "Hourly",
-                            "Sta 1980 1 1 2 0 5 0.9 0.2 2 100 0 0\n"),
-            (std::vector<std::string>{
-                "Error while reading file Sta.met",
-                "Records must follow each other without gaps (with hourly meteo)",
-                "Expected the record of 01-Jan-1980 hour 1, found 01-Jan-1980 hour 2"}));
-  // Garbage in the middle of the period: line 3.
-  EXPECT_EQ(
-      initialiseFatal("01-Jan-1980", "05-Jan-1980", "Daily",
-                      metRecords(MetInput::Daily, {1980, 1, 1}, 2, "8640 10 0.8 0.5 3 100 0 0") +
-                          std::string("\x01\xff\0garbage\n", 11)),
-      (std::vector<std::string>{"Error while reading file Sta.met",
-                                "Check simulation period and/or format file (with daily meteo)",
-                                "Line 3: ???garbage"}));
-}
-
-TEST(MeteoFatal, ValuesTheHeatBalanceCannotUse) {
-  // A humidity below 0 (or missing) makes the seventh root of the emissivity of
-  // the air undefined; an air pressure of 0 is divided by.
+TEST(MeteoFatal, FilesThatDoNotCoverThePeriodBreakOffOrHoldUnusableValues) {
+  const std::string check = "Check simulation period and/or format file (with ";
+  const std::string gaps = "Records must follow each other without gaps (with ";
+  const std::string reading = "Error while reading file Sta.met";
+  const std::string noEnd = "Error end of simulation period not in file Sta.met";
+  const std::string days = meteoInput("Daily");
+  const std::string hours = meteoInput("Hourly");
+  // Periods of one day and of five days.
+  const char* one = "01-Jan-1980";
+  const char* five = "05-Jan-1980";
   const struct {
-    const char* values;
-    const char* line2;
-    const char* line3;
+    const char* end;
+    std::string meteo;
+    std::string met;
+    std::vector<std::string> err;
   } cases[] = {
-      {"8640 10 -99.9 0.5 3 100 0 0",
-       "Missing value (-99.9) of the relative humidity in the record of 01-Jan-1980",
-       "Only global radiation, cloud cover and air pressure may be missing"},
-      {"8640 10 -0.01 0.5 3 100 0 0",
-       "Value of the relative humidity out of range in the record of 01-Jan-1980: -0.10000E-01",
-       "Allowed: a fraction of 0 or more"},
-      {"8640 10 0.8 0.5 3 0 0 0",
-       "Value of the air pressure out of range in the record of 01-Jan-1980: 0.00000E+00",
-       "Allowed: any value but 0 kPa"},
+      // An empty file, and a file of header lines only, end inside the header.
+      {one, days, "", {reading}},
+      {one, days, kHeader, {reading}},
+      // Files starting after TimStart.
+      {five, days, daily({1980, 1, 2}, 5), {reading, check + "daily meteo)"}},
+      {one, hours, hourly({1979, 12, 30}, 24), {reading, check + "hourly meteo)"}},
+      {one, kMonthly, "Sta 1980 2 1.0\n", {reading, check + "monthly meteo)"}},
+      // Unreadable records while searching the start: a daily record that ends early,
+      // and one with a text in a number field.
+      {one, days, "Sta 1979 12 31 8640 10 0.8\n" + firstDay(), {reading, check + "daily meteo)"}},
+      {one,
+       days,
+       "Sta 1979 12 31 x" + kDay.substr(4) + "\n" + firstDay(),
+       {reading, check + "daily meteo)"}},
+      // The end of the period is not in the file, or an hourly last day stops at hour 23.
+      {five, days, daily({1980, 1, 1}, 4), {noEnd}},
+      {one, hours, hourly({1980, 1, 1}, 23), {noEnd}},
+      // 3 January missing; an hourly day that starts at hour 2.
+      {five,
+       days,
+       daily({1980, 1, 1}, 2) + daily({1980, 1, 4}, 2),
+       {reading, gaps + "daily meteo)", "Expected the record of 03-Jan-1980, found 04-Jan-1980"}},
+      {one,
+       hours,
+       "Sta 1980 1 1 2 " + kHourValues + "\n",
+       {reading, gaps + "hourly meteo)",
+        "Expected the record of 01-Jan-1980 hour 1, found 01-Jan-1980 hour 2"}},
+      // Garbage in the middle of the period: line 3.
+      {five,
+       days,
+       daily({1980, 1, 1}, 2) + std::string("\x01\xff\0garbage\n", 11),
+       {reading, check + "daily meteo)", "Line 3: ???garbage"}},
+      // A humidity below 0 (or missing) makes the seventh root of the emissivity of
+      // the air undefined; an air pressure of 0 is divided by.
+      {one,
+       days,
+       firstDay("8640 10 -99.9 0.5 3 100 0 0"),
+       {reading, "Missing value (-99.9) of the relative humidity in the record of 01-Jan-1980",
+        "Only global radiation, cloud cover and air pressure may be missing"}},
+      {one,
+       days,
+       firstDay("8640 10 -0.01 0.5 3 100 0 0"),
+       {reading,
+        "Value of the relative humidity out of range in the record of 01-Jan-1980: -0.10000E-01",
+        "Allowed: a fraction of 0 or more"}},
+      {one,
+       days,
+       firstDay("8640 10 0.8 0.5 3 0 0 0"),
+       {reading, "Value of the air pressure out of range in the record of 01-Jan-1980: 0.00000E+00",
+        "Allowed: any value but 0 kPa"}},
+      // A clear sky (cover 0) raised to FacCldB2 = -1 is infinite.
+      {one,
+       meteoWith("3.4 FacCldB2", "-1 FacCldB2"),
+       firstDay("-99.9 10 0.8 0 3 100 0 0"),
+       {"Estimated global radiation is not a finite number in the record of 01-Jan-1980",
+        "Cloud cover 0.00000E+00 raised to FacCldB2 = -1.0000 is not defined"}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(initialiseFatal("01-Jan-1980", "01-Jan-1980", "Daily",
-                              metRecords(MetInput::Daily, {1980, 1, 1}, 1, c.values)),
-              (std::vector<std::string>{"Error while reading file Sta.met", c.line2, c.line3}))
-        << c.values;
+    MeteoRun r(c.met, c.meteo, "01-Jan-1980", c.end);
+    EXPECT_EQ(r.initialiseFatal(), c.err) << c.met;
   }
-}
-
-TEST(MeteoFatal, RadiationEstimateThatCannotBeFormed) {
-  // A clear sky (cover 0) raised to FacCldB2 = -1 is infinite.
-  std::string input = meteoInput("Daily");
-  input.replace(input.find("3.4 FacCldB2"), 3, "-1");
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", input),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "-99.9 10 0.8 0 3 100 0 0"));
-  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Initialise); }),
-            (std::vector<std::string>{
-                "Estimated global radiation is not a finite number in the record of 01-Jan-1980",
-                "Cloud cover 0.00000E+00 raised to FacCldB2 = -1.0000 is not defined"}));
 }
 
 // The framed warning blocks of the log file, one vector of lines each.
@@ -679,7 +601,6 @@ std::vector<std::vector<std::string>> warningsInLog(TestRun& t) {
 
 TEST(MeteoWarnings, FieldDataOutsideTheUsualRangeIsUsedAsItStands) {
   // Three days; the second and third day carry the excursion, counted once.
-  const std::string normal = "8640 10 0.8 0.5 3 100 0 0";
   const struct {
     const char* values;
     const char* line1;
@@ -697,25 +618,22 @@ TEST(MeteoWarnings, FieldDataOutsideTheUsualRangeIsUsedAsItStands) {
       {"8640 10 0.8 0.5 3 -5 0 0", "Air pressure below 0 kPa", "-5.0000"},
   };
   for (const auto& c : cases) {
-    MeteoRun r(periodInput("01-Jan-1980", "03-Jan-1980", meteoInput("Daily")),
-               metRecords(MetInput::Daily, {1980, 1, 1}, 1, normal) +
-                   metRecords(MetInput::Daily, {1980, 1, 2}, 2, c.values));
-    r.meteo().task(Task::Initialise);
+    MeteoRun r(firstDay() + daily({1980, 1, 2}, 2, c.values), meteoInput("Daily"), "01-Jan-1980",
+               "03-Jan-1980");
+    r.initialise();
     EXPECT_EQ(warningsInLog(r.t),
               (std::vector<std::vector<std::string>>{
                   {std::string(c.line1) + " in 2 records of file Sta.met",
                    std::string("First in the record of 02-Jan-1980: ") + c.line2,
                    "The values are used as they stand"}}))
         << c.values;
-    r.t.finish();
   }
   // Monthly files: the air temperature only.
-  MeteoRun r(periodInput("01-Jan-1980", "31-Jan-1980", meteoInput("Monthly")),
-             metRecords(MetInput::Monthly, {1980, 1, 1}, 1, "-99.9"));
-  r.meteo().task(Task::Initialise);
+  MeteoRun r(metRecords(MetInput::Monthly, {1980, 1, 1}, 1, "-99.9"), meteoInput("Monthly"),
+             "01-Jan-1980", "31-Jan-1980");
+  r.initialise();
   EXPECT_NEAR(r.meteo().temAirRef(), 173.25, 1e-12);
   EXPECT_EQ(warningsInLog(r.t).size(), 1u);
-  r.t.finish();
 }
 
 TEST(MeteoWarnings, RadiationCoefficientsOutsideTheirUsualRange) {
@@ -741,26 +659,13 @@ TEST(MeteoWarnings, RadiationCoefficientsOutsideTheirUsualRange) {
        "Input was: 12.000"},
   };
   for (const auto& c : cases) {
-    std::string input = meteoInput("Daily");
-    input.replace(input.find(c.from), std::string(c.from).size(), c.to);
-    MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", input),
-               metRecords(MetInput::Daily, {1980, 1, 1}, 1, "-99.9 10 0.8 0.5 3 100 0 0"));
-    r.meteo().task(Task::Initialise);
+    MeteoRun r(firstDay("-99.9 10 0.8 0.5 3 100 0 0"), meteoWith(c.from, c.to));
+    r.initialise();
     EXPECT_TRUE(std::isfinite(r.meteo().fleRadShoDow()));
     EXPECT_EQ(warningsInLog(r.t), (std::vector<std::vector<std::string>>{
                                       {c.line1, c.line2, "The run goes on with this value"}}))
         << c.to;
-    r.t.finish();
   }
-}
-
-TEST(MeteoFatal, TheFileIsNeverReadBeyondThePeriod) {
-  // More steps than the period has: the work file ends.
-  MeteoRun r(periodInput("01-Jan-1980", "01-Jan-1980", meteoInput("Daily")),
-             metRecords(MetInput::Daily, {1980, 1, 1}, 1, "8640 10 0.8 0.5 3 100 0 0"));
-  r.meteo().task(Task::Initialise);
-  EXPECT_EQ(r.t.expectFatal([&] { r.meteo().task(Task::Step); }),
-            (std::vector<std::string>{"Error while reading file MeteoDat.tmp"}));
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ std::optional<double> printedValue(const std::vector<std::string>& lines, const 
 // ---------------------------------------------------------------------------
 // The temperature file
 
-TEST(TemperatureFile, ExactHeaderLines) {
+TEST(TemperatureFile, HeaderRecordsByHandAndTheHeatBalanceColumnByColumn) {
   TemRun r(input({{kOptTem, "Only OptTem"}}));
   r.execute();
   EXPECT_EQ(r.t.finish(), kExitNormal);
@@ -152,36 +152,19 @@ TEST(TemperatureFile, ExactHeaderLines) {
   // The work file is gone; no substance pass ran.
   EXPECT_FALSE(r.t.dir().exists(std::string(kTemWorkFile)));
   EXPECT_TRUE(r.modules.taken.empty());
-}
-
-TEST(TemperatureFile, FirstRecordLineByHand) {
   // The first hour: water at TemWatIni 5 C = 278.15 K under 0.3 m, midnight
   // (no radiation, albedo 1), no rain. The sediment below 0.05 m of layers
   // gives 0.57 x (290.15 - 278.15) / 0.025 = 273.6 W.m-2.
-  TemRun r(input({{kOptTem, "Only OptTem"}}));
-  r.execute();
-  r.t.finish();
-  const auto lines = r.t.dir().lines("t.tem");
-  ASSERT_EQ(lines.size(), 52u);
-  const std::string& line = lines[4];
-  const auto v = values(line);
-  ASSERT_EQ(v.size(), 11u);
-  EXPECT_EQ(line.substr(0, 27), "    0.042 01-Jan-1980-01h00");
-  EXPECT_EQ(line, timeAndDate(1) + f12(r.modules.stepped[0]) + "       0.3000" + "       0.0000" +
-                      "       0.0000" + "       0.0000" + f12(v[5]) + f12(v[6]) + f12(v[7]) +
-                      f12(v[8]) + "     273.6000" + "       0.0000");
-}
-
-TEST(TemperatureFile, RecordsFollowTheHeatBalanceColumnByColumn) {
+  const auto v1 = values(lines[4]);
+  ASSERT_EQ(v1.size(), 11u);
+  EXPECT_EQ(lines[4].substr(0, 27), "    0.042 01-Jan-1980-01h00");
+  EXPECT_EQ(lines[4], timeAndDate(1) + f12(r.modules.stepped[0]) + "       0.3000" +
+                          "       0.0000" + "       0.0000" + "       0.0000" + f12(v1[5]) +
+                          f12(v1[6]) + f12(v1[7]) + f12(v1[8]) + "     273.6000" + "       0.0000");
   // Each record k holds the temperature after step k and the fluxes of that
   // step: T_k = T_k-1 + 3600 / (4.19e6 x h) x (FleRadShoDow - Sed - Upw +
   // LonDow - LonUpw - Sens - Vap + SedFlux + Prc). The file's four decimals
   // leave at most some 1e-4 K.
-  TemRun r(input({{kOptTem, "Only OptTem"}}));
-  r.execute();
-  r.t.finish();
-  const auto lines = r.t.dir().lines("t.tem");
-  ASSERT_EQ(lines.size(), 52u);
   double previous = 278.15;
   for (int k = 1; k <= 48; ++k) {
     const std::string& line = lines[3 + static_cast<std::size_t>(k)];
@@ -198,6 +181,21 @@ TEST(TemperatureFile, RecordsFollowTheHeatBalanceColumnByColumn) {
   // From 5 C the water approaches the mild air of 4 to 10 C and the warm
   // deep sediment: it warms.
   EXPECT_GT(previous, 278.15);
+  // The fluxes and integrals after the pass.
+  const WaterTemperature& w = r.tem();
+  EXPECT_EQ(w.avgDepWat(), 0.3);
+  EXPECT_EQ(w.heaFlxPrc(), 0.0);
+  EXPECT_EQ(w.cumHeaFlxPrc(), 0.0);
+  EXPECT_GT(w.fleRadLonDow(), 0.0);
+  EXPECT_GT(w.fleRadLonUpw(), w.fleRadLonDow());
+  EXPECT_GT(w.sensHeaFlxWatSed(), 0.0);
+  // 48 steps of 1/24 day: the integral (W.m-2.d) is twice the mean flux.
+  // The sediment flux falls as the water warms, from 273.6 W.m-2 in the
+  // first hour to its last value.
+  EXPECT_GT(w.cumSensHeaFlxWatSed(), 2.0 * w.sensHeaFlxWatSed());
+  EXPECT_LT(w.cumSensHeaFlxWatSed(), 2.0 * 273.6);
+  EXPECT_EQ(w.cumFleRadShoDowSed(), w.integrals().fleRadShoDowSed);
+  EXPECT_EQ(w.fleRadShoUpw(), w.fluxes().fleRadShoUpw);
 }
 
 TEST(TemperatureFile, MonthlyInputFollowsTheAirWithTheShortHeader) {
@@ -225,8 +223,8 @@ TEST(TemperatureFile, MonthlyInputFollowsTheAirWithTheShortHeader) {
 // ---------------------------------------------------------------------------
 // Reading back
 
-TEST(TemperatureReadBack, SubstancePassTakesEveryRecordOfTheFile) {
-  TemRun r(input());
+TEST(TemperatureReadBack, SubstancePassTakesEveryRecordOfTheFileAndNothingIsPrintedBefore) {
+  TemRun r(input({{"No print_TemWat\n", "Yes print_TemWat\n"}}));
   r.execute();
   EXPECT_EQ(r.t.finish(), kExitNormal);
   const auto lines = r.t.dir().lines("t.tem");
@@ -238,31 +236,25 @@ TEST(TemperatureReadBack, SubstancePassTakesEveryRecordOfTheFile) {
     EXPECT_EQ(r.modules.taken[k], values(lines[4 + k])[0]) << k;
     EXPECT_NEAR(r.modules.taken[k], r.modules.stepped[k], 5e-5) << k;
   }
+  // The temperature pass prints nothing when the substance pass follows.
+  EXPECT_EQ(r.t.dir().read("t.out").find("TemWat"), std::string::npos);
 }
 
-TEST(TemperatureReadBack, OffLineReusesAnExistingFile) {
+TEST(TemperatureReadBack, OffLineAndAutomaticReuseAnExistingFile) {
   // No temperature pass: the file of an earlier run stays as it is and
   // gives 281, 282, ... K.
-  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
   const std::string file = temFile(48);
-  r.t.dir().write("t.tem", file);
-  r.execute();
-  EXPECT_EQ(r.t.finish(), kExitNormal);
-  EXPECT_TRUE(r.modules.stepped.empty());
-  ASSERT_EQ(r.modules.taken.size(), 48u);
-  for (std::size_t k = 0; k < 48; ++k) EXPECT_EQ(r.modules.taken[k], 281.0 + k) << k;
-  EXPECT_EQ(r.t.dir().read("t.tem"), file);
-  EXPECT_FALSE(r.t.dir().exists(std::string(kTemWorkFile)));
-}
-
-TEST(TemperatureReadBack, AutomaticFindsTheFileOfAnEarlierRun) {
-  TemRun r(input({{kOptTem, "Automatic OptTem"}}));
-  r.t.dir().write("t.tem", temFile(48));
-  r.execute();
-  r.t.finish();
-  EXPECT_TRUE(r.modules.stepped.empty());
-  ASSERT_EQ(r.modules.taken.size(), 48u);
-  EXPECT_EQ(r.modules.taken.back(), 328.0);
+  for (const char* option : {"OffLine OptTem", "Automatic OptTem"}) {
+    TemRun r(input({{kOptTem, option}}));
+    r.t.dir().write("t.tem", file);
+    r.execute();
+    EXPECT_EQ(r.t.finish(), kExitNormal);
+    EXPECT_TRUE(r.modules.stepped.empty());
+    ASSERT_EQ(r.modules.taken.size(), 48u);
+    for (std::size_t k = 0; k < 48; ++k) EXPECT_EQ(r.modules.taken[k], 281.0 + k) << k;
+    EXPECT_EQ(r.t.dir().read("t.tem"), file);
+    EXPECT_FALSE(r.t.dir().exists(std::string(kTemWorkFile)));
+  }
 }
 
 TEST(TemperatureReadBack, DailyStepTakesTheMeanOfItsDay) {
@@ -272,9 +264,7 @@ TEST(TemperatureReadBack, DailyStepTakesTheMeanOfItsDay) {
   r.t.dir().write("t.tem", temFile(48));
   r.execute();
   EXPECT_EQ(r.t.finish(), kExitNormal);
-  ASSERT_EQ(r.modules.taken.size(), 2u);
-  EXPECT_DOUBLE_EQ(r.modules.taken[0], 292.5);
-  EXPECT_DOUBLE_EQ(r.modules.taken[1], 316.5);
+  EXPECT_EQ(r.modules.taken, (std::vector<double>{292.5, 316.5}));
 }
 
 TEST(TemperatureReadBack, StationaryKeepsTheInitialTemperatureWithoutAFile) {
@@ -302,10 +292,9 @@ TEST(TemperaturePrint, OnlyPrintsTheWaterTemperatureAndTheEightFluxes) {
   r.execute();
   EXPECT_EQ(r.t.finish(), kExitNormal);
   const std::string out = r.t.dir().read("t.out");
-  EXPECT_NE(out.find("* Unit for TemWat is (C)"), std::string::npos);
   for (const char* name : names) {
-    if (std::string(name) == "TemWat") continue;
-    EXPECT_NE(out.find("* Unit for " + std::string(name) + " is (W.m-2)"), std::string::npos)
+    const std::string unit = std::string(name) == "TemWat" ? "(C)" : "(W.m-2)";
+    EXPECT_NE(out.find("* Unit for " + std::string(name) + " is " + unit), std::string::npos)
         << name;
   }
   // A print at the end of each day, for the middle of it (0.500, 1.500);
@@ -343,38 +332,8 @@ TEST(TemperaturePrint, CumulativeFluxesAreTheEnergySinceTheStart) {
   EXPECT_NEAR(*printed, joules, joules * 1e-3);
 }
 
-TEST(TemperaturePrint, NothingPrintedWhenTheSubstancePassFollows) {
-  TemRun r(input({{"No print_TemWat\n", "Yes print_TemWat\n"}}));
-  r.execute();
-  r.t.finish();
-  EXPECT_EQ(r.t.dir().read("t.out").find("TemWat"), std::string::npos);
-}
-
 // ---------------------------------------------------------------------------
-// Accessors
-
-TEST(TemperatureAccessors, FluxesAndIntegralsAfterAPass) {
-  TemRun r(input({{kOptTem, "Only OptTem"}}));
-  r.execute();
-  r.t.finish();
-  const WaterTemperature& w = r.tem();
-  EXPECT_EQ(w.avgDepWat(), 0.3);
-  EXPECT_EQ(w.heaFlxPrc(), 0.0);
-  EXPECT_EQ(w.cumHeaFlxPrc(), 0.0);
-  EXPECT_GT(w.fleRadLonDow(), 0.0);
-  EXPECT_GT(w.fleRadLonUpw(), w.fleRadLonDow());
-  EXPECT_GT(w.sensHeaFlxWatSed(), 0.0);
-  // 48 steps of 1/24 day: the integral (W.m-2.d) is twice the mean flux.
-  // The sediment flux falls as the water warms, from 273.6 W.m-2 in the
-  // first hour to its last value.
-  EXPECT_GT(w.cumSensHeaFlxWatSed(), 2.0 * w.sensHeaFlxWatSed());
-  EXPECT_LT(w.cumSensHeaFlxWatSed(), 2.0 * 273.6);
-  EXPECT_EQ(w.cumFleRadShoDowSed(), w.integrals().fleRadShoDowSed);
-  EXPECT_EQ(w.fleRadShoUpw(), w.fluxes().fleRadShoUpw);
-}
-
-// ---------------------------------------------------------------------------
-// Fatal errors
+// Warnings and fatal errors
 
 TEST(TemperatureWarning, InitialTemperatureAboveFortyIsUsedWithAWarning) {
   TemRun r(input({{"5 TemWatIni (C)", "41 TemWatIni (C)"}}));
@@ -386,71 +345,51 @@ TEST(TemperatureWarning, InitialTemperatureAboveFortyIsUsedWithAWarning) {
             (std::array<std::string, 3>{"Value of TemWatIni above the usual maximum of 40.000",
                                         "Input was: 41.000", "The run goes on with this value"}));
   EXPECT_TRUE(r.t.run().messages().warningsOccurred());
-  r.t.finish();
 }
 
-TEST(TemperatureFatal, InitialTemperatureOutOfBounds) {
-  {
-    TemRun r(input({{"5 TemWatIni (C)", "-6 TemWatIni (C)"}}));
-    const auto err = r.fatal();
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[2], "Variable name is: TemWatIni");
-  }
-  {
-    TemRun r(input({{"5 TemWatIni (C)", "5 TemWatIni (K)"}}));
-    EXPECT_EQ(r.fatal(), (std::vector<std::string>{"Dimension for TemWatIni should be (C)"}));
-  }
-}
-
-TEST(TemperatureFatal, CloudTermsOutOfBounds) {
-  {
-    TemRun r(input({{"60 FacCldC1 (W.m-2)", "-1 FacCldC1 (W.m-2)"}}));
-    const auto err = r.fatal();
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value < minimum");
-    EXPECT_EQ(err[2], "Variable name is: FacCldC1");
-  }
-  {
-    TemRun r(input({{"0 FacCldC2 (W.m-2)", "201 FacCldC2 (W.m-2)"}}));
-    const auto err = r.fatal();
-    ASSERT_EQ(err.size(), 3u);
-    EXPECT_EQ(err[0], "FATAL: value > maximum");
-    EXPECT_EQ(err[2], "Variable name is: FacCldC2");
+TEST(TemperatureFatal, ParametersOutOfBoundsOrInTheWrongUnit) {
+  // The first line of the message, and the third (the name) where there are three.
+  const struct {
+    const char* from;
+    const char* to;
+    const char* line1;
+    const char* name;
+  } cases[] = {
+      {"5 TemWatIni (C)", "-6 TemWatIni (C)", "FATAL: value < minimum", "TemWatIni"},
+      {"5 TemWatIni (C)", "5 TemWatIni (K)", "Dimension for TemWatIni should be (C)", nullptr},
+      {"60 FacCldC1 (W.m-2)", "-1 FacCldC1 (W.m-2)", "FATAL: value < minimum", "FacCldC1"},
+      {"0 FacCldC2 (W.m-2)", "201 FacCldC2 (W.m-2)", "FATAL: value > maximum", "FacCldC2"},
+  };
+  for (const auto& c : cases) {
+    TemRun r(input({{c.from, c.to}}));
+    auto err = r.fatal();
+    if (c.name != nullptr) {
+      ASSERT_EQ(err.size(), 3u) << c.to;
+      EXPECT_EQ(err[2], std::string("Variable name is: ") + c.name);
+      err.resize(1);
+    }
+    EXPECT_EQ(err, std::vector<std::string>{c.line1}) << c.to;
   }
 }
 
-TEST(TemperatureFatal, MissingFile) {
-  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
-  EXPECT_EQ(r.fatal(), (std::vector<std::string>{"No records found in file t.tem",
-                                                 "Cannot find file t.tem with status old"}));
-}
-
-TEST(TemperatureFatal, FileWithoutRecords) {
-  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
-  r.t.dir().write("t.tem", "");
-  EXPECT_EQ(r.fatal(), (std::vector<std::string>{"No records found in file t.tem"}));
-}
-
-TEST(TemperatureFatal, DateFieldUnreadable) {
-  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
-  r.t.dir().write("t.tem", temFile(0) + "    0.042\n");
-  EXPECT_EQ(r.fatal(), (std::vector<std::string>{"error reading water temperature on date "}));
-}
-
-TEST(TemperatureFatal, TemperatureFieldUnreadable) {
-  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
-  r.t.dir().write("t.tem", temFile(2) + "    0.125 01-Jan-1980-03h00   warm\n");
-  EXPECT_EQ(r.fatal(),
-            (std::vector<std::string>{"error reading TemWatRef on date 01-Jan-1980-03h00"}));
-}
-
-TEST(TemperatureFatal, FileShorterThanThePeriod) {
-  TemRun r(input({{kOptTem, "OffLine OptTem"}}));
-  r.t.dir().write("t.tem", temFile(3));
-  EXPECT_EQ(r.fatal(),
-            (std::vector<std::string>{"error reading water temperature on date ",
-                                      "The file t.tem ends before the simulation period"}));
+TEST(TemperatureFatal, TemperatureFileMissingEmptyUnreadableOrShort) {
+  const std::string reading = "error reading water temperature on date ";
+  const struct {
+    std::optional<std::string> file;
+    std::vector<std::string> err;
+  } cases[] = {
+      {std::nullopt, {"No records found in file t.tem", "Cannot find file t.tem with status old"}},
+      {"", {"No records found in file t.tem"}},
+      {temFile(0) + "    0.042\n", {reading}},
+      {temFile(2) + "    0.125 01-Jan-1980-03h00   warm\n",
+       {"error reading TemWatRef on date 01-Jan-1980-03h00"}},
+      {temFile(3), {reading, "The file t.tem ends before the simulation period"}},
+  };
+  for (const auto& c : cases) {
+    TemRun r(input({{kOptTem, "OffLine OptTem"}}));
+    if (c.file) r.t.dir().write("t.tem", *c.file);
+    EXPECT_EQ(r.fatal(), c.err) << c.file.value_or("no file");
+  }
 }
 
 TEST(TemperatureFatal, WorkFileCannotBeOpened) {
