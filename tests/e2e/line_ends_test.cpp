@@ -31,18 +31,14 @@ std::string windowsText(const std::string& text) {
   return out;
 }
 
-// The lines that hold the place of the run or the time it took, which
-// differ between any two runs.
-bool differsBetweenRuns(const std::string& line) {
-  return line.find("Working directory") != std::string::npos ||
-         line.find("The run time was") != std::string::npos;
-}
-
+// The lines of a file but those that hold the place of the run or the time
+// it took, which differ between any two runs.
 std::vector<std::string> comparableLines(const TempDir& dir, const std::string& name) {
-  std::vector<std::string> out;
-  for (const auto& line : dir.lines(name)) {
-    if (!differsBetweenRuns(line)) out.push_back(line);
-  }
+  auto out = dir.lines(name);
+  std::erase_if(out, [](const std::string& line) {
+    return line.find("Working directory") != std::string::npos ||
+           line.find("The run time was") != std::string::npos;
+  });
   return out;
 }
 
@@ -62,10 +58,8 @@ TEST_P(WindowsInput, RunsExactlyAsItsUnixTwin) {
     windows.write(name, windowsText(unix.read(name)));
   }
 
-  const auto unixRun = testing::runProgram(unix.path(), {id});
-  ASSERT_EQ(unixRun.status, kExitNormal) << unix.read(id + ".err");
-  const auto windowsRun = testing::runProgram(windows.path(), {id});
-  ASSERT_EQ(windowsRun.status, kExitNormal) << windows.read(id + ".err");
+  ASSERT_TRUE(testing::runsNormally(unix, id));
+  ASSERT_TRUE(testing::runsNormally(windows, id));
 
   // Every file the run wrote, line by line.
   EXPECT_EQ(windows.files(), unix.files());
