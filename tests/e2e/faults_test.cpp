@@ -2,12 +2,11 @@
 // and a kill in the middle of a run: each time it stops with a message and a
 // non-zero status, and "korvan.ok" (the success signal of the callers) is
 // absent afterwards.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -23,9 +22,8 @@ namespace korvan {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::TempDir;
-
 using testing::copyExample;
+using testing::TempDir;
 
 // The korvan program started in the folder on the run identifier, its console
 // to /dev/null; with a file-size limit (bytes) when one is given, so that a
@@ -52,21 +50,20 @@ int waitFor(pid_t pid) {
   return raw;
 }
 
-// An earlier run's marker, which a run must remove before it can fail.
-void writeStaleMarker(const TempDir& dir) { dir.write("korvan.ok", "Run succesfully terminated!\n"); }
+const char* const kMarker = "Run succesfully terminated!\n";
 
+// A stop with the status and the text on the console, and no success marker.
 // A run that could not create its error file stops before it starts, with
 // the message on the console only.
-void expectStopWithoutErrorFile(const TempDir& dir, const testing::ProgramResult& result) {
-  EXPECT_EQ(result.status, kExitEarlyStop);
-  EXPECT_NE(result.output.find("Cannot create file " + (dir.path() / "constant_ditch.err").string()),
-            std::string::npos)
-      << result.output;
+void expectStop(const TempDir& dir, const testing::ProgramResult& result, int status,
+                std::string printed = "") {
+  EXPECT_EQ(result.status, status);
+  if (status == kExitEarlyStop)
+    printed = "Cannot create file " + dir.path().string() + "/constant_ditch.err";
+  EXPECT_NE(result.output.find(printed), std::string::npos) << result.output;
   EXPECT_NE(result.output.find("An error occurred - program stopped"), std::string::npos);
-  EXPECT_FALSE(dir.exists("korvan.ok"));
+  EXPECT_FALSE(fs::is_regular_file(dir.path() / "korvan.ok"));
 }
-
-// --- A folder that cannot be written -------------------------------------------
 
 TEST(FaultsFolder, ReadOnlyFolderStopsWithMessageAndNonZeroStatus) {
   TempDir dir;
@@ -80,49 +77,33 @@ TEST(FaultsFolder, ReadOnlyFolderStopsWithMessageAndNonZeroStatus) {
   }
   const auto result = testing::runProgram(dir.path(), {"constant_ditch"});
   fs::permissions(dir.path(), fs::perms::owner_all);
-  expectStopWithoutErrorFile(dir, result);
+  expectStop(dir, result, kExitEarlyStop);
 }
 
-TEST(FaultsFolder, OutputFileThatCannotBeCreatedStopsTheRun) {
-  // A folder that holds files stands where the output file belongs: it can
-  // be neither removed nor opened, as a file of a read-only folder.
-  TempDir dir;
-  copyExample(dir, "constant_ditch");
-  writeStaleMarker(dir);
-  fs::create_directories(dir.path() / "constant_ditch.out" / "kept");
-  const auto result = testing::runProgram(dir.path(), {"constant_ditch"});
-  EXPECT_EQ(result.status, kExitError);
-  EXPECT_EQ(dir.lines("constant_ditch.err"),
-            (std::vector<std::string>{
-                "Cannot create file constant_ditch.out",
-                "Check that the disk is not full and that the folder may be written"}));
-  EXPECT_NE(result.output.find("An error occurred - program stopped"), std::string::npos);
-  EXPECT_FALSE(dir.exists("korvan.ok"));
+// A folder that holds files stands where a file of the run belongs: it can be
+// neither removed nor opened, as a file of a read-only folder. Without an
+// error file the console is the only place for the message.
+TEST(FaultsFolder, FileThatCannotBeCreatedStopsTheRun) {
+  for (const std::string file : {"constant_ditch.out", "constant_ditch.err", "korvan.ok"}) {
+    SCOPED_TRACE(file);
+    TempDir dir;
+    copyExample(dir, "constant_ditch");
+    if (file != "korvan.ok") dir.write("korvan.ok", kMarker);
+    fs::create_directories(dir.path() / file / "kept");
+    const auto result = testing::runProgram(dir.path(), {"constant_ditch"});
+    if (file == "constant_ditch.err") {
+      expectStop(dir, result, kExitEarlyStop);
+    } else if (file == "korvan.ok") {
+      expectStop(dir, result, kExitError, " The success marker korvan.ok could not be written");
+    } else {
+      expectStop(dir, result, kExitError);
+      EXPECT_EQ(dir.lines("constant_ditch.err"),
+                (std::vector<std::string>{
+                    "Cannot create file constant_ditch.out",
+                    "Check that the disk is not full and that the folder may be written"}));
+    }
+  }
 }
-
-TEST(FaultsFolder, ErrorFileThatCannotBeCreatedStopsBeforeTheRun) {
-  // Without an error file the console is the only place for the message.
-  TempDir dir;
-  copyExample(dir, "constant_ditch");
-  writeStaleMarker(dir);
-  fs::create_directories(dir.path() / "constant_ditch.err" / "kept");
-  const auto result = testing::runProgram(dir.path(), {"constant_ditch"});
-  expectStopWithoutErrorFile(dir, result);
-}
-
-TEST(FaultsFolder, SuccessMarkerThatCannotBeWrittenMakesAnErrorEnd) {
-  TempDir dir;
-  copyExample(dir, "constant_ditch");
-  fs::create_directories(dir.path() / "korvan.ok" / "kept");
-  const auto result = testing::runProgram(dir.path(), {"constant_ditch"});
-  EXPECT_EQ(result.status, kExitError);
-  EXPECT_NE(result.output.find(" The success marker korvan.ok could not be written"),
-            std::string::npos)
-      << result.output;
-  EXPECT_FALSE(fs::is_regular_file(dir.path() / "korvan.ok"));
-}
-
-// --- Output that cannot be written ---------------------------------------------
 
 TEST(FaultsOutput, SymbolicLinkInPlaceOfAnOutputFileIsReplacedNotFollowed) {
   // Output files are created new: a link left where one belongs (here to
@@ -135,7 +116,7 @@ TEST(FaultsOutput, SymbolicLinkInPlaceOfAnOutputFileIsReplacedNotFollowed) {
   EXPECT_EQ(result.status, kExitNormal) << dir.read("constant_ditch.err");
   EXPECT_FALSE(fs::is_symlink(dir.path() / "constant_ditch.out"));
   EXPECT_TRUE(fs::is_regular_file(dir.path() / "constant_ditch.out"));
-  EXPECT_EQ(dir.read("korvan.ok"), "Run succesfully terminated!\n");
+  EXPECT_EQ(dir.read("korvan.ok"), kMarker);
 }
 
 TEST(FaultsOutput, FullDiskStopsWithMessageAndNoMarker) {
@@ -143,7 +124,7 @@ TEST(FaultsOutput, FullDiskStopsWithMessageAndNoMarker) {
   // the year into the work file and the output file both grow beyond it.
   TempDir dir;
   copyExample(dir, "ditch");
-  writeStaleMarker(dir);
+  dir.write("korvan.ok", kMarker);
   const int raw = waitFor(startProgram(dir.path(), "ditch", 64 * 1024));
   ASSERT_TRUE(WIFEXITED(raw)) << "the run died of signal " << WTERMSIG(raw);
   EXPECT_EQ(WEXITSTATUS(raw), kExitError);
@@ -154,14 +135,12 @@ TEST(FaultsOutput, FullDiskStopsWithMessageAndNoMarker) {
   EXPECT_FALSE(dir.exists("korvan.ok"));
 }
 
-// --- A run that is killed --------------------------------------------------------
-
 TEST(FaultsKill, RunKilledMidwayLeavesNoMarker) {
   // The year of hourly steps of the ditch runs long enough to be killed in
   // the middle; the marker of an earlier run must be gone by then.
   TempDir dir;
   copyExample(dir, "ditch");
-  writeStaleMarker(dir);
+  dir.write("korvan.ok", kMarker);
   const pid_t pid = startProgram(dir.path(), "ditch");
   // Wait for the run to be under way: the output file exists after start-up.
   for (int i = 0; i < 200 && !dir.exists("ditch.out"); ++i) {

@@ -2,8 +2,6 @@
 // a UTF-8 byte-order mark at its start runs exactly as its LF twin.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,7 +14,6 @@
 namespace korvan {
 namespace {
 
-namespace fs = std::filesystem;
 using testing::TempDir;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -31,18 +28,14 @@ std::string windowsText(const std::string& text) {
   return out;
 }
 
-// The lines that hold the place of the run or the time it took, which
-// differ between any two runs.
-bool differsBetweenRuns(const std::string& line) {
-  return line.find("Working directory") != std::string::npos ||
-         line.find("The run time was") != std::string::npos;
-}
-
+// The lines of a file but those that hold the place of the run or the time
+// it took, which differ between any two runs.
 std::vector<std::string> comparableLines(const TempDir& dir, const std::string& name) {
-  std::vector<std::string> out;
-  for (const auto& line : dir.lines(name)) {
-    if (!differsBetweenRuns(line)) out.push_back(line);
-  }
+  auto out = dir.lines(name);
+  std::erase_if(out, [](const std::string& line) {
+    return line.find("Working directory") != std::string::npos ||
+           line.find("The run time was") != std::string::npos;
+  });
   return out;
 }
 
@@ -50,27 +43,18 @@ class WindowsInput : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(WindowsInput, RunsExactlyAsItsUnixTwin) {
   const std::string id = GetParam();
-  const fs::path example = fs::path(KORVAN_SOURCE_DIR) / "examples" / id;
   TempDir unix, windows;
-  std::vector<std::string> inputs;
-  for (const auto& entry : fs::directory_iterator(example)) {
-    const std::string name = entry.path().filename().string();
-    if (name == "README.md") continue;
-    inputs.push_back(name);
-    fs::copy(entry.path(), unix.path() / name);
-    if (name == id + ".kvn") testing::setTimEnd(unix, name, testing::kShortTimEnd);
-    windows.write(name, windowsText(unix.read(name)));
-  }
-
-  const auto unixRun = testing::runProgram(unix.path(), {id});
-  ASSERT_EQ(unixRun.status, kExitNormal) << unix.read(id + ".err");
-  const auto windowsRun = testing::runProgram(windows.path(), {id});
-  ASSERT_EQ(windowsRun.status, kExitNormal) << windows.read(id + ".err");
+  testing::copyExample(unix, id);
+  testing::setTimEnd(unix, id + ".kvn", testing::kShortTimEnd);
+  const std::vector<std::string> inputs = unix.files();
+  for (const auto& name : inputs) windows.write(name, windowsText(unix.read(name)));
+  ASSERT_TRUE(testing::runsNormally(unix, id));
+  ASSERT_TRUE(testing::runsNormally(windows, id));
 
   // Every file the run wrote, line by line.
   EXPECT_EQ(windows.files(), unix.files());
   for (const auto& name : unix.files()) {
-    if (std::find(inputs.begin(), inputs.end(), name) != inputs.end()) continue;
+    if (testing::hasLine(inputs, name)) continue;
     SCOPED_TRACE(name);
     const auto expected = comparableLines(unix, name);
     EXPECT_FALSE(expected.empty());

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 
 #include "core/messages.hpp"
 
@@ -60,26 +61,18 @@ std::vector<std::string> TempDir::files() const {
   return out;
 }
 
-namespace {
-
 // Variables that a whole run may print; the runnable input switches all off.
-constexpr const char* kPrintedVariables[] = {
-    "TemAirRef",  "FleRadShoDow", "FraHumAirRef", "FraCldCov",    "VelWndRef",
-    "PreVapAir",  "FlvLiqPrc",    "FlvLiqEvp",    "QBou",         "DepWat",
-    "VelWatFlw",  "VvrLiqDra",    "VvrLiqRnf",    "VolErrWatLay", "DepWatRepCha",
-    "FlwWatSpg",  "CofDisPhs",
+constexpr const char* kPrintedVariables =
+    "TemAirRef FleRadShoDow FraHumAirRef FraCldCov VelWndRef PreVapAir FlvLiqPrc FlvLiqEvp QBou "
+    "DepWat VelWatFlw VvrLiqDra VvrLiqRnf VolErrWatLay DepWatRepCha FlwWatSpg CofDisPhs "
     // Substance pass.
-    "AmaLoaWatLay", "AmaLoaDrfWatLay", "AmaLoaAtmDepWatLay", "AmaAppSol", "FlmDra", "FlmRnf",
-    "FlmErs", "ConSysWatLay", "ConLiqWatLay", "ConLiqWatZRAvg", "ConLiqWatLayCur", "CntSorMph",
-    "CntSorSusSol", "ConSysSed", "ConLiqSed", "CntSorSed", "CntSedTgt", "ConLiqSedTgt",
-    "CntSorSedTgt", "AmaWatLay", "AmaLiqWatLay", "AmaSorSusSol", "AmaSorMph", "AmaSed",
-    "AmaLiqSed", "AmaSorSed", "AmaTraWatLay", "AmaVolWatLay", "AmaForWatLay", "AmaSedInWatLay",
-    "AmaSedOutWatLay", "AmaDwnWatLay", "AmaUpsWatLay", "AmaDrfWatLay", "AmaAtmDepWatLay",
-    "AmaDraWatLay", "AmaRnoWatLay", "AmaErrWatLay", "AmaTraSed", "AmaForSed", "AmaWatLayInSed",
-    "AmaWatLayOutSed", "AmaDwnSed", "AmaErsSed", "AmaErrSed",
-};
-
-}  // namespace
+    "AmaLoaWatLay AmaLoaDrfWatLay AmaLoaAtmDepWatLay AmaAppSol FlmDra FlmRnf FlmErs ConSysWatLay "
+    "ConLiqWatLay ConLiqWatZRAvg ConLiqWatLayCur CntSorMph CntSorSusSol ConSysSed ConLiqSed "
+    "CntSorSed CntSedTgt ConLiqSedTgt CntSorSedTgt AmaWatLay AmaLiqWatLay AmaSorSusSol AmaSorMph "
+    "AmaSed AmaLiqSed AmaSorSed AmaTraWatLay AmaVolWatLay AmaForWatLay AmaSedInWatLay "
+    "AmaSedOutWatLay AmaDwnWatLay AmaUpsWatLay AmaDrfWatLay AmaAtmDepWatLay AmaDraWatLay "
+    "AmaRnoWatLay AmaErrWatLay AmaTraSed AmaForSed AmaWatLayInSed AmaWatLayOutSed AmaDwnSed "
+    "AmaErsSed AmaErrSed";
 
 std::string minimalInput(const std::string& extra) {
   return "MERIXKORVAN CallingProgram\n"
@@ -93,14 +86,7 @@ std::string minimalInput(const std::string& extra) {
 }
 
 std::string runnableInput(const std::string& extra) {
-  std::string input =
-      "MERIXKORVAN CallingProgram\n"
-      "1.0 CallingProgramVersion\n"
-      "01-Jan-1980 TimStart\n"
-      "02-Jan-1980 TimEnd\n"
-      "Day OptDelTimPrn\n"
-      "Hourly OptInp\n"
-      "No OptDelOutFiles\n"
+  std::string input = minimalInput(
       "OnLine OptHyd\n"
       "OnLine OptTem\n"
       "g12.4 RealFormat\n"
@@ -163,8 +149,10 @@ std::string runnableInput(const std::string& extra) {
       "(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (-)\n1 800 0.09 0.6 0.5 7.0\nend_table\n"
       "table horizon CntSysSedIni\nNr CntSysSedIni\n(-) (mg.kg-1)\n1 0\nend_table\n"
       "table horizon DispersionLength\nNr LenDisSedLiq\n(-) (m)\n1 0.015\nend_table\n"
-      "table Loadings\nend_table\n";
-  for (const char* name : kPrintedVariables) input += std::string("No print_") + name + "\n";
+      "table Loadings\nend_table\n");
+  input.replace(input.find("31-Dec-1980 TimEnd"), 6, "02-Jan");
+  std::istringstream names(kPrintedVariables);
+  for (std::string name; names >> name;) input += "No print_" + name + "\n";
   return input + extra;
 }
 
@@ -271,6 +259,50 @@ ProgramResult runProgram(const fs::path& dir, const std::vector<std::string>& ar
   const int raw = ::pclose(pipe);
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return result;
+}
+
+void writeRunnable(const TempDir& dir, const std::string& runId, const std::string& input) {
+  dir.write(runId + ".kvn", input);
+  writeTestWeather(dir);
+}
+
+bool runsNormally(const TempDir& dir, const std::string& runId,
+                  const std::vector<std::string>& options) {
+  std::vector<std::string> args = options;
+  args.push_back(runId);
+  const auto r = runProgram(dir.path(), args);
+  EXPECT_EQ(r.status, kExitNormal) << r.output << dir.read(runId + ".err");
+  return r.status == kExitNormal;
+}
+
+void replaceIn(const TempDir& dir, const std::string& file, const std::string& from,
+               const std::string& to) {
+  std::string text = dir.read(file);
+  const auto at = text.find(from);
+  ASSERT_NE(at, std::string::npos) << from;
+  dir.write(file, text.replace(at, from.size(), to));
+}
+
+std::vector<std::string> dataLines(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  std::copy_if(lines.begin(), lines.end(), std::back_inserter(out),
+               [](const std::string& l) { return !l.empty() && l[0] != '*'; });
+  return out;
+}
+
+bool hasLine(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+bool anyLineStartsWith(const std::vector<std::string>& lines, const std::string& start) {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& l) { return l.starts_with(start); });
+}
+
+long countWarnings(const std::vector<std::string>& log) {
+  return std::count_if(log.begin(), log.end(), [](const std::string& l) {
+    return l.find("###### Warning") != std::string::npos;
+  });
 }
 
 }  // namespace korvan::testing

@@ -91,4 +91,23 @@ struct ProgramResult {
 // for the shell) and waits for it.
 ProgramResult runProgram(const std::filesystem::path& dir, const std::vector<std::string>& args);
 
+// The scenarios of examples/.
+inline constexpr const char* kExamples[] = {
+    "ditch", "stream", "pond", "weir_reach", "greenhouse", "orlan_pond", "constant_ditch"};
+// Writes RunId.kvn holding the input, and Weather.met.
+void writeRunnable(const TempDir& dir, const std::string& runId,
+                   const std::string& input = runnableInput());
+// Runs the program on RunId in the folder; fails the test unless the run ends normally.
+bool runsNormally(const TempDir& dir, const std::string& runId,
+                  const std::vector<std::string>& options = {});
+// Replaces the first `from` in the file by `to`; fails the test when there is none.
+void replaceIn(const TempDir& dir, const std::string& file, const std::string& from,
+               const std::string& to);
+// The lines that are neither empty nor comments (starting with '*').
+std::vector<std::string> dataLines(const std::vector<std::string>& lines);
+bool hasLine(const std::vector<std::string>& lines, const std::string& line);
+bool anyLineStartsWith(const std::vector<std::string>& lines, const std::string& start);
+// The number of warning blocks in a log.
+long countWarnings(const std::vector<std::string>& log);
+
 }  // namespace korvan::testing
