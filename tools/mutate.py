@@ -320,7 +320,7 @@ AREA_TESTS = {
     "driver": ["driver"],
 }
 END_TO_END = ["e2e", "bad_input"]
-SLOW_SUITES = {"Example", "WindowsInput", "SummaryExample", "MassBalanceYear"}
+SLOW_SUITES = {"Example", "WindowsInput", "MassBalanceYear"}
 
 
 def suites_of(test_dir: Path) -> list[tuple[str, str]]:
