@@ -30,6 +30,7 @@ TEST(NumberToText, ShortVariantForTheProgressDisplay) {
   EXPECT_EQ(numberToTextShort(5e-10), "0");  // within the tolerance of 0
   EXPECT_EQ(numberToTextShort(5e-7), "< 1e-6");
   EXPECT_EQ(numberToTextShort(-3.0), "< 1e-6");
+  EXPECT_EQ(numberToTextShort(1e-6), "   0.000001");  // 1e-6 itself is shown
   EXPECT_EQ(numberToTextShort(2.6e-6), "   0.000003");  // 6 decimals, rounded
   EXPECT_EQ(numberToTextShort(1.2345e-5), "    0.00001");  // 5 decimals
   EXPECT_EQ(numberToTextShort(1.2345e-4), "     0.0001");

@@ -106,6 +106,8 @@ TEST(OutputFile, WaterBodyValueInTheSegmentLayoutWithDecimalYears) {
   PrintRun p(extra, "Day");
   // Years: noon of 1 January 1980 is day 1 of the year, so 1980 + 0/366.
   PrintSwitch sw;
+  // A value whose print time falls on the start of the run is not written.
+  p.out().printSegmentValue(kStart + 0.5, "X", 9.0, sw, "(-)", "(-)");
   p.out().printSegmentValue(kStart + 1.0, "X", 3.0, sw, "(-)", "(-)");
   // Noon of 31 December 1980 is day 366 of the leap year: 1980 + 365/366.
   p.out().printSegmentValue(kStart + 366.0, "X", 3.0, sw, "(-)", "(-)");
@@ -113,6 +115,7 @@ TEST(OutputFile, WaterBodyValueInTheSegmentLayoutWithDecimalYears) {
   EXPECT_EQ(lines[lines.size() - 2],
             " 1980.000  01-Jan-1980-12h00                    X     3.000    ");
   EXPECT_EQ(lines.back(), " 1980.997  31-Dec-1980-12h00                    X     3.000    ");
+  for (const std::string& line : lines) EXPECT_EQ(line.find("9.000"), std::string::npos) << line;
   p.t.finish();
 }
 
