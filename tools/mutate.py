@@ -597,6 +597,9 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
                    help="run again only the mutants that FILE (the results file of an earlier "
                         "run of the same sample) records as killed; the others keep their result "
                         "from FILE, so that the score is a lower bound when the tests changed")
+    p.add_argument("--again-survived", metavar="FILE",
+                   help="run again only the mutants that FILE records as survived or timed out "
+                        "(after tests were added for them); the others keep their result from FILE")
     return p.parse_args(argv)
 
 
@@ -633,15 +636,19 @@ def main(argv: list[str]) -> int:
 
     results_file = Path(args.results).resolve() if args.results else None
     done = read_results(results_file)
-    if args.again_killed:
-        earlier = read_results(Path(args.again_killed))
+    again = args.again_killed or args.again_survived
+    if args.again_killed and args.again_survived:
+        raise SystemExit("mutate: give --again-killed or --again-survived, not both")
+    if again:
+        rerun = {KILLED} if args.again_killed else {SURVIVED, TIMED_OUT}
+        earlier = read_results(Path(again))
         missing = sum(1 for m in mutants if m.key() not in earlier)
         if missing:
             # the earlier run is still going: what it has not reached waits for a later call
-            print(f"mutate: {missing} mutants of the sample are not yet in {args.again_killed}; "
+            print(f"mutate: {missing} mutants of the sample are not yet in {again}; "
                   "left out", file=sys.stderr)
             mutants = [m for m in mutants if m.key() in earlier]
-        done.update({m.key(): earlier[m.key()] for m in mutants if earlier[m.key()] != KILLED})
+        done.update({m.key(): earlier[m.key()] for m in mutants if earlier[m.key()] not in rerun})
     if all(m.key() in done for m in mutants):
         results = [(m, done[m.key()]) for m in mutants]
         return finish(args, files, total, results, 0.0, len(mutants))
@@ -702,9 +709,10 @@ def finish(args: argparse.Namespace, files: list[str], total: int,
             f"Tests: {'given filters' if args.filter else 'the area tests, then the end-to-end tests'}; "
             f"time limit {args.timeout_factor:g} x the unmutated time, at least {args.min_timeout:g} s.",
         ]
-        if args.again_killed:
-            notes.append(f"Only the mutants killed in {Path(args.again_killed).name} ran again; "
-                         "the others keep their result from there.")
+        if args.again_killed or args.again_survived:
+            what = "killed" if args.again_killed else "not killed"
+            notes.append(f"Only the mutants {what} in {Path(args.again_killed or args.again_survived).name} "
+                         "ran again; the others keep their result from there.")
         Path(args.report).write_text(report_markdown(results, "Mutation testing", notes))
     return 0 if len(results) == wanted else 130
 

@@ -182,3 +182,12 @@ def test_shards_split_the_sample_and_a_results_file_resumes_it(tmp_path, monkeyp
     assert status == 0 and not (tmp_path / "never-built").exists()
     text = report.read_text()
     assert "Mutants: 4 of" in text and "= 2/3 = 67 %" in text and "ran again" in text
+
+    # run again only what survived: with every survivor already in the results, nothing runs
+    (tmp_path / "survivors.jsonl").write_text(json.dumps(
+        {"key": sample[1].key(), "result": mutate.KILLED}) + "\n")
+    status = mutate.main(["src/input/calendar.cpp", "--sample", "5", "--seed", "3",
+                          "--build-dir", str(tmp_path / "never-built"), "--again-survived",
+                          str(results), "--results", str(tmp_path / "survivors.jsonl"),
+                          "--report", str(report)])
+    assert status == 0 and "= 3/3 = 100 %" in report.read_text()
