@@ -401,7 +401,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
       // A Freundlich step that would overshoot below zero is held back.
       if (!linear && c[s] > kConDamp && next < 0.1 * c[s]) next = 0.1 * c[s];
       const double del = next - c[s];
-      if (std::fabs(del) > kTolNewtonImplicit * std::fabs(next) + kConZero) converged = false;
+      if (std::fabs(del) > kTolNewtonStep * std::fabs(next) + kConZero) converged = false;
       c[s] = next;
       const auto cs = conSed.values(i, k);
       const double* rP = &aSed_[s * lays];
@@ -414,7 +414,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
                     : (rP[sj] - low[sj] * dc) * invD[sj];
         double nxt = cs[sj] + dc;
         if (!linear && cs[sj] > kConDamp && nxt < 0.1 * cs[sj]) nxt = 0.1 * cs[sj];
-        if (std::fabs(nxt - cs[sj]) > kTolNewtonImplicit * std::fabs(nxt) + kConZero) {
+        if (std::fabs(nxt - cs[sj]) > kTolNewtonStep * std::fabs(nxt) + kConZero) {
           converged = false;
         }
         cs[sj] = nxt;

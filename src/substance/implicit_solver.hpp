@@ -41,7 +41,14 @@ namespace korvan {
 
 class Run;
 
-inline constexpr double kTolNewtonImplicit = 1e-10;  // relative change of a concentration
+// Relative error of a concentration at which the Newton iteration stops. Near
+// the solution the error after a step is of the order of the square of the
+// step times half the relative curvature of the storage, which for a
+// Freundlich exponent between 0.1 and 1.5 is below 0.5: a step of at most
+// kTolNewtonStep (relative) leaves less than kTolNewtonImplicit, so that no
+// step is taken only to confirm the one before.
+inline constexpr double kTolNewtonImplicit = 1e-10;
+inline constexpr double kTolNewtonStep = 1e-6;
 inline constexpr int kMaxItImplicit = 50;
 
 // Mass-basis formation fractions Fm(p, d) in water and in the sediment.

@@ -89,6 +89,39 @@ TEST(ImplicitSolver, DecayInStagnantWaterFollowsBackwardEulerAndConvergesToExpon
   }
 }
 
+// Decay with strongly curved Freundlich sorption to suspended solids
+// (exponent 0.5) over one step of a day: backward Euler asks for S(C1) (1 + k
+// dt) = S(C0) with S(C) = C (1 + ConSus Kd(C)), which bisection solves to
+// round-off. Newton reaches it within the relative 1e-10 of its tolerance
+// although it stops on a step of up to 1e-6, without a step that only
+// confirms the one before.
+TEST(ImplicitSolver, FreundlichSorptionConvergesToTheToleranceWithoutAConfirmingStep) {
+  const double dt = 86400.0;
+  const double k = std::log(2.0) / dt;
+  WaterLayerInput in = waterLayer(3, 1, dt);
+  in.compounds[0].cofTra = k;
+  in.conSus = 1000.0;
+  in.cntOmSusSol = 0.1;
+  in.compounds[0].isoSusSol = FreundlichIsotherm::make(0.01, 1.0, 0.5);
+  const auto storage = [&](double c) {
+    return c * (1.0 + in.conSus * in.compounds[0].isoSusSol.kd(in.cntOmSusSol, c));
+  };
+  const double target = storage(1.0) / (1.0 + k * dt);
+  double lo = 0.0, hi = 1.0;
+  for (int n = 0; n < 200; ++n) (storage(0.5 * (lo + hi)) < target ? lo : hi) = 0.5 * (lo + hi);
+  SedimentSolverInput sed = column(0, 0.0, 3, 1, 0.0);
+  CompoundSegmentArray c;
+  c.allocate(3, 1);
+  for (int i = 1; i <= 3; ++i) c(i, 1) = 1.0;
+  CompoundSedimentArray cs;
+  cs.allocate(0, 3, 1);
+  ImplicitSolver solver;
+  ASSERT_TRUE(solver.solve(in, sed, noFormation(1), c, cs));
+  for (int i = 1; i <= 3; ++i) EXPECT_NEAR(c(i, 1), lo, 1e-10 * lo) << i;
+  // Four steps; a fifth would only confirm the fourth (to round-off).
+  EXPECT_EQ(solver.iterations(1), 4);
+}
+
 // Diffusion from water of a constant concentration Cw (a cross-section so
 // large that it does not deplete) into a thick sediment without sorption:
 // c(z, t) = Cw erfc(z / (2 sqrt(D t))) and the uptake per m2
