@@ -120,6 +120,33 @@ TEST(ImplicitSolver, FreundlichSorptionConvergesToTheToleranceWithoutAConfirming
   for (int i = 1; i <= 3; ++i) EXPECT_NEAR(c(i, 1), lo, 1e-10 * lo) << i;
   // Four steps; a fifth would only confirm the fourth (to round-off).
   EXPECT_EQ(solver.iterations(1), 4);
+
+  // The same in the sediment, whose layers exchange nothing here: each one
+  // decays on its own, its storage theta C + rho Kd(C) C. The water layer
+  // holds nothing, so only the layers keep the iteration going.
+  for (int i = 1; i <= 3; ++i) c(i, 1) = 0.0;
+  in.conSus = 0.0;
+  sed = column(3, 0.01, 3, 1, 0.0);
+  sed.flwWatSpgSed.assign(4, 0.0);
+  sed.isotherm[0] = FreundlichIsotherm::make(1e-5, 1.0, 0.5);
+  for (int j = 1; j <= 3; ++j) sed.cofTraSed(j, 1) = k;
+  cs.allocate(3, 3, 1);
+  for (int i = 1; i <= 3; ++i) {
+    for (int j = 1; j <= 3; ++j) cs(j, i, 1) = 1.0;
+  }
+  const auto layer = [&](double con) {
+    return con * (sed.thetaSat[1] + sed.rho[1] * sed.isotherm[0].kd(sed.cntOm[1], con));
+  };
+  const double layerTarget = layer(1.0) / (1.0 + k * dt);
+  lo = 0.0;
+  hi = 1.0;
+  for (int n = 0; n < 200; ++n) (layer(0.5 * (lo + hi)) < layerTarget ? lo : hi) = 0.5 * (lo + hi);
+  ImplicitSolver sedimentSolver;
+  ASSERT_TRUE(sedimentSolver.solve(in, sed, noFormation(1), c, cs));
+  for (int i = 1; i <= 3; ++i) {
+    for (int j = 1; j <= 3; ++j) EXPECT_NEAR(cs(j, i, 1), lo, 1e-10 * lo) << i << " " << j;
+  }
+  EXPECT_EQ(sedimentSolver.iterations(1), 4);
 }
 
 // Diffusion from water of a constant concentration Cw (a cross-section so
