@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/messages.hpp"
@@ -136,12 +137,34 @@ TEST(LoadingInterval, TwoEventsTwentyThreeHoursApartRejectedInZROnly) {
 
 // --- Atmospheric deposition ---------------------------------------------------
 
-TEST(AtmosphericDeposition, VapourPressureOfExactlyOneTenThousandthPascalIsThirdClass) {
+TEST(AtmosphericDeposition, VapourPressureAtTwentyDegreesItsClassAndTheClassRates) {
   // At the reference temperature of 20 C the vapour pressure is PreVapRef itself.
   EXPECT_EQ(preVap20(1e-4, 95000.0, 293.15), 1e-4);
   EXPECT_EQ(depositionClass(1e-4), DepositionClass::Moderate);
   EXPECT_EQ(depositionClass(std::nextafter(1e-4, 0.0)), DepositionClass::Low);
   EXPECT_EQ(depositionClass(0.01), DepositionClass::Volatile);
+  // Measured at 25 C: exp(-(95000 / 8.31432) (1 / 293.15 - 1 / 298.15)) of it at 20 C.
+  EXPECT_NEAR(preVap20(1e-4, 95000.0, 298.15), 5.201462126327924e-05, 1e-17);
+  // Every class limit belongs to the class above it.
+  const std::vector<std::pair<double, DepositionClass>> limits = {
+      {1e-5, DepositionClass::Low},
+      {std::nextafter(1e-5, 0.0), DepositionClass::None},
+      {0.005, DepositionClass::High},
+      {std::nextafter(0.005, 0.0), DepositionClass::Moderate},
+      {std::nextafter(0.01, 0.0), DepositionClass::High}};
+  for (const auto& [p20, expected] : limits) EXPECT_EQ(depositionClass(p20), expected) << p20;
+  // 50 mg.m-2 at X = 10.6 m (factor exp(-0.05446 x 9.6)); the first class
+  // scaled by 0.5, the volatile one 20 % within the day (mg.m-2.s-1).
+  const std::vector<std::pair<DepositionClass, double>> rates = {
+      {DepositionClass::None, 0.0},
+      {DepositionClass::Low, 1.526722721305527e-07},
+      {DepositionClass::Moderate, 7.582151042888123e-07},
+      {DepositionClass::High, 5.334952430629426e-06},
+      {DepositionClass::Volatile, 1.1574074074074075e-04}};
+  for (const auto& [c, rate] : rates) {
+    EXPECT_NEAR(depositionRate(c, 50.0, 0.5, 10.6, 0.2), rate, 1e-14 * rate)
+        << static_cast<int>(c);
+  }
 }
 
 TEST(AtmosphericDeposition, ActsForTwentyFourHourlyStepsAfterAZRApplication) {
