@@ -12,6 +12,14 @@ namespace {
 
 using sediment_test::column;
 using sediment_test::hydraulics;
+using sediment_test::water;
+
+// The sediment of numSeg segments without layers, for a single compound.
+CompoundSedimentArray noSediment(int numSeg) {
+  CompoundSedimentArray cs;
+  cs.allocate(0, numSeg, 1);
+  return cs;
+}
 
 // A water layer of numSeg segments of 10 m, stagnant unless the caller sets
 // a discharge, without sorption.
@@ -69,11 +77,8 @@ TEST(ImplicitSolver, DecayInStagnantWaterFollowsBackwardEulerAndConvergesToExpon
     WaterLayerInput in = waterLayer(3, 1, dt);
     in.compounds[0].cofTra = k;
     SedimentSolverInput sed = column(0, 0.0, 3, 1, 0.0);
-    CompoundSegmentArray c;
-    c.allocate(3, 1);
-    for (int i = 1; i <= 3; ++i) c(i, 1) = 1.0;
-    CompoundSedimentArray cs;
-    cs.allocate(0, 3, 1);
+    CompoundSegmentArray c = water(3, 1, 1.0);
+    CompoundSedimentArray cs = noSediment(3);
     ImplicitSolver solver;
     const int steps = static_cast<int>(tEnd / dt);
     for (int n = 0; n < steps; ++n) ASSERT_TRUE(solver.solve(in, sed, noFormation(1), c, cs));
@@ -110,11 +115,8 @@ TEST(ImplicitSolver, FreundlichSorptionConvergesToTheToleranceWithoutAConfirming
   double lo = 0.0, hi = 1.0;
   for (int n = 0; n < 200; ++n) (storage(0.5 * (lo + hi)) < target ? lo : hi) = 0.5 * (lo + hi);
   SedimentSolverInput sed = column(0, 0.0, 3, 1, 0.0);
-  CompoundSegmentArray c;
-  c.allocate(3, 1);
-  for (int i = 1; i <= 3; ++i) c(i, 1) = 1.0;
-  CompoundSedimentArray cs;
-  cs.allocate(0, 3, 1);
+  CompoundSegmentArray c = water(3, 1, 1.0);
+  CompoundSedimentArray cs = noSediment(3);
   ImplicitSolver solver;
   ASSERT_TRUE(solver.solve(in, sed, noFormation(1), c, cs));
   for (int i = 1; i <= 3; ++i) EXPECT_NEAR(c(i, 1), lo, 1e-10 * lo) << i;
