@@ -593,6 +593,9 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
     p.add_argument("--shard", metavar="K/N", type=parse_shard, default=(0, 1),
                    help="run only the mutants K, K+N, K+2N, ... of the sample (0 <= K < N), "
                         "e.g. one shard per copy of the repository")
+    p.add_argument("--only", action="append", metavar="PATH",
+                   help="run only the mutants of the sample in files under PATH (repeatable); "
+                        "the sample itself is still drawn over all the given paths")
     p.add_argument("--again-killed", metavar="FILE",
                    help="run again only the mutants that FILE (the results file of an earlier "
                         "run of the same sample) records as killed; the others keep their result "
@@ -626,6 +629,10 @@ def main(argv: list[str]) -> int:
     root = ROOT
     files = collect_files(args.paths, root)
     mutants, total = choose(files, root, args.sample, args.seed)
+    if args.only:
+        prefixes = [Path(p).as_posix().rstrip("/") for p in args.only]
+        mutants = [m for m in mutants
+                   if any(m.path == p or m.path.startswith(p + "/") for p in prefixes)]
     shard, shards = args.shard
     mutants = mutants[shard::shards]
     if args.list:

@@ -191,3 +191,16 @@ def test_shards_split_the_sample_and_a_results_file_resumes_it(tmp_path, monkeyp
                           str(results), "--results", str(tmp_path / "survivors.jsonl"),
                           "--report", str(report)])
     assert status == 0 and "= 3/3 = 100 %" in report.read_text()
+
+
+def test_only_keeps_the_sample_and_runs_the_mutants_of_the_given_files(monkeypatch, capsys):
+    monkeypatch.chdir(mutate.ROOT)
+    files = ["src/input/calendar.cpp", "src/input/dates.cpp"]
+    sample, _ = mutate.choose(files, mutate.ROOT, 8, 2)
+    assert mutate.main(files + ["--sample", "8", "--seed", "2", "--only", "src/input/dates.cpp",
+                                "--list"]) == 0
+    listed = [l for l in capsys.readouterr().out.splitlines() if l]
+    assert listed == [f"{m.path}:{m.line}:{m.col}: {m.operator}: {m.describe()}"
+                      for m in sample if m.path == "src/input/dates.cpp"]
+    assert mutate.main(files + ["--sample", "8", "--seed", "2", "--only", "src/input/", "--list"]) == 0
+    assert len([l for l in capsys.readouterr().out.splitlines() if l]) == 8
