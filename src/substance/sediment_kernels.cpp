@@ -102,3 +102,39 @@ int iterate(const IterateArgs&, double*) {
 #endif
 
 }  // namespace korvan::sediment_kernels
+
+namespace korvan::sediment_kernels {
+
+// Inner layers have both neighbours: the per-layer functions lose their
+// branches and the loops run on the widest vector unit the processor has.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_ADDRESS__)
+#define KORVAN_INNER_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define KORVAN_INNER_CLONES
+#endif
+
+// The arguments are copied first: the stores through their pointers then
+// cannot change them.
+KORVAN_INNER_CLONES bool buildInner(const BuildArgs& args) {
+  const BuildArgs a = args;
+  int bad = 0;
+#pragma GCC ivdep
+  for (int j = 2; j < a.layers; ++j) bad |= buildLayer<false>(a, j, false, false).condition;
+  return bad == 0;
+}
+
+KORVAN_INNER_CLONES bool finishInner(const FinishArgs& args) {
+  const FinishArgs a = args;
+  int negative = 0;
+  if (a.updated) {
+#pragma GCC ivdep
+    for (int j = 2; j < a.layers; ++j) negative |= finishLayer<true>(a, j, false, false);
+  } else {
+#pragma GCC ivdep
+    for (int j = 2; j < a.layers; ++j) negative |= finishLayer<false>(a, j, false, false);
+  }
+  return negative != 0;
+}
+
+}  // namespace korvan::sediment_kernels

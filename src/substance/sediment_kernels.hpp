@@ -34,3 +34,180 @@ bool available();
 int iterate(const IterateArgs& a, double* negative);
 
 }  // namespace korvan::sediment_kernels
+
+// ---------------------------------------------------------------------------
+// The two sides of a column solve around the iteration, layer by layer: the
+// start-of-step side (storage, sinks and sources, transport coefficients,
+// right-hand side) and, after convergence, the end of the step (new
+// concentration, Kd, and each layer's contribution to the balance terms).
+// One inline function per layer serves the surface and bottom layers; the
+// inner layers, which have both neighbours, run in a loop that the compiler
+// vectorises for the processor at hand. The operations per layer and their
+// order are the same on either path.
+namespace korvan::sediment_kernels {
+
+struct BuildArgs {
+  int layers = 0;
+  const double* area = nullptr;
+  const double* theta = nullptr;
+  const double* rho = nullptr;
+  const double* kdSta = nullptr;     // Kd at the start of the step
+  const double* dtCofTra = nullptr;  // dt x transformation rate
+  const double* dtArea = nullptr;    // dt x A(j)
+  const double* ratFor = nullptr;    // formation rate of the column
+  const double* dG = nullptr;        // dt x G(j) per inner interface
+  const double* advOwn = nullptr;
+  const double* advUpp = nullptr;
+  const double* advLow = nullptr;
+  const double* c0 = nullptr;   // start-of-step concentrations
+  const double* ers = nullptr;  // eroded soil's mass per layer
+  double ownDisTop = 0.0, srcAdvTop = 0.0, srcDisTop = 0.0, srcBot = 0.0;
+  double* stoSta = nullptr;
+  double* kdIt = nullptr;
+  double* tra = nullptr;
+  double* frm = nullptr;
+  double* disOwn = nullptr;
+  double* rhs = nullptr;
+};
+
+// A broken positivity condition (1-6, 0: none) and the offending value.
+struct Violation {
+  int condition = 0;
+  double value = 0.0;
+};
+
+inline int positivityCondition(double lbd, double ldd, double lod, double rbd, double rdd,
+                               double rod) {
+  if (lbd > 0.0) return 1;
+  if (ldd < 0.0) return 2;
+  if (lod > 0.0) return 3;
+  if (rbd < 0.0) return 4;
+  if (rdd < 0.0) return 5;
+  if (rod < 0.0) return 6;
+  return 0;
+}
+
+// The start-of-step side of layer j (top: j = 1, bottom: j = layers).
+template <bool kCheck = true>
+inline Violation buildLayer(const BuildArgs& a, int j, bool top, bool bottom) {
+  const double stoSta = a.area[j] * (a.theta[j] + a.rho[j] * a.kdSta[j]);
+  // Transformation of the total content, first order.
+  const double tra = a.dtCofTra[j] * stoSta;
+  const double frm = a.dtArea[j] * a.ratFor[j];
+  const double ers = a.ers[j];
+  double disOwn = 0.0, disUpp = 0.0, disLow = 0.0;
+  if (top) {
+    disOwn += a.ownDisTop;
+  } else {
+    disUpp = a.dG[j - 1];
+    disOwn -= a.dG[j - 1];
+  }
+  if (!bottom) {
+    disOwn -= a.dG[j];
+    disLow = a.dG[j];
+  }
+  // With time weight 1 the end-of-step side holds the storage only, and the
+  // right-hand side holds start-of-step values only.
+  const double rdd = stoSta - tra + a.advOwn[j] + disOwn;
+  const double rod = a.advUpp[j] + disUpp;
+  const double rbd = a.advLow[j] + disLow;
+  double src = frm + ers;
+  if (top) src += a.srcAdvTop + a.srcDisTop;
+  if (bottom) src += a.srcBot;
+  double rhs = rdd * a.c0[j] + src;
+  if (!top) rhs += rod * a.c0[j - 1];
+  if (!bottom) rhs += rbd * a.c0[j + 1];
+  a.stoSta[j] = stoSta;
+  // The coefficient of the first iterate, the start of the step: a layer
+  // whose iterate does not move keeps it.
+  a.kdIt[j] = a.kdSta[j];
+  a.tra[j] = tra;
+  a.frm[j] = frm;
+  a.disOwn[j] = disOwn;
+  a.rhs[j] = rhs;
+  Violation v;
+  if constexpr (kCheck) {
+    // The first iterate's storage is the start storage (ldd = stoSta).
+    v.condition = positivityCondition(0.0, stoSta, 0.0, rbd, rdd, rod);
+    const double values[] = {0.0, stoSta, 0.0, rbd, rdd, rod, 0.0};
+    v.value = values[v.condition == 0 ? 6 : v.condition - 1];
+  } else {
+    v.condition = (stoSta < 0.0) | (rbd < 0.0) | (rdd < 0.0) | (rod < 0.0);
+  }
+  return v;
+}
+
+// Layers 2 .. layers - 1; true when none of them breaks a positivity
+// condition (the caller then looks for the first that does).
+bool buildInner(const BuildArgs& a);
+
+struct FinishArgs {
+  int layers = 0;
+  bool updated = false;        // c holds the new concentrations already
+  const double* kd = nullptr;  // Kd at the new concentrations
+  const double* area = nullptr;
+  const double* theta = nullptr;
+  const double* rho = nullptr;
+  const double* rhs = nullptr;
+  const double* c0 = nullptr;
+  const double* dG = nullptr;
+  const double* disOwn = nullptr;
+  const double* advOwn = nullptr;
+  const double* advUpp = nullptr;
+  const double* advLow = nullptr;
+  const double* stoSta = nullptr;
+  const double* tra = nullptr;
+  double srcAdvTop = 0.0, srcDisTop = 0.0, srcBot = 0.0;
+  double* c = nullptr;      // new concentrations (read when updated, else written)
+  double* kdNew = nullptr;  // Kd kept for the next step
+  // Each layer's contribution to the storage change, advection, dispersion
+  // and transformation terms.
+  double* sto = nullptr;
+  double* adv = nullptr;
+  double* dis = nullptr;
+  double* traTerm = nullptr;
+};
+
+// The end of the step of layer j; true when its concentration is negative.
+template <bool kUpdated>
+inline bool finishLayer(const FinishArgs& a, int j, bool top, bool bottom) {
+  const double kd = a.kd[j];
+  a.kdNew[j] = kd;
+  const double ldd = a.area[j] * (a.theta[j] + a.rho[j] * kd);
+  double cNew = 0.0;
+  if constexpr (kUpdated) {
+    cNew = a.c[j];
+  } else {
+    cNew = a.rhs[j] / ldd;
+  }
+  a.c[j] = cNew;
+  // ldd x new = rdd x C0 + neighbours + source holds by construction, so the
+  // storage change is the sum of the other terms.
+  const double c0 = a.c0[j];
+  const double up = top ? 0.0 : a.c0[j - 1];
+  const double low = bottom ? 0.0 : a.c0[j + 1];
+  const double disUpp = top ? 0.0 : a.dG[j - 1];
+  const double disLow = bottom ? 0.0 : a.dG[j];
+  double adv = a.advOwn[j] * c0 + a.advUpp[j] * up + a.advLow[j] * low;
+  double dis = a.disOwn[j] * c0 + disUpp * up + disLow * low;
+  if (top) {
+    adv += a.srcAdvTop;
+    dis += a.srcDisTop;
+  }
+  if (bottom) adv += a.srcBot;
+  a.sto[j] = ldd * cNew - a.stoSta[j] * c0;
+  a.adv[j] = adv;
+  a.dis[j] = dis;
+  a.traTerm[j] = -a.tra[j] * c0;
+  return cNew < 0.0;
+}
+
+inline bool finishLayer(const FinishArgs& a, int j, bool top, bool bottom) {
+  return a.updated ? finishLayer<true>(a, j, top, bottom) : finishLayer<false>(a, j, top, bottom);
+}
+
+// Layers 2 .. layers - 1; true when one of them has a negative
+// concentration.
+bool finishInner(const FinishArgs& a);
+
+}  // namespace korvan::sediment_kernels

@@ -87,13 +87,7 @@ void SedimentSolverInput::allocate(int layers, int segments, int compounds) {
 }
 
 int positivityViolation(double lbd, double ldd, double lod, double rbd, double rdd, double rod) {
-  if (lbd > 0.0) return 1;
-  if (ldd < 0.0) return 2;
-  if (lod > 0.0) return 3;
-  if (rbd < 0.0) return 4;
-  if (rdd < 0.0) return 5;
-  if (rod < 0.0) return 6;
-  return 0;
+  return sediment_kernels::positivityCondition(lbd, ldd, lod, rbd, rdd, rod);
 }
 
 std::array<std::string, 3> positivityMessage(int condition, int layer, double value) {
@@ -182,7 +176,7 @@ void SedimentSolver::allocate() {
   int_.assign(n, Interface{});
   AreaLay_.assign(n, 0.0);
   Qs_.assign(n, 0.0);
-  for (auto* v : {&gFix_, &gDt_, &numPerDtR_, &kdSta_}) v->assign(n, 0.0);
+  for (auto* v : {&gFix_, &gDt_, &numPerDtR_, &kdSta_, &zeros_}) v->assign(n, 0.0);
   CofExcTop_.allocate(0, in_.numCompounds);
   kdRef_.allocate(l, in_.numCompounds);
   for (auto* a : {&ConLiqSed_, &ConLiqSedSta_, &KdSed_}) {
@@ -308,8 +302,8 @@ void SedimentSolver::conductances(int i, int k) {
 // Coefficients of a step
 
 void SedimentSolver::ColumnWork::allocate(std::size_t n) {
-  for (auto* v :
-       {&stoSta, &tra, &frm, &ers, &disOwn, &rhs, &dG, &kdIt, &iterA, &iterB, &powIt, &powArg}) {
+  for (auto* v : {&stoSta, &tra, &frm, &ers, &disOwn, &rhs, &dG, &kdIt, &iterA, &iterB, &powIt,
+                  &powArg, &termSto, &termAdv, &termDis, &termTra}) {
     v->assign(n, 0.0);
   }
   powIdx.assign(n, 0);
@@ -404,58 +398,59 @@ bool SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k,
   }
   const double srcAdvTop = Qs_[0] > 0.0 ? sc.dtQTop * conWat : 0.0;
   const double srcDisTop = sc.dtG0[at(k - 1)] * conWat;
-  const double ownDisTop = sc.ownDisTop[at(k - 1)];
   w.srcAdvTop = srcAdvTop;
   w.srcDisTop = srcDisTop;
-  const bool erosion = AreaSedErs_ > 0.0;
-  for (int j = 1; j <= l; ++j) {
-    const std::size_t s = at(j);
-    const double area = AreaLay_[s];
-    const double stoSta = area * (in_.thetaSat[s] + in_.rho[s] * kdSta[s]);
-    // Transformation of the total content, first order.
-    const double tra = sc.dtCofTra(j, k) * stoSta;
-    const double frm = sc.dtArea[s] * in_.ratForSed(j, i, k);
-    const double ersj = j <= in_.numLayErs && erosion ? dt * ers * area / AreaSedErs_ : 0.0;
-    double disOwn = 0.0, disUpp = 0.0, disLow = 0.0;
-    if (j == 1) {
-      disOwn += ownDisTop;
-    } else {
-      disUpp = dG[s - 1];
-      disOwn -= dG[s - 1];
+  sediment_kernels::BuildArgs a;
+  a.layers = l;
+  a.area = AreaLay_.data();
+  a.theta = in_.thetaSat.data();
+  a.rho = in_.rho.data();
+  a.kdSta = kdSta.data();
+  a.dtCofTra = sc.dtCofTra.values(k).data();
+  a.dtArea = sc.dtArea.data();
+  a.ratFor = in_.ratForSed.values(i, k).data();
+  a.dG = dG;
+  a.advOwn = sc.advOwn.data();
+  a.advUpp = sc.advUpp.data();
+  a.advLow = sc.advLow.data();
+  a.c0 = c0.data();
+  // Eroded soil, into the top layers: most columns have none.
+  if (AreaSedErs_ > 0.0) {
+    for (int j = 1; j <= l; ++j) {
+      w.ers[at(j)] = j <= in_.numLayErs ? dt * ers * AreaLay_[at(j)] / AreaSedErs_ : 0.0;
     }
-    if (j < l) {
-      disOwn -= dG[s];
-      disLow = dG[s];
-    }
-    // With time weight 1 the end-of-step side holds the storage only, and
-    // the right-hand side holds start-of-step values only.
-    const double rdd = stoSta - tra + sc.advOwn[s] + disOwn;
-    const double rod = sc.advUpp[s] + disUpp;
-    const double rbd = sc.advLow[s] + disLow;
-    double src = frm + ersj;
-    if (j == 1) src += srcAdvTop + srcDisTop;
-    if (j == l) src += sc.srcBot;
-    // The first iterate's storage is the start storage (ldd = stoSta).
-    const int v = positivityViolation(0.0, stoSta, 0.0, rbd, rdd, rod);
-    if (v != 0) [[unlikely]] {
-      const double values[] = {0.0, stoSta, 0.0, rbd, rdd, rod};
-      fault(w, order, positivityMessage(v, j, values[v - 1]));
+    w.ersOf = w.ers.data();
+  } else {
+    w.ersOf = zeros_.data();
+  }
+  a.ers = w.ersOf;
+  a.ownDisTop = sc.ownDisTop[at(k - 1)];
+  a.srcAdvTop = srcAdvTop;
+  a.srcDisTop = srcDisTop;
+  a.srcBot = sc.srcBot;
+  a.stoSta = w.stoSta.data();
+  a.kdIt = w.kdIt.data();
+  a.tra = w.tra.data();
+  a.frm = w.frm.data();
+  a.disOwn = w.disOwn.data();
+  a.rhs = w.rhs.data();
+  auto layer = [&](int j) {
+    const sediment_kernels::Violation v = sediment_kernels::buildLayer(a, j, j == 1, j == l);
+    if (v.condition != 0) [[unlikely]] {
+      fault(w, order, positivityMessage(v.condition, j, v.value));
       return false;
     }
-    double rhs = rdd * c0[s] + src;
-    if (j > 1) rhs += rod * c0[s - 1];
-    if (j < l) rhs += rbd * c0[s + 1];
-    w.stoSta[s] = stoSta;
-    // The coefficient of the first iterate, the start of the step: a layer
-    // whose iterate does not move keeps it.
-    w.kdIt[s] = kdSta[s];
-    w.tra[s] = tra;
-    w.frm[s] = frm;
-    w.ers[s] = ersj;
-    w.disOwn[s] = disOwn;
-    w.rhs[s] = rhs;
+    return true;
+  };
+  if (!layer(1)) return false;
+  // The inner layers at once; layer by layer only to find the first that
+  // breaks a positivity condition.
+  if (l > 2 && !sediment_kernels::buildInner(a)) {
+    for (int j = 2; j < l; ++j) {
+      if (!layer(j)) return false;
+    }
   }
-  return true;
+  return l == 1 || layer(l);
 }
 
 void SedimentSolver::powersOfMoved(ColumnWork& w, int l, const double* from, const double* to,
@@ -560,7 +555,6 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   const StepCoefficients& sc = step_;
   const auto c = ConLiqSed_.values(i, k);
   const auto c0 = ConLiqSedSta_.values(i, k);
-  const auto kdNew = KdSed_.values(i, k);
   // Kd at the new concentrations: where the last iterate did not move, the
   // value of the last storage evaluation holds already. The update is then
   // repeated once with that Kd, so that the end storage of the step, the
@@ -568,9 +562,6 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   // the same: the sediment balance closes to round-off instead of to the
   // convergence tolerance. The column sums of the terms are kept on the way,
   // from the surface down.
-  std::array<double, kNumTerms> sum{};
-  auto add = [&sum](Term t, double v) { sum[static_cast<std::size_t>(t)] += v; };
-  int negative = 0;
   const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
   // The repeated update is one more iteration from the last iterate: on the
   // vector unit it leaves Kd at the new concentrations in kdIt and the new
@@ -578,39 +569,60 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   double unused = 0.0;
   const bool updated =
       vectorKernel_ && sediment_kernels::iterate(kernelArgs(w, k, x, y, c.data()), &unused) >= 0;
-  double* pw = w.powIt.data();
-  if (!updated && !iso.linear) powersOfMoved(w, l, x, y, iso.conLiqRef, iso.expFre - 1.0);
-  const auto kdRef = kdRef_.values(k);
+  if (!updated) {
+    const double* pw = w.powIt.data();
+    if (!iso.linear) powersOfMoved(w, l, x, y, iso.conLiqRef, iso.expFre - 1.0);
+    const auto kdRef = kdRef_.values(k);
+    for (int j = 1; j <= l; ++j) {
+      const std::size_t s = at(j);
+      if (y[s] == x[s]) continue;
+      w.kdIt[s] = iso.linear             ? kdRef[s]
+                  : y[s] > kConLiqMinFre ? kdRef[s] * pw[s]
+                                         : kdRef[s] * iso.frozen;
+    }
+  }
+  sediment_kernels::FinishArgs a;
+  a.layers = l;
+  a.updated = updated;
+  a.kd = w.kdIt.data();
+  a.area = AreaLay_.data();
+  a.theta = in_.thetaSat.data();
+  a.rho = in_.rho.data();
+  a.rhs = w.rhs.data();
+  a.c0 = c0.data();
+  a.dG = w.dG.data();
+  a.disOwn = w.disOwn.data();
+  a.advOwn = sc.advOwn.data();
+  a.advUpp = sc.advUpp.data();
+  a.advLow = sc.advLow.data();
+  a.stoSta = w.stoSta.data();
+  a.tra = w.tra.data();
+  a.srcAdvTop = w.srcAdvTop;
+  a.srcDisTop = w.srcDisTop;
+  a.srcBot = sc.srcBot;
+  a.c = c.data();
+  a.kdNew = KdSed_.values(i, k).data();
+  a.sto = w.termSto.data();
+  a.adv = w.termAdv.data();
+  a.dis = w.termDis.data();
+  a.traTerm = w.termTra.data();
+  bool anyNegative = sediment_kernels::finishLayer(a, 1, true, l == 1);
+  if (l > 2) anyNegative = sediment_kernels::finishInner(a) || anyNegative;
+  if (l > 1) anyNegative = sediment_kernels::finishLayer(a, l, false, true) || anyNegative;
+  int negative = 0;
+  for (int j = 1; anyNegative && negative == 0 && j <= l; ++j) {
+    if (c[at(j)] < 0.0) negative = j;
+  }
+  std::array<double, kNumTerms> sum{};
+  auto add = [&sum](Term t, double v) { sum[static_cast<std::size_t>(t)] += v; };
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
-    const double kd = updated || y[s] == x[s] ? w.kdIt[s]
-                      : iso.linear            ? kdRef[s]
-                      : y[s] > kConLiqMinFre  ? kdRef[s] * pw[s]
-                                              : kdRef[s] * iso.frozen;
-    kdNew[s] = kd;
-    const double ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kd);
-    const double cNew = updated ? c[s] : w.rhs[s] / ldd;
-    c[s] = cNew;
-    if (cNew < 0.0 && negative == 0) negative = j;
-    // ldd x new = rdd x C0 + neighbours + source holds by construction, so
-    // the storage change is the sum of the other terms.
-    const double up = j > 1 ? c0[s - 1] : 0.0;
-    const double low = j < l ? c0[s + 1] : 0.0;
-    const double disUpp = j > 1 ? w.dG[s - 1] : 0.0;
-    const double disLow = j < l ? w.dG[s] : 0.0;
-    double adv = sc.advOwn[s] * c0[s] + sc.advUpp[s] * up + sc.advLow[s] * low;
-    double dis = w.disOwn[s] * c0[s] + disUpp * up + disLow * low;
-    if (j == 1) {
-      adv += w.srcAdvTop;
-      dis += w.srcDisTop;
-    }
-    if (j == l) adv += sc.srcBot;
-    add(Term::Storage, ldd * cNew - w.stoSta[s] * c0[s]);
-    add(Term::Advection, adv);
-    add(Term::Dispersion, dis);
-    add(Term::Transformation, -w.tra[s] * c0[s]);
+    add(Term::Storage, w.termSto[s]);
+    add(Term::Advection, w.termAdv[s]);
+    add(Term::Dispersion, w.termDis[s]);
+    add(Term::Transformation, w.termTra[s]);
     add(Term::Formation, w.frm[s]);
-    add(Term::Erosion, w.ers[s]);
+    add(Term::Erosion, w.ersOf[s]);
   }
   if (negative != 0) [[unlikely]] {
     fault(w, order,

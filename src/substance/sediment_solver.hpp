@@ -240,7 +240,10 @@ class SedimentSolver {
   // The workspace of one thread: the column being solved.
   struct ColumnWork {
     std::vector<double> stoSta, tra, frm, ers, disOwn, rhs, dG;
+    const double* ersOf = nullptr;  // ers, or zeros without erosion
     std::vector<double> kdIt, iterA, iterB;
+    // Each layer's contribution to the column sums of the balance terms.
+    std::vector<double> termSto, termAdv, termDis, termTra;
     // The isotherm powers of the layers (powIt, by layer), and the packed
     // arguments and layers of those that need one.
     std::vector<double> powIt, powArg;
@@ -313,6 +316,7 @@ class SedimentSolver {
   int threads_ = 0;
   vecmath::Isa isa_ = vecmath::bestIsa();
   std::vector<double> kdArg_;  // isotherm powers of a column (setConLiqSed)
+  std::vector<double> zeros_;  // a zero per layer
   // The iteration of a column on the 8-lane vector unit.
   bool vectorKernel_ = isa_ == vecmath::Isa::Avx512;
 
