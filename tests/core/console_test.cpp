@@ -22,17 +22,6 @@ TEST(Console, TerminalRowsUseCursorPositioning) {
             "\x1b[21;1HEnd of program\n");
 }
 
-TEST(Console, PlainLinesWhenNotATerminal) {
-  std::ostringstream out;
-  Console console(out, false);
-  console.clear();
-  console.line(19, "");  // a cleared row prints nothing
-  console.line(24, " Hydrology simulated: 01-Feb-1980");
-  console.beep();        // no bell in a file
-  console.stop("End of program");
-  EXPECT_EQ(out.str(), " Hydrology simulated: 01-Feb-1980\nEnd of program\n");
-}
-
 TEST(Console, ScreenModeTwoShowsOnlyTheStopTexts) {
   std::ostringstream out;
   Console console(out, true);

