@@ -27,24 +27,19 @@ std::string waterBodyInput(const std::string& extra,
                                outputs);
 }
 
-// Output segments at the distances given (m), one a line.
-std::string outputsAt(const std::string& distances) {
-  return "table OptOutputDistances\ntable OutputDistances (m)\n" + distances + "end_table\n";
-}
+// Output segments at the distances given (m).
+const std::string kOutputsAt = "table OptOutputDistances\ntable OutputDistances (m)\n";
 
-// A run of ten 10 m segments, 1980, hourly, with the print settings given.
+// A run of ten 10 m segments, 1980, hourly, printed daily, with the print
+// settings given.
 struct PrintRun {
-  explicit PrintRun(const std::string& extra, const std::string& interval = "Hour",
+  explicit PrintRun(const std::string& extra,
                     const std::string& outputs = "All OptOutputDistances\n")
-      : t(withInterval(waterBodyInput(extra, outputs), interval)) {
+      : t(waterBodyInput(extra, outputs)) {
     t.setup();
     t.run().clock().readSettings();
     t.run().clock().setTimeStep(kHour);
     t.run().waterBody().getWaterBody();
-  }
-  static std::string withInterval(std::string input, const std::string& interval) {
-    input.replace(input.find("Day OptDelTimPrn"), 16, interval + " OptDelTimPrn");
-    return input;
   }
   OutputFile& out() { return t.run().outputFile(); }
   // The lines written to the output file after its header.
@@ -58,40 +53,36 @@ struct PrintRun {
 
 constexpr double kStart = 29219.0;
 
-TEST(OutputFile, ScalarLinesStandForTheMiddleOfThePrintInterval) {
-  PrintRun p("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\nYes print_Vol\n");
-  PrintSwitch sw;
-  // At the start time only the unit line is written.
-  p.out().printScalar(kStart, "Vol", 1.0, sw, "(m3)", "(m3 cumulative)");
-  // One hour later: the line stands for half past midnight, 1/48 d = 0.021 d.
-  p.out().printScalar(kStart + kHour, "Vol", 2.5, sw, "(m3)", "(m3 cumulative)");
+TEST(OutputFile, ScalarsRepeatTheirUnitLineAndNothingIsWrittenForTheStart) {
+  PrintRun p(
+      "g12.4 RealFormat\nYears DateFormat\nNo PrintCumulatives\nYes print_Vol\n"
+      "Yes print_X\n");
+  PrintSwitch vol, x;
+  // Values whose print time falls on the start of the run only write the unit line.
+  p.out().printScalar(kStart + 0.5, "Vol", 9.0, vol, "(m3)", "(m3 cumulative)");
+  p.out().printSegmentValue(kStart + 0.5, "X", 9.0, x, "(-)", "(-)");
+  // A line stands for the middle of its day. Years: noon of 1 January 1980 is
+  // day 1 of the year, 1980 + 0/366; noon of 31 December day 366, 1980 + 365/366.
+  p.out().printScalar(kStart + 1.0, "Vol", 2.5, vol, "(m3)", "(m3 cumulative)");
+  p.out().printSegmentValue(kStart + 366.0, "X", 3.0, x, "(-)", "(-)");
   // The date column is the 17-character date text right-aligned in 18, the
-  // name right-aligned in 20.
+  // name right-aligned in 20; a water-body value has the segment layout.
   EXPECT_EQ(p.lines(), (std::vector<std::string>{
                            "* Option PrintCumulatives was set to false", "* Unit for Vol is (m3)",
-                           "* Unit for Vol is (m3)",
-                           "    0.021  01-Jan-1980-00h30                  Vol    2.500    "}));
-  EXPECT_EQ(p.out().lastPrintedDate(), "01-Jan-1980-00h30");
+                           "* Unit for X is (-)", "* Unit for Vol is (m3)",
+                           " 1980.000  01-Jan-1980-12h00                  Vol    2.500    ",
+                           " 1980.997  31-Dec-1980-12h00                    X     3.000    "}));
   p.t.finish();
 }
 
 TEST(OutputFile, SegmentLinesWriteTheOutputSegments) {
-  PrintRun p(
-      "e12.4 RealFormat\nDaysFrom1900 DateFormat\nYes PrintCumulatives\nYes print_DepWat\n"
-      "No print_QBou\n",
-      "Day");
-  std::vector<double> depth(11);
-  for (int i = 0; i <= 10; ++i) depth[static_cast<std::size_t>(i)] = 0.1 * i;
-  depth[3] = 1e-60;   // written as 0
-  depth[4] = -1e-60;  // written as 0
-  PrintSwitch sw, qsw;
+  PrintRun p("e12.4 RealFormat\nDaysFrom1900 DateFormat\nYes PrintCumulatives\nYes print_DepWat\n");
+  // 1e-60 and -1e-60 are written as 0.
+  const std::vector<double> depth = {0.0, 0.1, 0.2, 1e-60, -1e-60, 0.5, 0.6, 0.7, 0.8, 0.9, 1.0};
+  PrintSwitch sw;
   p.out().printSegments(kStart + 1.0, "DepWat", depth, sw, "(m)", "(m cum)");
-  p.out().printSegments(kStart + 1.0, "QBou", depth, qsw, "(m3.s-1)", "(m3)");
-  EXPECT_TRUE(qsw.known);
-  EXPECT_FALSE(qsw.yes);
   const auto lines = p.lines();
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "* Option PrintCumulatives was set to true");
   EXPECT_EQ(lines[1], "* Unit for DepWat is (m cum)");
   // Middle of the first day: 29219.5, noon.
   EXPECT_EQ(lines[2],
@@ -101,38 +92,11 @@ TEST(OutputFile, SegmentLinesWriteTheOutputSegments) {
   p.t.finish();
 }
 
-TEST(OutputFile, WaterBodyValueInTheSegmentLayoutWithDecimalYears) {
-  std::string extra = "g12.4 RealFormat\nYears DateFormat\nNo PrintCumulatives\nYes print_X\n";
-  PrintRun p(extra, "Day");
-  // Years: noon of 1 January 1980 is day 1 of the year, so 1980 + 0/366.
-  PrintSwitch sw;
-  // A value whose print time falls on the start of the run is not written.
-  p.out().printSegmentValue(kStart + 0.5, "X", 9.0, sw, "(-)", "(-)");
-  p.out().printSegmentValue(kStart + 1.0, "X", 3.0, sw, "(-)", "(-)");
-  // Noon of 31 December 1980 is day 366 of the leap year: 1980 + 365/366.
-  p.out().printSegmentValue(kStart + 366.0, "X", 3.0, sw, "(-)", "(-)");
-  const auto lines = p.lines();
-  EXPECT_EQ(lines[lines.size() - 2],
-            " 1980.000  01-Jan-1980-12h00                    X     3.000    ");
-  EXPECT_EQ(lines.back(), " 1980.997  31-Dec-1980-12h00                    X     3.000    ");
-  for (const std::string& line : lines) EXPECT_EQ(line.find("9.000"), std::string::npos) << line;
-  p.t.finish();
-}
-
-TEST(OutputFile, NoOutputSegmentsLeavesOnlyTimeDateAndName) {
-  PrintRun p("g12.4 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\nYes print_DepWat\n",
-             "Day", "None OptOutputDistances\n");
-  PrintSwitch sw;
-  p.out().printSegments(kStart + 1.0, "DepWat", std::vector<double>(11, 0.3), sw, "(m)", "(m)");
-  EXPECT_EQ(p.lines().back(), "    0.500  01-Jan-1980-12h00               DepWat");
-  p.t.finish();
-}
-
 TEST(OutputFile, AnInvalidRealFormatStopsTheRun) {
   PrintRun p("g12.x RealFormat\nNo PrintCumulatives\nDaysFromSta DateFormat\nYes print_Vol\n");
   PrintSwitch sw;
   const auto err =
-      p.t.expectFatal([&] { p.out().printScalar(kStart + kHour, "Vol", 1.0, sw, "(m3)", "(m3)"); });
+      p.t.expectFatal([&] { p.out().printScalar(kStart + 1.0, "Vol", 1.0, sw, "(m3)", "(m3)"); });
   ASSERT_EQ(err.size(), 2u);
   EXPECT_EQ(err[0], "Cannot write the output file with RealFormat g12.x");
   EXPECT_EQ(err[1].rfind("Invalid layout (f9.3,1x,a18,1x,a20,1x,g12.x)", 0), 0u);
@@ -142,15 +106,13 @@ TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
   // Only two output segments: 2 and 7.
   PrintRun p(
       "e10.3 RealFormat\nDaysFromSta DateFormat\nNo PrintCumulatives\n"
-      "Yes print_ConLiqWatLay\nYes print_AmaLoaWatLay\nYes print_ConLiqSed\n"
+      "Yes print_ConLiqWatLay\nYes print_ConLiqSed\n"
       "table compounds\nCMP\nMET\nend_table\n"
       "table SedimentProfile\nThiHor NumLay\n(m)\n0.02 2\nend_table\nAll OutputDepths\n",
-      "Day", outputsAt("15\n65\n"));
+      kOutputsAt + "15\n65\nend_table\n");
   p.t.run().sediment().getSedimentProfile();
   OutputFile& out = p.out();
-  PrintSwitch a, b, c;
-  const double amounts[] = {0.5, 1e-60};
-  out.printCompounds(kStart + 1.0, "AmaLoaWatLay", amounts, a, "(g.m-2.d-1)", "(g.m-2)");
+  PrintSwitch b, c;
   // A momentary value stands for the time itself: the end of the day.
   out.printSegmentsCompounds(
       kStart + 1.0, "ConLiqWatLay", [](int k, int i) { return 10.0 * (k + 1) + i; }, b, "(g.m-3)",
@@ -159,11 +121,9 @@ TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
       kStart + 1.0, "ConLiqSed", [](int k, int j, int i) { return k + 0.1 * j + 0.01 * i; }, c,
       "(g.m-3)", "(g.m-3)");
   const auto all = p.lines();
-  EXPECT_EQ(std::vector<std::string>(all.end() - 10, all.end()),
+  EXPECT_EQ(std::vector<std::string>(all.end() - 8, all.end()),
             (std::vector<std::string>{
                 // name_compound left-adjusted in 24; values in e10.3
-                "    0.500  01-Jan-1980-12h00 AmaLoaWatLay_CMP          0.500E+00",
-                "    0.500  01-Jan-1980-12h00 AmaLoaWatLay_MET          0.000E+00",
                 "* Unit for ConLiqWatLay is (g.m-3)",
                 "    1.000  02-Jan-1980       ConLiqWatLay_CMP           0.120E+02  0.170E+02",
                 "    1.000  02-Jan-1980       ConLiqWatLay_MET           0.220E+02  0.270E+02",
@@ -173,7 +133,6 @@ TEST(OutputFile, CompoundFamiliesNameTheVariableAfterEachCompound) {
                 "    0.500 01-Jan-1980 ConLiqSed_CMP         2   0.220E+00  0.270E+00",
                 "    0.500 01-Jan-1980 ConLiqSed_MET         1   0.112E+01  0.117E+01",
                 "    0.500 01-Jan-1980 ConLiqSed_MET         2   0.122E+01  0.127E+01"}));
-  p.t.finish();
 }
 
 TEST(OutputFile, ProfilesAlongTheWaterBodyAndDownTheSediment) {
@@ -183,7 +142,7 @@ TEST(OutputFile, ProfilesAlongTheWaterBodyAndDownTheSediment) {
       "None OutputDepths\nInput OptSedProperties\ntable horizon SedimentProperties\n"
       "Nr Rho CntOm ThetaSat CofDifRel pH\n(-) (kg.m-3) (kg.kg-1) (m3.m-3) (-) (-)\n"
       "1 800 0.09 0.6 0.5 7.0\nend_table\n",
-      "Day", outputsAt("95\n"));
+      kOutputsAt + "95\nend_table\n");
   p.t.run().sediment().getSedimentProfile();
   OutputFile& out = p.out();
   // Half a day after the start; -1 C and a concentration of -1e-3 are written as 0.
@@ -202,7 +161,6 @@ TEST(OutputFile, ProfilesAlongTheWaterBodyAndDownTheSediment) {
             "    0.500 01-Jan-1980 ZProfile_CMP        10   -0.005   0.600   2.000   1.000");
   EXPECT_EQ(all.back(),
             "    0.500 01-Jan-1980 ZProfile_CMP        10   -0.015   0.600   4.000   2.000");
-  p.t.finish();
 }
 
 }  // namespace
