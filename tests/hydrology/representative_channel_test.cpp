@@ -47,31 +47,6 @@ TEST(UniformDepth, ManningStricklerDischargeByHand) {
   }
 }
 
-// The depth where Q(h) = q exactly, by bisection (Q grows with h).
-double bisectUniformDepth(const RepresentativeChannel& c, double q) {
-  double lo = 0.0, hi = 10.0;
-  for (int k = 0; k < 200; ++k) {
-    const double mid = 0.5 * (lo + hi);
-    (uniformFlowDischarge(c, mid) < q ? lo : hi) = mid;
-  }
-  return 0.5 * (lo + hi);
-}
-
-TEST(UniformDepth, DischargeAtTheDepthFoundMatchesWithinOnePerMille) {
-  const RepresentativeChannel c = ditch();
-  for (double q : {0.001, 0.02, 0.05, 0.1157, 0.5}) {
-    const double start = weirDepth(c, q);
-    const UniformDepth u = findUniformDepth(c, q, start);
-    ASSERT_EQ(u.status, UniformDepth::Status::Converged) << q;
-    // Substituted back into Manning-Strickler.
-    EXPECT_LE(std::fabs(uniformFlowDischarge(c, u.depth) - q), 0.001 * q) << q;
-    // Q grows at least in proportion to h, so 0.1 % of Q is at most 0.1 % of h.
-    const double exact = bisectUniformDepth(c, q);
-    EXPECT_NEAR(u.depth, exact, 0.001 * exact) << q;
-    EXPECT_LE(u.iterations, kMaxUniformDepthIterations);
-  }
-}
-
 TEST(UniformDepth, FlatChannelNeverCarriesTheFlowAndNoDischargeSearchesBelowTheBottom) {
   // Without a slope Q(h) = 0 for every depth: the search climbs until it
   // gives up after 500 iterations.
@@ -126,27 +101,6 @@ TEST(BackwaterCurve, FirstIntervalOfTheDirectStepByHand) {
   EXPECT_GT(dx, (hw - h1) / c.sloBot);
 }
 
-TEST(BackwaterCurve, ApproachesTheUniformDepthMonotonically) {
-  const RepresentativeChannel c = ditch();
-  for (double q : {0.01, 0.05, 0.1}) {
-    const double hw = weirDepth(c, q);
-    const double hu = findUniformDepth(c, q, hw).depth;
-    ASSERT_GT(hw, hu);  // a backwater (M1) curve
-    std::vector<BackwaterPoint> points;
-    ASSERT_EQ(computeBackwaterCurve(c, q, hw, hu, points).status, BackwaterCurve::Status::Ok);
-    for (std::size_t j = 1; j < points.size(); ++j) {
-      EXPECT_GT(points[j].distance, points[j - 1].distance) << q << " " << j;
-      // (the last curve point may lie below the uniform depth by rounding)
-      EXPECT_LE(points[j].depth, points[j - 1].depth + 1e-12) << q << " " << j;
-      EXPECT_GE(points[j].depth, hu - 0.001) << q << " " << j;
-    }
-    // Continued at the uniform depth up to the channel length.
-    EXPECT_GE(points.back().distance, c.len);
-    EXPECT_EQ(points.back().depth, hu);
-    EXPECT_NEAR(depthAtDistance(points, c.len), hu, 0.001);
-  }
-}
-
 TEST(BackwaterCurve, DrawdownCurveRisesToTheUniformDepth) {
   // A low and wide crest lets the water fall towards it (M2 curve).
   RepresentativeChannel c = ditch();
@@ -195,14 +149,6 @@ TEST(BackwaterCurve, UniformFlowThroughoutAndDepthBelowOneCentimetreStopsTheCurv
   EXPECT_EQ(r.status, BackwaterCurve::Status::DepthBelowCentimetre);
   EXPECT_LT(r.depth, 0.01);
   EXPECT_GE(r.depth, 0.01 - (0.05 - 0.005) / 50.0);
-}
-
-TEST(BackwaterCurve, DepthBetweenCurvePointsIsInterpolated) {
-  const std::vector<BackwaterPoint> points = {{0.0, 1.0}, {10.0, 0.8}, {30.0, 0.6}};
-  EXPECT_DOUBLE_EQ(depthAtDistance(points, 5.0), 0.9);
-  EXPECT_DOUBLE_EQ(depthAtDistance(points, 20.0), 0.7);
-  EXPECT_EQ(depthAtDistance(points, -3.0), 1.0);
-  EXPECT_EQ(depthAtDistance(points, 40.0), 0.6);
 }
 
 }  // namespace
