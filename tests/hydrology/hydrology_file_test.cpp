@@ -5,13 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "core/text_file.hpp"
-#include "support/test_run.hpp"
-
 namespace korvan {
 namespace {
-
-using testing::TempDir;
 
 const std::string kMidnight = "01-Jan-1980      ";
 
@@ -52,10 +47,6 @@ TEST(HydrologyFile, WaterCourseFirstRecordFourDigitsLaterFive) {
             line("    0.000", kMidnight, {"  0.1000E-01", "  0.1000E-01", "  0.2500    "}));
   EXPECT_EQ(merix.formatRecord(0.0, kMidnight, v, false),
             line("    0.000", kMidnight, {" 0.10000E-01", " 0.10000E-01", " 0.25000    "}));
-  // The Orlan edition keeps four digits.
-  HydrologyFile orlan(HydFileLayout::WaterCourse, true);
-  EXPECT_EQ(orlan.formatRecord(0.0, kMidnight, v, false),
-            merix.formatRecord(0.0, kMidnight, v, true));
 }
 
 }  // namespace

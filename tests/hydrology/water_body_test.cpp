@@ -69,9 +69,6 @@ const std::function<void(ModelRun&)> kRead = [](ModelRun& r) { r.waterBody().get
 
 const std::string kHeaderLine = "Node       XBou          X       DelX     LenSeg  SegOutput";
 const std::string kUnitsLine = "            (m)        (m)        (m)        (m)";
-// The option echo: keyword and value each in 18 characters.
-const std::string kOptionAll = "OptOutputDistances All               ";
-const std::string kOptionNone = "OptOutputDistances None              ";
 
 // --- Reading the table and the geometry ----------------------------------
 
@@ -188,22 +185,6 @@ TEST(WaterBodySegmentTable, DistancesOnBoundariesMarkTheUpstreamSegment) {
   EXPECT_EQ(end.wb().outputSegments(), std::vector<int>{4});
   r.t.finish();
   end.t.finish();
-}
-
-TEST(WaterBodySegmentTable, AllAndNone) {
-  for (const std::string option : {"All", "None"}) {
-    WaterBodyRun r(minimalInput(fiveColumns("30 3 1 0 0.1") + "D WaterbodyID\n" + option +
-                                " OptOutputDistances\n"));
-    const bool all = option == "All";
-    EXPECT_EQ(r.wb().numSegOutput(), all ? 3 : 0);
-    EXPECT_EQ(r.wb().numOutDis(), 0);
-    const auto log = r.log();
-    ASSERT_EQ(log.size(), 9u);
-    EXPECT_EQ(log[5], all ? kOptionAll : kOptionNone);
-    for (std::size_t k = 6; k < 9; ++k) {
-      EXPECT_TRUE(log[k].ends_with(all ? "    Yes" : "     No")) << log[k];
-    }
-  }
 }
 
 TEST(WaterBodyOutputDistances, Messages) {
