@@ -32,46 +32,6 @@ TEST(ChannelRoughness, StricklerAboveTenCentimetresLinearBelowAndTheFroudeNumber
   EXPECT_EQ(kFroudeMax, static_cast<double>(0.9f));
 }
 
-TEST(UniformDepth, ManningStricklerDischargeByHand) {
-  // Rectangular channel b = 1 m, h = 0.5 m: A = 0.5, P = 2, R = 0.25;
-  // K = 30 x 0.5^(1/3) = 23.8110; Q = A R^(2/3) K sqrt(0.001)
-  // = 0.5 x 0.396850 x 23.8110 x 0.0316228 = 0.149408 m3.s-1.
-  RepresentativeChannel c = ditch();
-  c.sloSid = 0.0;
-  EXPECT_NEAR(uniformFlowDischarge(c, 0.5), 0.149408, 1e-6);
-  // And the search finds that depth back from either side.
-  for (double start : {0.05, 0.3, 1.2}) {
-    const UniformDepth u = findUniformDepth(c, 0.149408, start);
-    ASSERT_EQ(u.status, UniformDepth::Status::Converged) << start;
-    EXPECT_NEAR(u.depth, 0.5, 0.001) << start;
-  }
-}
-
-// The depth where Q(h) = q exactly, by bisection (Q grows with h).
-double bisectUniformDepth(const RepresentativeChannel& c, double q) {
-  double lo = 0.0, hi = 10.0;
-  for (int k = 0; k < 200; ++k) {
-    const double mid = 0.5 * (lo + hi);
-    (uniformFlowDischarge(c, mid) < q ? lo : hi) = mid;
-  }
-  return 0.5 * (lo + hi);
-}
-
-TEST(UniformDepth, DischargeAtTheDepthFoundMatchesWithinOnePerMille) {
-  const RepresentativeChannel c = ditch();
-  for (double q : {0.001, 0.02, 0.05, 0.1157, 0.5}) {
-    const double start = weirDepth(c, q);
-    const UniformDepth u = findUniformDepth(c, q, start);
-    ASSERT_EQ(u.status, UniformDepth::Status::Converged) << q;
-    // Substituted back into Manning-Strickler.
-    EXPECT_LE(std::fabs(uniformFlowDischarge(c, u.depth) - q), 0.001 * q) << q;
-    // Q grows at least in proportion to h, so 0.1 % of Q is at most 0.1 % of h.
-    const double exact = bisectUniformDepth(c, q);
-    EXPECT_NEAR(u.depth, exact, 0.001 * exact) << q;
-    EXPECT_LE(u.iterations, kMaxUniformDepthIterations);
-  }
-}
-
 TEST(UniformDepth, FlatChannelNeverCarriesTheFlowAndNoDischargeSearchesBelowTheBottom) {
   // Without a slope Q(h) = 0 for every depth: the search climbs until it
   // gives up after 500 iterations.
@@ -85,66 +45,6 @@ TEST(UniformDepth, FlatChannelNeverCarriesTheFlowAndNoDischargeSearchesBelowTheB
   EXPECT_EQ(u.status, UniformDepth::Status::NegativeDepth);
   EXPECT_LT(u.depth, 0.0);
   EXPECT_GT(u.depth, -0.02);
-}
-
-// Energy head and friction slope of a section, written out.
-struct HandSection {
-  double e, sf;
-};
-HandSection handSection(const RepresentativeChannel& c, double q, double h) {
-  const double a = c.widBot * h + c.sloSid * h * h;
-  const double p = c.widBot + 2.0 * h * std::sqrt(1.0 + c.sloSid * c.sloSid);
-  const double r = a / p;
-  const double v = q / a;
-  const double k = c.cofRghRef * std::pow(h, 1.0 / 3.0);  // h >= 0.1 here
-  return {h + c.cofVelHea * v * v / 19.62, v * v / (k * k * std::pow(r, 4.0 / 3.0))};
-}
-
-TEST(BackwaterCurve, FirstIntervalOfTheDirectStepByHand) {
-  const RepresentativeChannel c = ditch();
-  const double q = 0.05;
-  const double hw = weirDepth(c, q);
-  // 0.3 + (0.05 / (1.7 x 0.4))^(2/3) = 0.475533 m
-  EXPECT_NEAR(hw, 0.3 + std::pow(0.05 / 0.68, 2.0 / 3.0), 1e-15);
-  const double hu = findUniformDepth(c, q, hw).depth;
-  std::vector<BackwaterPoint> points;
-  ASSERT_EQ(computeBackwaterCurve(c, q, hw, hu, points).status, BackwaterCurve::Status::Ok);
-  // Direct step (Chow 1959): dx = (E1 - E2) / (S0 - (Sf1 + Sf2) / 2) over
-  // the first fiftieth of the depth difference.
-  const double h1 = hw + (hu - hw) / 50.0;
-  const HandSection s0 = handSection(c, q, hw);
-  const HandSection s1 = handSection(c, q, h1);
-  const double dx = (s0.e - s1.e) / (c.sloBot - 0.5 * (s0.sf + s1.sf));
-  ASSERT_GE(points.size(), 2u);
-  EXPECT_EQ(points[0].distance, 0.0);
-  EXPECT_EQ(points[0].depth, hw);
-  EXPECT_NEAR(points[1].depth, h1, 1e-15);
-  EXPECT_NEAR(points[1].distance, dx, 1e-9 * dx);
-  // Friction takes part of the slope and the velocity head part of the
-  // depth change, so the step is longer than a level water surface
-  // (hw - h1) / S0 would give.
-  EXPECT_GT(dx, (hw - h1) / c.sloBot);
-}
-
-TEST(BackwaterCurve, ApproachesTheUniformDepthMonotonically) {
-  const RepresentativeChannel c = ditch();
-  for (double q : {0.01, 0.05, 0.1}) {
-    const double hw = weirDepth(c, q);
-    const double hu = findUniformDepth(c, q, hw).depth;
-    ASSERT_GT(hw, hu);  // a backwater (M1) curve
-    std::vector<BackwaterPoint> points;
-    ASSERT_EQ(computeBackwaterCurve(c, q, hw, hu, points).status, BackwaterCurve::Status::Ok);
-    for (std::size_t j = 1; j < points.size(); ++j) {
-      EXPECT_GT(points[j].distance, points[j - 1].distance) << q << " " << j;
-      // (the last curve point may lie below the uniform depth by rounding)
-      EXPECT_LE(points[j].depth, points[j - 1].depth + 1e-12) << q << " " << j;
-      EXPECT_GE(points[j].depth, hu - 0.001) << q << " " << j;
-    }
-    // Continued at the uniform depth up to the channel length.
-    EXPECT_GE(points.back().distance, c.len);
-    EXPECT_EQ(points.back().depth, hu);
-    EXPECT_NEAR(depthAtDistance(points, c.len), hu, 0.001);
-  }
 }
 
 TEST(BackwaterCurve, DrawdownCurveRisesToTheUniformDepth) {
@@ -195,14 +95,6 @@ TEST(BackwaterCurve, UniformFlowThroughoutAndDepthBelowOneCentimetreStopsTheCurv
   EXPECT_EQ(r.status, BackwaterCurve::Status::DepthBelowCentimetre);
   EXPECT_LT(r.depth, 0.01);
   EXPECT_GE(r.depth, 0.01 - (0.05 - 0.005) / 50.0);
-}
-
-TEST(BackwaterCurve, DepthBetweenCurvePointsIsInterpolated) {
-  const std::vector<BackwaterPoint> points = {{0.0, 1.0}, {10.0, 0.8}, {30.0, 0.6}};
-  EXPECT_DOUBLE_EQ(depthAtDistance(points, 5.0), 0.9);
-  EXPECT_DOUBLE_EQ(depthAtDistance(points, 20.0), 0.7);
-  EXPECT_EQ(depthAtDistance(points, -3.0), 1.0);
-  EXPECT_EQ(depthAtDistance(points, 40.0), 0.6);
 }
 
 }  // namespace
