@@ -239,7 +239,9 @@ TEST(LateralEntries, MissingFilesSoilTablesAndUnreadableRecordsStopTheRun) {
     SCOPED_TRACE(c.input + (c.files.empty() ? "" : c.files.back().second));
     LateralRun r(c.input, c.files);
     EXPECT_EQ(r.fatalReading(3), c.err);
-    if (!c.routine.empty()) EXPECT_EQ(r.routine(), c.routine);
+    if (!c.routine.empty()) {
+      EXPECT_EQ(r.routine(), c.routine);
+    }
   }
   LateralRun r(withOptLoa("QUIB", soilTable("field.q2k") + "1.5 RatInfDir (-)\n"),
                {{"field.q2k", "01-Jan-1980-01h00 0 0 0 0 2\n"}});

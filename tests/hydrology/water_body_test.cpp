@@ -85,7 +85,9 @@ TEST(WaterBodyGeometry, TruncatesNumSegAndDividesTheLengthEqually) {
     EXPECT_DOUBLE_EQ(wb.lenSeg(i), 10.0) << i;
     EXPECT_DOUBLE_EQ(wb.xBou(i), 10.0 * i) << i;
     EXPECT_DOUBLE_EQ(wb.x(i), 10.0 * i - 5.0) << i;
-    if (i < 10) EXPECT_DOUBLE_EQ(wb.delX(i), 10.0) << i;
+    if (i < 10) {
+      EXPECT_DOUBLE_EQ(wb.delX(i), 10.0) << i;
+    }
   }
   r.t.finish();
 }
