@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "substance/sediment_test_input.hpp"
 
@@ -118,6 +119,38 @@ TEST(ImplicitSolver, FreundlichSorptionConvergesToTheToleranceWithoutAConfirming
     for (int j = 1; j <= 3; ++j) EXPECT_NEAR(cs(j, i, 1), lo, 1e-10 * lo) << i << " " << j;
   }
   EXPECT_EQ(sedimentSolver.iterations(1), 4);
+}
+
+// Diffusion from water of a constant concentration Cw (a cross-section so
+// large that it does not deplete) into a thick sediment without sorption:
+// c(z, t) = Cw erfc(z / (2 sqrt(D t))) and the uptake per m2
+// 2 theta Cw sqrt(D t / pi). Layers of 1 mm and hourly steps over ten days
+// resolve the profile to about 1 %; the tolerance is 2 % of Cw.
+TEST(ImplicitSolver, DiffusionIntoThickSedimentFollowsSemiInfiniteSolution) {
+  const double d = 1e-9;
+  const double thi = 0.001;
+  const int layers = 200;
+  WaterLayerInput in = waterLayer(1, 1, 3600.0, 1e12);
+  SedimentSolverInput sed = column(layers, thi, 1, 1, d);
+  CompoundSegmentArray c;
+  c.allocate(1, 1);
+  c(1, 1) = 1.0;
+  CompoundSedimentArray cs;
+  cs.allocate(layers, 1, 1);
+  ImplicitSolver solver;
+  const int steps = 240;
+  double uptake = 0.0;
+  for (int n = 0; n < steps; ++n) {
+    ASSERT_TRUE(solver.solve(in, sed, noFormation(1), c, cs));
+    uptake += solver.amounts(1).excSed / in.lenSeg[1];
+  }
+  const double t = steps * 3600.0;
+  EXPECT_NEAR(uptake, 2.0 * 0.5 * std::sqrt(d * t / std::numbers::pi), 0.02 * uptake);
+  for (const int j : {1, 10, 30, 60, 100}) {
+    const double z = (j - 0.5) * thi;
+    EXPECT_NEAR(cs(j, 1, 1), std::erfc(z / (2.0 * std::sqrt(d * t))), 0.02) << j;
+  }
+  EXPECT_LT(cs(layers, 1, 1), 1e-4);
 }
 
 }  // namespace
