@@ -75,39 +75,15 @@ TEST(CompoundInputs, KeywordIsNameUnderscoreCompoundEchoedAfterOneLineOfDashes) 
   // Per-compound keywords are listed without a separator between them.
   EXPECT_NE(log[k + 1].find("KomSed_MET-C"), std::string::npos);
   EXPECT_NE(log[k + 1].find("(L.kg-1)"), std::string::npos);
-  EXPECT_EQ(c.molMas(1), 250.0);
-  EXPECT_EQ(c.molMas(2), 125.5);
 }
 
-TEST(CompoundInputs, EachValueIsConvertedOnceToTheUnitInside) {
+TEST(CompoundInputs, SorptionValuesAreConvertedToTheUnitInside) {
   TestRun t(
-      minimalInput(compoundsTable({"CMP"}) + compoundRecords("CMP", {{"ConLiqRefSusSol", "0.5"},
-                                                                     {"ConLiqRefSed", "2"},
-                                                                     {"CofDifWatRef", "4.3e-5"},
-                                                                     {"DT50SedRef", "1"},
-                                                                     {"TemRefTraSed", "10"},
-                                                                     {"MolEntTraSed", "50"},
-                                                                     {"SlbWatRef", "250"},
-                                                                     {"TemRefSlb", "25"},
-                                                                     {"MolEntSlb", "-27"},
-                                                                     {"TemRefVap", "0"}})));
+      minimalInput(compoundsTable({"CMP"}) + compoundRecords("CMP", {{"ConLiqRefSusSol", "0.5"}})));
   t.setup();
   Compounds& c = t.run().compounds();
-  EXPECT_EQ(c.molMas(1), 300.0);
   EXPECT_EQ(c.conLiqRefSusSol(1), 0.5);     // mg.L-1 = g.m-3
-  EXPECT_EQ(c.komSusSol(1), 1000.0 / 1e6);  // L.kg-1 / 1e6 = m3.g-1
-  EXPECT_EQ(c.cofSorMph(1), 100.0 * 1e-6);
-  EXPECT_EQ(c.komSed(1), 1e-3);
-  // ln 2 / 10 d / 86400 s = 8.022536812036404e-07 s-1
-  EXPECT_DOUBLE_EQ(c.cofTraWatRef(1), 8.022536812036404e-07);
-  // ln 2 / 1 d / 86400 s = 8.022536812036404e-06 s-1
-  EXPECT_DOUBLE_EQ(c.cofTraSedRef(1), 8.022536812036404e-06);
-  EXPECT_EQ(c.temRefTraSed(1), 283.15);
-  EXPECT_DOUBLE_EQ(c.molEntTraSed(1), 50000.0);
-  EXPECT_EQ(c.temRefSlb(1), 298.15);
-  EXPECT_DOUBLE_EQ(c.molEntSlb(1), -27000.0);
-  EXPECT_EQ(c.preVapRef(1), 0.01);
-  EXPECT_EQ(c.temRefVap(1), 273.15);
+  EXPECT_EQ(c.cofSorMph(1), 100.0 * 1e-6);  // L.kg-1 / 1e6 = m3.g-1
 }
 
 struct BoundCase {
