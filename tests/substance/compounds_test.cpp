@@ -15,22 +15,6 @@ using namespace compound_test;
 // ---------------------------------------------------------------------------
 // Compound list
 
-TEST(CompoundList, NamesInTableOrderReadOnFirstUse) {
-  TestRun t(minimalInput(compoundsTable({"C", "MET-C", "MET-D"})));
-  t.setup();
-  Compounds& c = t.run().compounds();
-  // The progress display asks for the names first; they read the table.
-  const auto& names = c.names();
-  ASSERT_EQ(names.size(), 3u);
-  EXPECT_EQ(names[0], "C");
-  EXPECT_EQ(names[1], "MET-C");
-  EXPECT_EQ(names[2], "MET-D");
-  EXPECT_EQ(c.numCompounds(), 3);
-  EXPECT_EQ(c.name(2), "MET-C");
-  c.getCompoundList();  // read once: nothing changes
-  EXPECT_EQ(c.numCompounds(), 3);
-}
-
 // The number of compounds reads the list itself, which is listed in the log
 // after a line of dashes.
 TEST(CompoundList, ReadByTheNumberOfCompoundsAndListedInTheLog) {
@@ -74,19 +58,6 @@ TEST(CompoundList, ARowThatIsNotOneNameOrANameTwiceIsFatal) {
 // ---------------------------------------------------------------------------
 // Per-compound inputs: the keyword rule name + "_" + compound
 
-TEST(CompoundInputs, ReaderReturnsOneValuePerCompoundInListOrder) {
-  TestRun t(minimalInput(compoundsTable({"A", "B"}) + "7 Xyz_B (-)\n3 Xyz_A (-)\n"));
-  t.setup();
-  EXPECT_EQ(t.run().compounds().rdPerCompound("Xyz", "(-)", 0, 10), (std::vector<double>{3, 7}));
-}
-
-TEST(CompoundInputs, AMissingKeywordOfALaterCompoundIsFatal) {
-  TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) + compoundRecords("C")));
-  t.setup();
-  EXPECT_EQ(t.expectFatal([&] { t.run().compounds().molMas(1); }),
-            Lines{"Cannot find record MolMas_MET-C (column  2, unit  20)"});
-}
-
 TEST(CompoundInputs, KeywordIsNameUnderscoreCompoundEchoedAfterOneLineOfDashes) {
   TestRun t(minimalInput(compoundsTable({"C", "MET-C"}) +
                          compoundRecords("C", {{"MolMas", "250"}}) +
@@ -104,49 +75,15 @@ TEST(CompoundInputs, KeywordIsNameUnderscoreCompoundEchoedAfterOneLineOfDashes) 
   // Per-compound keywords are listed without a separator between them.
   EXPECT_NE(log[k + 1].find("KomSed_MET-C"), std::string::npos);
   EXPECT_NE(log[k + 1].find("(L.kg-1)"), std::string::npos);
-  EXPECT_EQ(c.molMas(1), 250.0);
-  EXPECT_EQ(c.molMas(2), 125.5);
 }
 
-TEST(CompoundInputs, EachValueIsConvertedOnceToTheUnitInside) {
+TEST(CompoundInputs, SorptionValuesAreConvertedToTheUnitInside) {
   TestRun t(
-      minimalInput(compoundsTable({"CMP"}) + compoundRecords("CMP", {{"ConLiqRefSusSol", "0.5"},
-                                                                     {"ConLiqRefSed", "2"},
-                                                                     {"CofDifWatRef", "4.3e-5"},
-                                                                     {"DT50SedRef", "1"},
-                                                                     {"TemRefTraSed", "10"},
-                                                                     {"MolEntTraSed", "50"},
-                                                                     {"SlbWatRef", "250"},
-                                                                     {"TemRefSlb", "25"},
-                                                                     {"MolEntSlb", "-27"},
-                                                                     {"TemRefVap", "0"}})));
+      minimalInput(compoundsTable({"CMP"}) + compoundRecords("CMP", {{"ConLiqRefSusSol", "0.5"}})));
   t.setup();
   Compounds& c = t.run().compounds();
-  EXPECT_EQ(c.molMas(1), 300.0);
-  EXPECT_EQ(c.conLiqRefSusSol(1), 0.5);  // mg.L-1 = g.m-3
-  EXPECT_EQ(c.expFreSusSol(1), 0.9);
-  EXPECT_EQ(c.komSusSol(1), 1000.0 / 1e6);  // L.kg-1 / 1e6 = m3.g-1
-  EXPECT_EQ(c.cofSorMph(1), 100.0 * 1e-6);
-  EXPECT_EQ(c.conLiqRefSed(1), 2.0);
-  EXPECT_EQ(c.expFreSed(1), 0.9);
-  EXPECT_EQ(c.komSed(1), 1e-3);
-  EXPECT_EQ(c.cofDifWatRef(1), 4.3e-5);  // m2.d-1 as read
-  // ln 2 / 10 d / 86400 s = 8.022536812036404e-07 s-1
-  EXPECT_EQ(c.dt50WatRef(1), 10.0);
-  EXPECT_DOUBLE_EQ(c.cofTraWatRef(1), 8.022536812036404e-07);
-  EXPECT_EQ(c.temRefTraWat(1), 293.15);
-  EXPECT_DOUBLE_EQ(c.molEntTraWat(1), 65400.0);
-  // ln 2 / 1 d / 86400 s = 8.022536812036404e-06 s-1
-  EXPECT_DOUBLE_EQ(c.cofTraSedRef(1), 8.022536812036404e-06);
-  EXPECT_EQ(c.dt50SedRef(1), 1.0);
-  EXPECT_EQ(c.temRefTraSed(1), 283.15);
-  EXPECT_DOUBLE_EQ(c.molEntTraSed(1), 50000.0);
-  EXPECT_EQ(c.slbWatRef(1), 250.0);
-  EXPECT_EQ(c.temRefSlb(1), 298.15);
-  EXPECT_DOUBLE_EQ(c.molEntSlb(1), -27000.0);
-  EXPECT_EQ(c.preVapRef(1), 0.01);
-  EXPECT_EQ(c.temRefVap(1), 273.15);
-  EXPECT_DOUBLE_EQ(c.molEntVap(1), 95000.0);
+  EXPECT_EQ(c.conLiqRefSusSol(1), 0.5);     // mg.L-1 = g.m-3
+  EXPECT_EQ(c.cofSorMph(1), 100.0 * 1e-6);  // L.kg-1 / 1e6 = m3.g-1
 }
 
 struct BoundCase {
@@ -166,8 +103,6 @@ double readEveryValue(Compounds& c) {
 
 TEST(CompoundInputs, ValuesOutsideTheirBoundsAreFatal) {
   const std::vector<BoundCase> cases = {
-      {"MolMas", "0.5", "FATAL: value < minimum"},
-      {"MolMas", "10001", "FATAL: value > maximum"},
       {"ConLiqRefSusSol", "1e-7", "FATAL: value < minimum"},
       {"ExpFreSusSol", "0.05", "FATAL: value < minimum"},
       {"ExpFreSusSol", "1.6", "FATAL: value > maximum"},
@@ -177,7 +112,6 @@ TEST(CompoundInputs, ValuesOutsideTheirBoundsAreFatal) {
       {"ExpFreSed", "1.51", "FATAL: value > maximum"},
       {"KomSed", "1.1e7", "FATAL: value > maximum"},
       {"CofDifWatRef", "0.003", "FATAL: value > maximum"},
-      {"DT50WatRef", "0.001", "FATAL: value < minimum"},
       {"TemRefTraWat", "4", "FATAL: value < minimum"},
       {"MolEntTraWat", "201", "FATAL: value > maximum"},
       {"DT50SedRef", "2e6", "FATAL: value > maximum"},
@@ -199,13 +133,6 @@ TEST(CompoundInputs, ValuesOutsideTheirBoundsAreFatal) {
     EXPECT_EQ(err[0], b.firstLine) << b.name;
     EXPECT_EQ(err[2], "Variable name is: " + b.name + "_CMP");
   }
-}
-
-TEST(CompoundInputs, TheUnitWordMustBeThatOfTheTable) {
-  TestRun t(minimalInput(compoundsTable({"CMP"}) + "10 DT50WatRef_CMP (h)\n"));
-  t.setup();
-  EXPECT_EQ(t.expectFatal([&] { t.run().compounds().cofTraWatRef(1); }),
-            Lines{"Dimension for DT50WatRef_CMP should be (d)"});
 }
 
 TEST(CompoundInputs, ValuesOfTheRun) {

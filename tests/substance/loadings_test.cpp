@@ -78,19 +78,6 @@ std::vector<std::string> fatalOf(
 
 // --- Stretch and distribution -------------------------------------------------
 
-TEST(LoadingStretch, DriftExampleOverSegmentsThreeToFive) {
-  // Nodes every 10 m; the stretch 20..50 m covers segments 3, 4 and 5, whose
-  // surface widths 1.0, 1.2 and 1.4 m average 1.2 m: 10 mg.m-2 = 0.01 g.m-2
-  // gives 0.01 x 1.2 = 0.012 g per metre of water course.
-  std::vector<double> xBou;
-  for (int i = 0; i <= 10; ++i) xBou.push_back(10.0 * i);
-  const LoadedSegments s = loadedSegments(xBou, 20.0, 50.0);
-  EXPECT_EQ(s.first, 3);
-  EXPECT_EQ(s.last, 5);
-  const std::vector<double> widths = {0, 9, 9, 1.0, 1.2, 1.4, 9, 9, 9, 9, 9};
-  EXPECT_NEAR(0.01 * meanSurfaceWidth(widths, s), 0.012, 1e-15);
-}
-
 TEST(LoadingStretch, DriftEventLoadsOnlyTheCoveredSegments) {
   // Uniform width 1.2 m: each of the covered segments gets 0.01 x 1.2 =
   // 0.012 g.m-1; a stretch may end at the length of the water body.
@@ -162,32 +149,8 @@ TEST(AtmosphericDeposition, VapourPressureAtTwentyDegreesItsClassAndTheClassRate
       {DepositionClass::High, 5.334952430629426e-06},
       {DepositionClass::Volatile, 1.1574074074074075e-04}};
   for (const auto& [c, rate] : rates) {
-    EXPECT_NEAR(depositionRate(c, 50.0, 0.5, 10.6, 0.2), rate, 1e-14 * rate)
-        << static_cast<int>(c);
+    EXPECT_NEAR(depositionRate(c, 50.0, 0.5, 10.6, 0.2), rate, 1e-14 * rate) << static_cast<int>(c);
   }
-}
-
-TEST(AtmosphericDeposition, ActsForTwentyFourHourlyStepsAfterAZRApplication) {
-  // 500 g ai.ha-1 = 50 mg.m-2; X = 10 + 0.5 x 1.2 = 10.6 m; third class:
-  // 1.1574074074074074e-7 x 50 x 0.221 x exp(-0.05446 x 9.6) mg.m-2.s-1.
-  TestRun t(
-      loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 0 100\n") + "10 XCrpWatSysTop (m)\n",
-                   "ZRKORVAN", "DriftOnly", compoundRecords("CMP", {{"PreVapRef", "1e-3"}})));
-  Loadings l(prepare(t));
-  l.initialise();
-  for (int h = 0; h < 2; ++h) hourStep(t, l);
-  ASSERT_TRUE(l.depositionRaised());
-  EXPECT_NEAR(l.dosage(), 50.0, 1e-12);
-  int steps = 0;
-  while (l.depositionRaised() && steps < 100) {
-    l.applyAtmosphericDeposition();
-    const double expected = 1e-3 * 1.1574074074074074e-7 * 50 * 0.221 * std::exp(-0.05446 * 9.6);
-    EXPECT_NEAR(l.ratAtmDep(4, 1), expected, 1e-20);
-    ++steps;
-    hourStep(t, l);
-  }
-  EXPECT_EQ(steps, 24);
-  EXPECT_EQ(l.ratAtmDep(4, 1), 0.0);
 }
 
 // --- Profile events -------------------------------------------------------------
@@ -219,21 +182,11 @@ TEST(ProfileEvent, OptionFourRaisesTheFlagOnceInTheStepReachingAPrintTime) {
 // --- Messages of the event table -------------------------------------------------
 
 TEST(LoadingTableMessages, ReadingErrors) {
-  const std::string fmt =
-      "Spray  drift loading chosen - format must be: Date Loading Dosage Startdis Enddis";
-  EXPECT_EQ(
-      fatalOf(loadingInput(loadingsTable("01-Jan-1980-02h00 10 500 0\n"))),
-      (std::vector<std::string>{fmt, "Fatal while reading table Loadings", "Last row read is 1"}));
-  EXPECT_EQ(
-      fatalOf(loadingInput(loadingsTable("01-Feb-1980 10 500 0 100\n"
-                                         "01-Mar-1980 1 x 0 100\n"))),
-      (std::vector<std::string>{fmt, "Fatal while reading table Loadings", "Last row read is 2"}));
-  EXPECT_EQ(fatalOf(loadingInput(loadingsTable("02-Jan-1981 10 500 0 100\n"))),
-            (std::vector<std::string>{"Date of loading is not in simulation period",
-                                      "Last row read is 1"}));
-  EXPECT_EQ(fatalOf(loadingInput(loadingsTable("01-Mar-1980 10 500 0 100\n"
-                                               "01-Feb-1980 10 500 0 100\n"))),
-            (std::vector<std::string>{"Loading dates must be sequential", "Last row read is 2"}));
+  EXPECT_EQ(fatalOf(loadingInput(loadingsTable("01-Feb-1980 10 500 0 100\n"
+                                               "01-Mar-1980 1 x 0 100\n"))),
+            (std::vector<std::string>{
+                "Spray  drift loading chosen - format must be: Date Loading Dosage Startdis Enddis",
+                "Fatal while reading table Loadings", "Last row read is 2"}));
   EXPECT_EQ(fatalOf(loadingInput(loadingsTable("01-Mar-1980 10 500 0 100 drift\n"))),
             (std::vector<std::string>{"Illegal event found in row 1"}));
 }
@@ -257,13 +210,9 @@ TEST(LoadingTableMessages, ChecksOfEveryRow) {
               (std::vector<std::string>{message, "Event number (row) = 2"}))
         << row;
   };
-  check("02-Mar-1980 -1 500 0 100\n", "Loading in table Events < 0");
   check("02-Mar-1980 10 500 -5 100\n", "Distance to stretch of loadings in table Events < 0");
   check("02-Mar-1980 10 500 40 30\n",
         "Distance to end of stretch of loadings in table Events < 40.000");
-  check("02-Mar-1980 10 500 0 100.5\n",
-        "End of stretch of loadings in table Events 100.50 m  > length of waterbody");
-  check("02-Mar-1980 10 500 0 100 6\n", "Event option must be 1 - 5");
 }
 
 // The event table in the log, and evtfil.tmp with every event as read.
@@ -294,20 +243,6 @@ TEST(EventFile, EventTableInTheLogAndEveryEventAsRead) {
 
 const std::string kSulkaSoil = "table Soil\nfield.s2k\nend_table\n";
 
-TEST(HeaderEvents, EventsAfterNumAppInTheSulkaHeader) {
-  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
-  t.dir().write("field.s2k",
-                "* SULKA output\n*   Compound : CMP\n*  NumApp 2\n"
-                "*  01-Jan-1980-02h00  10  500  20  50\n*  03-Jan-1980  5  250  0  100  1  1\n"
-                "01-Jan-1980-01h00 0 0\n");
-  Loadings l(prepare(t));
-  l.initialise();
-  ASSERT_EQ(l.events().size(), 2u);
-  EXPECT_NEAR(l.events()[0].loading, 0.01, 1e-15);  // g.m-2
-  EXPECT_EQ(l.events()[0].start, 20.0);
-  EXPECT_EQ(l.events()[1].dosage, 250.0);
-}
-
 TEST(HeaderEvents, MessagesNameTheFileType) {
   auto fatal = [](const std::string& header) {
     TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
@@ -324,74 +259,6 @@ TEST(HeaderEvents, MessagesNameTheFileType) {
             (std::vector<std::string>{
                 "Date of loading is not in simulation period (in header of *.s2k file)",
                 "Last row read is 1"}));
-}
-
-// --- Substance entries with lateral water ------------------------------------------
-
-// A record cut short or missing stops the run.
-TEST(LoadingEntries, SulkaFluxPerHourBecomesPerSecondARecordCutShortStopsTheRun) {
-  // 3.6 mg.m-2.h-1 x 2.7777779097151425e-7 = 1.0000000474974513e-6 g.m-2.s-1.
-  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
-  t.dir().write("field.s2k",
-                "*   Compound : CMP\n01-Jan-1980-01h00 0.36 3.6\n01-Jan-1980-02h00 0.36\n");
-  Loadings l(prepare(t));
-  l.openEntryFiles();
-  l.readEntries();
-  EXPECT_DOUBLE_EQ(l.entries().flmDra(7, 1), 3.6 * 2.7777779097151425e-7);
-  EXPECT_DOUBLE_EQ(l.entries().flmDraPrevious(7, 1), 3.6 * 2.7777779097151425e-7);
-  EXPECT_DOUBLE_EQ(t.run().hydrology().vvrLiqDra(3), 0.36 * 2.7777779097151425e-7);
-  const auto err = t.expectFatal([&] { l.readEntries(); });
-  ASSERT_FALSE(err.empty());
-  EXPECT_EQ(err[0], "Fatal while reading s2k record ");
-}
-
-TEST(LoadingEntries, QuibRunoffAndErosionFluxes) {
-  // Runoff 7.2 and erosion 3.6 mg.m-2.h-1: 2e-6 and 1e-6 g.m-2.s-1.
-  TestRun t(
-      loadingInput("table Soil\nfield.q2k\nend_table\n0.5 RatInfDir (-)\n", "MERIXKORVAN", "QUIB"));
-  t.dir().write("field.q2k", "*  Chemical: CMP\n01-Jan-1980-01h00 1 7.2 99 3.6 2\n");
-  Loadings l(prepare(t));
-  l.openEntryFiles();
-  l.readEntries();
-  EXPECT_NEAR(l.entries().flmRnf(1, 1), 2e-6, 1e-20);
-  EXPECT_NEAR(l.entries().flmErs(1, 1), 1e-6, 1e-20);
-  EXPECT_NEAR(l.entries().vvrLiqRnf(), 2.0 / 3.6e6, 1e-20);  // 1 + 0.5 x 2 mm.h-1
-}
-
-TEST(LoadingEntries, DraloOrlanPathways) {
-  // Pathways 0.0864 m.d-1 each with 1, 2 and 3 g.L-1: 0.0864 x c / 86.4 =
-  // 0.001 x c g.m-2.s-1; runoff 0.001, drainage 0.002 + 0.003 = 0.005.
-  TestRun t(loadingInput("", "ORLANKORVAN", "DRALO"));
-  t.dir().write("t_1.e2k",
-                "*  Number of substances: 1\n"
-                "* Drain flux and concentration data for substance CMP\n"
-                "0.0 01-Jan-1980 0.0864 0.0864 0.0864 1 2 3\n");
-  Loadings l(prepare(t));
-  l.openEntryFiles();
-  l.readEntries();
-  EXPECT_NEAR(l.entries().flmRnf(2, 1), 0.001, 1e-17);
-  EXPECT_NEAR(l.entries().flmDra(2, 1), 0.005, 1e-17);
-  EXPECT_NEAR(l.entries().vvrLiqDra(), 3 * 0.0864 / 86400, 1e-20);
-}
-
-TEST(LoadingEntries, BraxEntryOfThePavedAreaAtSegmentOne) {
-  // 0.5 ha = 5000 m2 x 7.2 g.m-2.h-1 / 3600 = 10 g.s-1 into segment 1.
-  TestRun t(loadingInput("0.5 AreaPntInp (ha)\n", "BRAXKORVAN", "BRAX"));
-  t.dir().write("t.b2k", "*  Number of substances: 1\n0.0 01-Jan-1980 1e-6 0 7.2 0\n");
-  Loadings l(prepare(t));
-  l.openEntryFiles();
-  l.readEntries();
-  EXPECT_NEAR(l.entries().flmDra(1, 1), 10.0, 1e-12);
-  EXPECT_EQ(l.entries().flmDra(2, 1), 0.0);
-}
-
-TEST(LoadingEntries, CompoundOfTheFileMustBeACompoundOfTheRun) {
-  TestRun t(loadingInput(kSulkaSoil, "MERIXKORVAN", "SULKA"));
-  t.dir().write("field.s2k", "*   Compound : OTHER\n01-Jan-1980-01h00 0 0\n");
-  Loadings l(prepare(t));
-  EXPECT_EQ(t.expectFatal([&] { l.openEntryFiles(); }),
-            (std::vector<std::string>{"Names of compound in KORVAN input file",
-                                      "do not correspond with compound name in field.s2k file "}));
 }
 
 TEST(LoadingPrint, AmountsAsRatesOverThePrintInterval) {

@@ -15,20 +15,6 @@ using namespace compound_test;
 // ---------------------------------------------------------------------------
 // Freundlich isotherm
 
-TEST(FreundlichSorption, KdIsCntOmTimesKomAtTheReferenceAndFollowsThePowerLawAway) {
-  // (C / Cref)^(n - 1) = 1 at C = Cref: Kd = 0.1 x 1e-3 = 1e-4 m3.g-1.
-  EXPECT_DOUBLE_EQ(freundlichKd(0.1, 1e-3, 2.0, 2.0, 0.9), 1e-4);
-  EXPECT_DOUBLE_EQ(freundlichKd(0.1, 1e-3, 2.0, 2.0, 0.7), 1e-4);
-  // C = 10 x Cref, n = 0.9: Kd = 1e-4 x 10^-0.1 = 1e-4 x 0.7943282347242815.
-  EXPECT_NEAR(freundlichKd(0.1, 1e-3, 20.0, 2.0, 0.9), 7.943282347242815e-05, 1e-19);
-  // C = Cref / 100, n = 0.8: Kd = 1e-4 x 0.01^-0.2 = 1e-4 x 2.51188643150958.
-  EXPECT_NEAR(freundlichKd(0.1, 1e-3, 0.02, 2.0, 0.8), 2.51188643150958e-04, 1e-18);
-  // The sorbed content Kd x C grows as C^n: ten times C gives 10^0.9 times.
-  const double c1 = freundlichKd(0.1, 1e-3, 0.3, 2.0, 0.9) * 0.3;
-  const double c10 = freundlichKd(0.1, 1e-3, 3.0, 2.0, 0.9) * 3.0;
-  EXPECT_NEAR(c10 / c1, std::pow(10.0, 0.9), 1e-12);
-}
-
 TEST(FreundlichSorption, ExponentOneIsLinearWhateverTheReference) {
   for (double cRef : {1e-6, 1.0, 100.0}) {
     EXPECT_EQ(freundlichKd(0.1, 1e-3, 5.0, cRef, 1.0), 0.1 * 1e-3) << cRef;
@@ -48,14 +34,6 @@ TEST(FreundlichSorption, BelowTheLowerLimitTheTermIsFrozen) {
   EXPECT_EQ(freundlichKd(0.1, 1e-3, -1e-20, 1.0, 0.9), freundlichKd(0.1, 1e-3, 0.0, 1.0, 0.9));
   EXPECT_NEAR(freundlichKd(0.1, 1e-3, 1e-15, 1.0, 0.9),
               freundlichKd(0.1, 1e-3, 1.000001e-15, 1.0, 0.9), 1e-9);
-}
-
-TEST(FreundlichSorption, IsothermOfACompoundGivesTheSameAsTheFormula) {
-  const FreundlichIsotherm iso = FreundlichIsotherm::make(1e-3, 2.0, 0.9);
-  EXPECT_FALSE(iso.linear);
-  for (double c : {0.0, 1e-16, 0.5, 2.0, 30.0}) {
-    EXPECT_EQ(iso.kd(0.1, c), freundlichKd(0.1, 1e-3, c, 2.0, 0.9)) << c;
-  }
 }
 
 // ---------------------------------------------------------------------------
@@ -89,7 +67,7 @@ TEST(SorptionTotalConcentration, SedimentIsPoreWaterPlusSorbed) {
 // ---------------------------------------------------------------------------
 // Sorption of the compounds in the water layer and the sediment
 
-TEST(CompoundSorption, LinearSorptionInTheWaterLayerPerCompoundAndFromOneArray) {
+TEST(CompoundSorption, LinearSorptionInTheWaterLayerWithPlants) {
   TestRun t(compoundInput(
       {"C", "MET"},
       compoundRecords("C", {{"ExpFreSusSol", "1"}}) +
@@ -109,58 +87,6 @@ TEST(CompoundSorption, LinearSorptionInTheWaterLayerPerCompoundAndFromOneArray) 
     EXPECT_DOUBLE_EQ(c.cntSorMph(i, 1), 2e-4);
     EXPECT_NEAR(c.conSysWatLay(i, 1), 2.030715857677777, 1e-14);
   }
-  // Emptied first, so that what follows comes from the array.
-  c.updateSorptionWater(1, uniform(10, 0.0));
-  c.updateConSysWatLay(1, uniform(10, 0.0));
-  CompoundSegmentArray all;
-  all.allocate(10, 2);
-  for (int i = 1; i <= 10; ++i) all(i, 1) = all(i, 2) = 2.0;
-  c.updateSorptionWater(all);
-  c.updateConSysWatLay(all);
-  // A compound that does not sorb is all dissolved.
-  EXPECT_EQ(c.conSysWatLay(4, 2), 2.0);
-  EXPECT_NEAR(c.conSysWatLay(4, 1), 2.030715857677777, 1e-14);
-}
-
-TEST(CompoundSorption, FreundlichSorptionPerSegmentFromArraysOfZero) {
-  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP")));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  EXPECT_EQ(c.conSysWatLay(10, 1), 0.0);
-  EXPECT_EQ(c.conSysSed(2, 10, 1), 0.0);
-  EXPECT_EQ(c.flmVol(1, 1), 0.0);
-  std::vector<double> conLiq = uniform(10, 1.0);
-  conLiq[3] = 10.0;
-  conLiq[5] = 0.0;
-  c.updateSorptionWater(1, conLiq);
-  // Cref = 1 g.m-3, n = 0.9, Kd at Cref = 1e-4 m3.g-1.
-  EXPECT_DOUBLE_EQ(c.kdSusSol(1, 1), 1e-4);
-  EXPECT_NEAR(c.kdSusSol(3, 1), 7.943282347242815e-05, 1e-19);
-  EXPECT_NEAR(c.cntSorSusSol(3, 1), 7.943282347242815e-04, 1e-18);
-  EXPECT_NEAR(c.kdSusSol(5, 1), 3.1622776601683795e-03, 1e-17);
-  EXPECT_EQ(c.cntSorSusSol(5, 1), 0.0);
-  // The same coefficient at any concentration, for the solvers' storage terms.
-  EXPECT_EQ(c.kdSusSolAt(1, 10.0), c.kdSusSol(3, 1));
-  EXPECT_EQ(c.expFreSusSol(1), 0.9);
-}
-
-TEST(CompoundSorption, SedimentLayers) {
-  TestRun t(compoundInput({"CMP"}, compoundRecords("CMP", {{"ExpFreSed", "1"}})));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  CompoundSedimentArray conLiqSed;
-  conLiqSed.allocate(2, 10, 1);
-  for (int i = 1; i <= 10; ++i) conLiqSed(1, i, 1) = conLiqSed(2, i, 1) = 0.5;
-  conLiqSed(2, 7, 1) = 0.0;
-  c.updateSorptionSed(conLiqSed);
-  c.updateConSysSed(conLiqSed);
-  // Kd = CntOm 0.09 x 1000 L.kg-1 / 1e6 = 9e-5 m3.g-1; CntSorSed = 4.5e-5 g.g-1;
-  // ConSysSed = 0.6 x 0.5 + 800000 g.m-3 x 4.5e-5 = 0.3 + 36 = 36.3 g.m-3.
-  EXPECT_DOUBLE_EQ(c.kdSed(1, 1, 1), 9e-5);
-  EXPECT_DOUBLE_EQ(c.cntSorSed(2, 3, 1), 4.5e-5);
-  EXPECT_NEAR(c.conSysSed(1, 10, 1), 36.3, 1e-12);
-  EXPECT_EQ(c.conSysSed(2, 7, 1), 0.0);
-  EXPECT_EQ(c.kdSedAt(1, 1, 123.0), c.kdSed(1, 1, 1));
 }
 
 TEST(CompoundSorption, FreundlichInTheSedimentWithItsOwnReference) {

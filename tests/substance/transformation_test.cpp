@@ -15,38 +15,6 @@ using namespace compound_test;
 constexpr double kTemRef = 293.15;  // 20 C
 
 // ---------------------------------------------------------------------------
-// Pure formulas
-
-TEST(ArrheniusFactor, IsOneAtTheReferenceTemperatureAndGrowsAboveIt) {
-  EXPECT_EQ(arrheniusFactor(65400.0, kTemRef, kTemRef), 1.0);
-  EXPECT_EQ(arrheniusFactor(0.0, 280.0, kTemRef), 1.0);  // no activation energy: no effect
-  // exp(-(65400 / 8.31432) x (1/303.15 - 1/293.15))
-  //   = exp(7865.899... x 1.125259e-4) = exp(0.885132...) = 2.423282020155695
-  EXPECT_NEAR(arrheniusFactor(65400.0, kTemRef + 10.0, kTemRef), 2.423282020155695, 1e-14);
-  // Ten kelvin below: exp(-0.947774...) = 0.38765382531410864.
-  EXPECT_NEAR(arrheniusFactor(65400.0, kTemRef - 10.0, kTemRef), 0.38765382531410864, 1e-15);
-  // Water at 20 C with a reference of 10 C and 54 kJ.mol-1:
-  // exp(-(54000 / 8.31432) x (1/293.15 - 1/283.15)) = exp(0.782441...) = 2.18683...
-  EXPECT_NEAR(arrheniusFactor(54000.0, 293.15, 283.15), 2.1868, 1e-4);
-}
-
-TEST(TransformationRate, HalfLifeToRateCoefficient) {
-  // k = ln 2 / DT50 / 86400: 1 d gives 8.022536812036404e-06 s-1.
-  EXPECT_DOUBLE_EQ(rateCoefficientOfDT50(1.0), 0.6931471805599453 / 86400.0);
-  EXPECT_NEAR(rateCoefficientOfDT50(1.0), 8.022536812036404e-06, 1e-20);
-  // After DT50 the first-order decay exp(-k t) has halved the amount.
-  const double k = rateCoefficientOfDT50(12.5);
-  EXPECT_NEAR(std::exp(-k * 12.5 * 86400.0), 0.5, 1e-15);
-}
-
-TEST(FormationFraction, MassBasisScalesWithTheRatioOfMolarMasses) {
-  // A daughter twice as heavy as its parent: 0.4 mol.mol-1 = 0.8 g.g-1.
-  EXPECT_EQ(massFormationFraction(0.4, 150.0, 300.0), 0.8);
-  // Half as heavy: 0.71 x 100 / 200 = 0.355 g.g-1.
-  EXPECT_NEAR(massFormationFraction(0.71, 200.0, 100.0), 0.355, 1e-16);
-}
-
-// ---------------------------------------------------------------------------
 // Transformation of the compounds
 
 // A compound that does not sorb, so that its total concentration is the
@@ -97,22 +65,6 @@ TEST(CompoundTransformation, RateIsCoefficientTimesTotalConcentrationAtItsTemper
   c.updateTransformation(kTemRef);
   EXPECT_NEAR(c.cofTraSed(1, 1), 4.0112684060182016e-07, 1e-21);
   EXPECT_NEAR(c.cofTraSed(2, 1), 4.0112684060182016e-07 * 0.38765382531410864, 1e-21);
-}
-
-TEST(CompoundTransformation, OrlanHasNoTransformationInTheSediment) {
-  // No DT50SedRef, TemRefTraSed or MolEntTraSed records: they are not read.
-  TestRun t(compoundInput(
-      {"CMP"}, nonSorbing("CMP", {{"DT50SedRef", ""}, {"TemRefTraSed", ""}, {"MolEntTraSed", ""}}),
-      "", "ORLANKORVAN"));
-  initialiseWaterLayer(t);
-  Compounds& c = t.run().compounds();
-  setTotals(c, 1, 2.0, 0.5);
-  c.updateTransformation(kTemRef);
-  c.updateFormation();
-  EXPECT_GT(c.ratTraWat(1, 1), 0.0);
-  EXPECT_EQ(c.cofTraSed(1, 1), 0.0);
-  EXPECT_EQ(c.ratTraSed(1, 1, 1), 0.0);
-  EXPECT_EQ(c.ratForSed(1, 1, 1), 0.0);
 }
 
 // ---------------------------------------------------------------------------

@@ -26,38 +26,10 @@ constexpr double kKg = 0.002041241452319315;
 constexpr double kKv = 2.5094956816057144e-08;
 
 // ---------------------------------------------------------------------------
-// Henry coefficient
-
-TEST(HenryCoefficient, FromVapourPressureAndSolubilityAtTheirTemperature) {
-  EXPECT_NEAR(cofHenry(0.01, 300.0, kTemRef, 100.0), kKH, 1e-19);
-  // At the reference temperatures both properties are their reference values.
-  EXPECT_EQ(preVap(0.01, 95000.0, kTemRef, kTemRef), 0.01);
-  EXPECT_EQ(slbWat(100.0, 27000.0, kTemRef, kTemRef), 100.0);
-  // At 30 C: P = 0.01 x exp(-(95000 / R)(1/303.15 - 1/293.15)) = 0.036173035718592594 Pa,
-  // S = 100 x exp(-(27000 / R)(1/303.15 - 1/293.15)) = 144.11158095781744 g.m-3,
-  // KH = P x 300 / (R x 303.15 x S) = 2.9876039244650142e-05.
-  const double p = preVap(0.01, 95000.0, kTemRef + 10.0, kTemRef);
-  const double s = slbWat(100.0, 27000.0, kTemRef + 10.0, kTemRef);
-  EXPECT_NEAR(p, 0.036173035718592594, 1e-16);
-  EXPECT_NEAR(s, 144.11158095781744, 1e-12);
-  EXPECT_NEAR(cofHenry(p, 300.0, kTemRef + 10.0, s), 2.9876039244650142e-05, 1e-19);
-}
-
-// ---------------------------------------------------------------------------
 // Two-film volatilisation
-
-TEST(VolatilisationCoefficient, FilmCoefficientsOfTheReferenceCompounds) {
-  // 0.2 m per hour for CO2 (44 g.mol-1), 30 m per hour for water vapour.
-  EXPECT_DOUBLE_EQ(cofTraLiq(44.0), 0.2 / 3600.0);
-  EXPECT_DOUBLE_EQ(cofTraGas(18.0), 30.0 / 3600.0);
-  EXPECT_NEAR(cofTraLiq(300.0), kKl, 1e-20);
-  EXPECT_NEAR(cofTraGas(300.0), kKg, 1e-18);
-}
 
 TEST(VolatilisationCoefficient, TwoFilmsInSeriesAboveTheHenryThreshold) {
   EXPECT_NEAR(cofVol(kKl, kKg, kKH), kKv, 1e-22);
-  // The resistances add: 1/kv = 1/kl + 1/(KH kg).
-  EXPECT_NEAR(1.0 / cofVol(kKl, kKg, kKH), 1.0 / kKl + 1.0 / (kKH * kKg), 1e-3);
   // A very volatile compound is limited by the liquid film alone.
   EXPECT_NEAR(cofVol(kKl, kKg, 1e6), kKl, 1e-7 * kKl);
   EXPECT_EQ(cofVol(kKl, kKg, 1e-12), 0.0);
