@@ -73,8 +73,12 @@ TEST(WaterLayerTimeStep, DailyInputAndCalculatedSubSteps) {
   };
   for (std::size_t n = 0; n < std::size(cases); ++n) {
     SCOPED_TRACE(n);
-    if (cases[n].numSteps > 0) EXPECT_EQ(cases[n].step.numSteps, cases[n].numSteps);
-    if (cases[n].dt > 0.0) EXPECT_DOUBLE_EQ(cases[n].step.dt, cases[n].dt);
+    if (cases[n].numSteps > 0) {
+      EXPECT_EQ(cases[n].step.numSteps, cases[n].numSteps);
+    }
+    if (cases[n].dt > 0.0) {
+      EXPECT_DOUBLE_EQ(cases[n].step.dt, cases[n].dt);
+    }
   }
 }
 
