@@ -21,6 +21,7 @@ namespace {
 // lower limit), storage = area x (theta + rho x Kd), next = rhs / storage.
 __attribute__((target("avx512f"))) int iterate512(const IterateArgs& a, double* negative) {
   const __m512d ref = _mm512_set1_pd(a.conLiqRef);
+  const bool refIsOne = a.conLiqRef == 1.0;
   const __m512d expPow = _mm512_set1_pd(a.expPow);
   const __m512d frozen = _mm512_set1_pd(a.frozen);
   const __m512d conLiqMin = _mm512_set1_pd(a.conLiqMin);
@@ -47,7 +48,10 @@ __attribute__((target("avx512f"))) int iterate512(const IterateArgs& a, double* 
           const __mmask8 above = _mm512_mask_cmp_pd_mask(moved, c, conLiqMin, _CMP_GT_OQ);
           __m512d factor = frozen;
           if (above != 0) {
-            const __m512d ratio = _mm512_mask_div_pd(one, above, c, ref);
+            // c / 1 is c to the last bit: the usual reference of 1 mg/L
+            // saves the division.
+            const __m512d ratio = refIsOne ? _mm512_mask_mov_pd(one, above, c)
+                                           : _mm512_mask_div_pd(one, above, c, ref);
             factor = _mm512_mask_mov_pd(frozen, above, _ZGVeN8vv_pow(ratio, expPow));
           }
           kdNew = _mm512_mul_pd(kdRef, factor);
