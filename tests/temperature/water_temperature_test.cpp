@@ -239,6 +239,12 @@ TEST(TemperaturePrint, OnlyPrintsTheWaterTemperatureAndTheEnergyOfTheEightFluxes
   const auto sediment = printedValue(lines, "SensHeaFlxWatSed");
   ASSERT_TRUE(sediment.has_value());
   EXPECT_NEAR(*sediment, joules, joules * 1e-3);
+  // Without PrintCumulatives a flux is printed as its mean rate.
+  changes.erase(changes.begin() + 1);
+  TemRun rates(input(changes));
+  rates.execute();
+  EXPECT_EQ(rates.t.finish(), kExitNormal);
+  EXPECT_NE(rates.t.dir().read("t.out").find("* Unit for HeaFlxPrc is (W.m-2)"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
