@@ -279,7 +279,7 @@ TEST(MeteoRestart, TaskTwentyWithoutTaskOneBuildsTheWorkFileNeverReadBeyondThePe
 TEST(MeteoPrint, CurrentValuesAndCumulativeSums) {
   const std::string prints =
       "g12.5 RealFormat\nDaysFromSta DateFormat\nYes PrintCumulatives\n"
-      "Yes print_TemAirRef\nYes print_FleRadShoDow\nNo print_FraHumAirRef\nNo print_FraCldCov\n"
+      "Yes print_TemAirRef\nYes print_FleRadShoDow\nNo print_FraHumAirRef\nYes print_FraCldCov\n"
       "Yes print_VelWndRef\nNo print_PreVapAir\nYes print_FlvLiqPrc\nYes print_FlvLiqEvp\n";
   MeteoRun r(daily({1980, 1, 1}, 2, "8640 10 0.8 0.5 3 100 8.64 1.728"),
              meteoInput("Daily", prints), "01-Jan-1980", "02-Jan-1980");
@@ -292,8 +292,9 @@ TEST(MeteoPrint, CurrentValuesAndCumulativeSums) {
   // 10 C; 100 W.m-2 for a day = 8.64e6 J.m-2; 8.64 mm in a day = 0.00864 m.
   for (const char* text :
        {"* Unit for TemAirRef is (C)\n", "* Unit for FleRadShoDow is (J.m-2)\n",
-        "* Unit for FlvLiqPrc is (m)\n", "TemAirRef   10.000    \n", "FleRadShoDow  0.86400E+07\n",
-        "VelWndRef   3.0000    \n", "FlvLiqPrc  0.86400E-02\n", "FlvLiqEvp  0.17280E-02\n"}) {
+        "* Unit for FlvLiqPrc is (m)\n", "* Unit for FraCldCov is (-)\n",
+        "TemAirRef   10.000    \n", "FleRadShoDow  0.86400E+07\n", "VelWndRef   3.0000    \n",
+        "FlvLiqPrc  0.86400E-02\n", "FlvLiqEvp  0.17280E-02\n"}) {
     EXPECT_NE(out.find(text), std::string::npos) << text;
   }
 }
