@@ -316,7 +316,6 @@ void Loadings::startEvent(int row) {
   if (spray) {
     const LoadedSegments s = segmentsOf(e);
     const double w = meanSurfaceWidth(widths_, s);
-    currentDate_ = calendar::dateText(e.time);
     cumLoaPerMetre_ += e.loading * w;
     cumAreicLoa_ += e.loading * 1000.0;
     start_ = e.start;

@@ -118,7 +118,6 @@ class Loadings {
   bool profile_ = false;
 
   int current_ = 0;
-  std::string currentDate_;
   double start_ = 0.0;
   double end_ = 0.0;
   double dosage_ = 0.0;
