@@ -111,8 +111,10 @@ namespace korvan::sediment_kernels {
 
 // Inner layers have both neighbours: the per-layer functions lose their
 // branches and the loops run on the widest vector unit the processor has.
+// The choice is made as the program loads, before a sanitizer's runtime is
+// ready: sanitized builds keep one plain version.
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define KORVAN_INNER_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
 #else
 #define KORVAN_INNER_CLONES
