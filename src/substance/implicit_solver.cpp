@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 #include "core/messages.hpp"
 #include "core/run.hpp"
+#include "core/vector_math.hpp"
 #include "hydrology/hydrology.hpp"
 #include "input/numbers.hpp"
 #include "input/records.hpp"
@@ -87,15 +89,17 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   const std::size_t segs = at(n) + 1;
   const std::size_t lays = at(l) + 1;
   rows_.assign(segs, WaterRow{});
-  layers_.assign(segs * lays, LayerRow{});
-  aSed_.assign(segs * lays, 0.0);
-  bSed_.assign(segs * lays, 0.0);
-  lowSed_.assign(segs * lays, 0.0);
+  for (auto* v : {&aSed_, &bSed_, &dS_, &rA_, &col_.src, &col_.formation, &col_.erosion}) {
+    v->assign(segs * lays, 0.0);
+  }
   for (auto* v : {&dW_, &lW_, &uW_, &rW_, &xW_, &dxW_, &delW_}) v->assign(segs, 0.0);
-  for (auto* v : {&dS_, &lS_, &uS_, &rA_, &traCofSed_, &areaLay_, &alphaSed_, &gFixSed_, &qSed_}) {
+  for (auto* v : {&traCofSed_, &areaLay_, &alphaSed_, &gFixSed_, &qSed_, &col_.own,
+                  &col_.up, &col_.lo, &col_.negUp, &col_.negLo}) {
     v->assign(lays, 0.0);
   }
   cp_.assign(std::max(segs, lays), 0.0);
+  powArg_.assign(lays, 0.0);
+  powLay_.assign(lays, 0);
   stoWat0_.allocate(n, nc);
   traWat_.allocate(n, nc);
   stoSed0_.allocate(l, n, nc);
@@ -150,6 +154,40 @@ double ImplicitSolver::layerStorage(const SedimentSolverInput& sed, int j, int i
   dStoEval_(j, i, k) = *dSto;
   stoEval_(j, i, k) = areaLay_[at(j)] * (theta + rhoKd) * c;
   return stoEval_(j, i, k);
+}
+
+void ImplicitSolver::refreshColumn(const SedimentSolverInput& sed, int i, int k, const double* cs) {
+  double* cAt = cEval_.values(i, k).data();
+  double* stoAt = stoEval_.values(i, k).data();
+  double* dStoAt = dStoEval_.values(i, k).data();
+  const FreundlichIsotherm& iso = sed.isotherm[at(k - 1)];
+  // The layers whose isotherm bends at their concentration take their
+  // powers together on the vector unit; the others (linear, or frozen at
+  // the lower limit) are evaluated one by one.
+  std::size_t m = 0;
+  for (int j = 1; j <= numLay_; ++j) {
+    const std::size_t sj = at(j);
+    // (A layer never evaluated compares with NaN and is evaluated.)
+    if (std::fabs(cs[sj] - cAt[sj]) <= kRelLinStorage * std::fabs(cAt[sj])) continue;
+    if (iso.linear || cs[sj] <= kConLiqMinFre) {
+      double d = 0.0;
+      layerStorage(sed, j, i, k, cs[sj], &d);
+    } else {
+      powLay_[m] = j;
+      powArg_[m++] = cs[sj] / iso.conLiqRef;
+    }
+  }
+  if (m == 0) return;
+  vecmath::powArray(isa_, powArg_.data(), iso.expFre - 1.0, powArg_.data(), m);
+  for (std::size_t q = 0; q < m; ++q) {
+    const std::size_t sj = at(powLay_[q]);
+    const double c = cs[sj];
+    const double rhoKd = sed.rho[sj] * (sed.cntOm[sj] * iso.kom * powArg_[q]);
+    const double theta = sed.thetaSat[sj];
+    cAt[sj] = c;
+    dStoAt[sj] = areaLay_[sj] * (theta + rhoKd * iso.expFre);
+    stoAt[sj] = areaLay_[sj] * (theta + rhoKd) * c;
+  }
 }
 
 // The storage of every compound at the start of the step (start-of-step
@@ -266,42 +304,56 @@ void ImplicitSolver::buildRows(const WaterLayerInput& in, const SedimentSolverIn
     gFixSed_[at(j)] = w * theta * (sed.cofDifSed(j, k) + cofDis) / dist;
   }
   for (int j = 1; j <= l; ++j) traCofSed_[at(j)] = dt * sed.cofTraSed(j, k);
+  // The transport rows of a column.
+  col_.bot = 0.0;
+  for (int j = 1; j <= l; ++j) {
+    const std::size_t s = at(j);
+    double own = 0.0, up = 0.0, lo = 0.0;
+    if (j == 1) {
+      // The water layer is the upper neighbour.
+      if (qTop > 0.0) {
+        up += dt * qTop;
+      } else {
+        own += dt * qTop;
+      }
+      up += dt * gTop_;
+      own -= dt * gTop_;
+    } else {
+      up += dt * (qSed_[s - 1] * (1.0 - alphaSed_[s - 1]) + gFixSed_[s - 1]);
+      own += dt * (qSed_[s - 1] * alphaSed_[s - 1] - gFixSed_[s - 1]);
+    }
+    if (j == l) {
+      const double q = qSed_[s];
+      if (q < 0.0) {
+        col_.bot = -dt * q * sed.conWatSpg;
+      } else {
+        own -= dt * q;
+      }
+    } else {
+      own -= dt * (qSed_[s] * (1.0 - alphaSed_[s]) + gFixSed_[s]);
+      lo += dt * (-qSed_[s] * alphaSed_[s] + gFixSed_[s]);
+    }
+    col_.own[s] = own;
+    col_.up[s] = up;
+    col_.lo[s] = lo;
+    col_.negUp[s] = j > 1 ? -up : 0.0;
+    col_.negLo[s] = j < l ? -lo : 0.0;
+  }
+  // The sources of each layer.
   const std::size_t lays = at(l) + 1;
   for (int i = 1; i <= n; ++i) {
     const double ers = erosion != nullptr ? (*erosion)(i, k) : 0.0;
     for (int j = 1; j <= l; ++j) {
-      LayerRow r;
       const std::size_t s = at(j);
-      if (j == 1) {
-        // The water layer is the upper neighbour.
-        if (qTop > 0.0) {
-          r.up += dt * qTop;
-        } else {
-          r.own += dt * qTop;
-        }
-        r.up += dt * gTop_;
-        r.own -= dt * gTop_;
-      } else {
-        r.up += dt * (qSed_[s - 1] * (1.0 - alphaSed_[s - 1]) + gFixSed_[s - 1]);
-        r.own += dt * (qSed_[s - 1] * alphaSed_[s - 1] - gFixSed_[s - 1]);
-      }
-      if (j == l) {
-        const double q = qSed_[s];
-        if (q < 0.0) {
-          r.bot = -dt * q * sed.conWatSpg;
-        } else {
-          r.own -= dt * q;
-        }
-      } else {
-        r.own -= dt * (qSed_[s] * (1.0 - alphaSed_[s]) + gFixSed_[s]);
-        r.lo += dt * (-qSed_[s] * alphaSed_[s] + gFixSed_[s]);
-      }
+      const std::size_t is = at(i) * lays + s;
+      double formation = 0.0, eroded = 0.0;
       for (int p = 1; p <= numComp_; ++p) {
-        if (p != k && f.sediment(p, k) != 0.0) r.formation += f.sediment(p, k) * traSed_(j, i, p);
+        if (p != k && f.sediment(p, k) != 0.0) formation += f.sediment(p, k) * traSed_(j, i, p);
       }
-      if (j <= sed.numLayErs && areaErs_ > 0.0) r.erosion = dt * ers * areaLay_[s] / areaErs_;
-      r.src = r.bot + r.formation + r.erosion;
-      layers_[at(i) * lays + s] = r;
+      if (j <= sed.numLayErs && areaErs_ > 0.0) eroded = dt * ers * areaLay_[s] / areaErs_;
+      col_.formation[is] = formation;
+      col_.erosion[is] = eroded;
+      col_.src[is] = (j == l ? col_.bot : 0.0) + formation + eroded;
     }
   }
 }
@@ -326,6 +378,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
       rW_[at(i)] = sto * (1.0 + traW) - stoWat0_(i, k);
       dW_[at(i)] = dSto * (1.0 + traW);
     }
+    // The segments' rows, and the rows of the columns under them.
     for (int i = 1; i <= n; ++i) {
       const WaterRow& r = rows_[at(i)];
       const std::size_t s = at(i);
@@ -341,57 +394,35 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
         uW_[s] = -r.dnX * dxW_[s + 1];
       }
       if (l > 0) {
-        // The column under the segment: J_col (a + b dC) = -r - e1 dR/dC x dC.
-        const auto cs = conSed.values(i, k);
+        const double* cs = conSed.values(i, k).data();
         res -= r.sedC * cs[1];
-        for (int j = 1; j <= l; ++j) {
-          const std::size_t sj = at(j);
-          const LayerRow& lr = layers_[s * lays + sj];
-          double dSto = 0.0;
-          const double sto = layerStorage(sed, j, i, k, cs[sj], &dSto);
-          const double tra = traCofSed_[sj];
-          double rj = sto * (1.0 + tra) - stoSed0_(j, i, k) - lr.own * cs[sj] - lr.src;
-          dS_[sj] = dSto * (1.0 + tra) - lr.own;
-          lS_[sj] = uS_[sj] = 0.0;
-          if (j > 1) {
-            rj -= lr.up * cs[sj - 1];
-            lS_[sj] = -lr.up;
-          } else {
-            rj -= lr.up * c[s];
-          }
-          if (j < l) {
-            rj -= lr.lo * cs[sj + 1];
-            uS_[sj] = -lr.lo;
-          }
-          rA_[sj] = -rj;
-        }
-        // The column eliminated from its bottom up: each layer's row keeps
-        // the layer above only (r' and d' of layer j at aSed_ and bSed_,
-        // the latter inverted), so that layer 1 gives dc1 = a1 + b1 dC.
-        double* rP = &aSed_[s * lays];
-        double* invD = &bSed_[s * lays];
-        rP[l] = rA_[at(l)];
-        invD[l] = 1.0 / dS_[at(l)];
-        for (int j = l - 1; j >= 1; --j) {
-          const std::size_t sj = at(j);
-          const double f = uS_[sj] * invD[sj + 1];
-          rP[sj] = rA_[sj] - f * rP[sj + 1];
-          invD[sj] = 1.0 / (dS_[sj] - f * lS_[sj + 1]);
-        }
-        for (int j = 2; j <= l; ++j) lowSed_[s * lays + at(j)] = lS_[at(j)];
-        const double a1 = rP[1] * invD[1];
-        const double b1 = layers_[s * lays + 1].up * invD[1];
-        // Eliminated into the segment's row: dR/dc1 = -sedC.
-        dW_[s] -= r.sedC * b1;
-        res -= r.sedC * a1;
+        columnRows(sed, i, k, cs, c[s]);
       }
+      rW_[s] = res;
+    }
+    if (l > 0) {
+      // The columns eliminated into the segments' rows: J_col (a + b dC) =
+      // -r - e1 dR/dC x dC, with dR/dc1 = -sedC.
+      eliminateColumns();
+      for (int i = 1; i <= n; ++i) {
+        const std::size_t s = at(i);
+        const double* rP = &aSed_[s * lays];
+        const double* invD = &bSed_[s * lays];
+        const double a1 = rP[1] * invD[1];
+        const double b1 = col_.up[1] * invD[1];
+        dW_[s] -= rows_[s].sedC * b1;
+        rW_[s] -= rows_[s].sedC * a1;
+      }
+    }
+    for (int i = 1; i <= n; ++i) {
+      const std::size_t s = at(i);
       // A dry segment keeps its concentration.
       if (in.end.area[s] <= 0.0) {
         dW_[s] = 1.0;
         lW_[s] = uW_[s] = 0.0;
-        res = 0.0;
+        rW_[s] = 0.0;
       }
-      delW_[s] = -res;
+      delW_[s] = -rW_[s];
     }
     thomas(n, lW_, dW_, uW_, delW_, cp_);
     bool converged = true;
@@ -403,28 +434,150 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
       const double del = next - c[s];
       if (std::fabs(del) > kTolNewtonStep * std::fabs(next) + kConZero) converged = false;
       c[s] = next;
-      const auto cs = conSed.values(i, k);
-      const double* rP = &aSed_[s * lays];
-      const double* invD = &bSed_[s * lays];
-      const double* low = &lowSed_[s * lays];
-      double dc = 0.0;  // the change of the layer above, undamped
-      for (int j = 1; j <= l; ++j) {
-        const std::size_t sj = at(j);
-        dc = j == 1 ? (rP[1] + layers_[s * lays + 1].up * del) * invD[1]
-                    : (rP[sj] - low[sj] * dc) * invD[sj];
-        double nxt = cs[sj] + dc;
-        if (!linear && cs[sj] > kConDamp && nxt < 0.1 * cs[sj]) nxt = 0.1 * cs[sj];
-        if (std::fabs(nxt - cs[sj]) > kTolNewtonStep * std::fabs(nxt) + kConZero) {
-          converged = false;
-        }
-        cs[sj] = nxt;
-      }
+      delW_[s] = del;
     }
+    if (l > 0 && !updateColumns(conSed, k, linear)) converged = false;
     // A linear system is solved exactly by one step.
     if (linear || converged) return true;
   }
   count = kMaxItImplicit;
   return false;
+}
+
+// The rows of the column under segment i at its iterate cs, with the water
+// layer's iterate cWat above: each layer's storage from the tangent at its
+// last evaluation (exact where it was just evaluated), the residual (at rA_)
+// and the diagonal of the Jacobian (at dS_).
+void ImplicitSolver::columnRows(const SedimentSolverInput& sed, int i, int k, const double* cs,
+                                double cWat) {
+  const std::size_t l = at(numLay_);
+  const std::size_t o = at(i) * (l + 1);
+  refreshColumn(sed, i, k, cs);
+  const double* cAt = cEval_.values(i, k).data();
+  const double* stoAt = stoEval_.values(i, k).data();
+  const double* dStoAt = dStoEval_.values(i, k).data();
+  const double* sto0 = stoSed0_.values(i, k).data();
+  const double* src = &col_.src[o];
+  const double* own = col_.own.data();
+  const double* up = col_.up.data();
+  const double* lo = col_.lo.data();
+  const double* tra = traCofSed_.data();
+  double* dS = &dS_[o];
+  double* rA = &rA_[o];
+  for (std::size_t j = 1; j <= l; ++j) {
+    const double dSto = dStoAt[j];
+    const double sto = stoAt[j] + dSto * (cs[j] - cAt[j]);
+    double rj = sto * (1.0 + tra[j]) - sto0[j] - own[j] * cs[j] - src[j];
+    dS[j] = dSto * (1.0 + tra[j]) - own[j];
+    rj -= up[j] * (j > 1 ? cs[j - 1] : cWat);
+    if (j < l) rj -= lo[j] * cs[j + 1];
+    rA[j] = -rj;
+  }
+}
+
+namespace {
+
+// The columns of a group of G segments eliminated from their bottom up, side
+// by side so that the divisions of one column wait for no other: each
+// layer's row keeps the layer above only (r' at rP, the inverse of d' at
+// invD), so that layer 1 gives dc1 = a1 + b1 dC. uS and lS are the upper and
+// lower off-diagonals, the same in every column.
+template <int G>
+void eliminateGroup(std::size_t l, const double* uS, const double* lS, const double* const* rA,
+                    const double* const* dS, double* const* rP, double* const* invD) {
+  double r[G], inv[G];
+  for (int g = 0; g < G; ++g) {
+    r[g] = rA[g][l];
+    inv[g] = 1.0 / dS[g][l];
+    rP[g][l] = r[g];
+    invD[g][l] = inv[g];
+  }
+  for (std::size_t j = l - 1; j >= 1; --j) {
+    for (int g = 0; g < G; ++g) {
+      const double f = uS[j] * inv[g];
+      r[g] = rA[g][j] - f * r[g];
+      inv[g] = 1.0 / (dS[g][j] - f * lS[j + 1]);
+      rP[g][j] = r[g];
+      invD[g][j] = inv[g];
+    }
+  }
+}
+
+// The changes of the layers of a group of G columns from the top down,
+// given the change of the water layer above each (del): the change of a
+// layer follows from the undamped change of the one above.
+template <int G>
+bool substituteGroup(std::size_t l, double up1, const double* lS, const double* del,
+                     const double* const* rP, const double* const* invD, double* const* cs,
+                     bool linear) {
+  bool converged = true;
+  double dc[G];
+  for (int g = 0; g < G; ++g) dc[g] = (rP[g][1] + up1 * del[g]) * invD[g][1];
+  for (std::size_t j = 1; j <= l; ++j) {
+    for (int g = 0; g < G; ++g) {
+      if (j > 1) dc[g] = (rP[g][j] - lS[j] * dc[g]) * invD[g][j];
+      const double cj = cs[g][j];
+      double nxt = cj + dc[g];
+      // A Freundlich step that would overshoot below zero is held back.
+      if (!linear && cj > kConDamp && nxt < 0.1 * cj) nxt = 0.1 * cj;
+      if (std::fabs(nxt - cj) > kTolNewtonStep * std::fabs(nxt) + kConZero) converged = false;
+      cs[g][j] = nxt;
+    }
+  }
+  return converged;
+}
+
+// Columns taken four at a time, the rest two and one.
+template <typename Group>
+void inGroups(int n, Group&& group) {
+  int i = 1;
+  for (; i + 3 <= n; i += 4) group(std::integral_constant<int, 4>{}, i);
+  for (; i + 1 <= n; i += 2) group(std::integral_constant<int, 2>{}, i);
+  for (; i <= n; ++i) group(std::integral_constant<int, 1>{}, i);
+}
+
+}  // namespace
+
+void ImplicitSolver::eliminateColumns() {
+  const std::size_t l = at(numLay_);
+  inGroups(numSeg_, [&](auto size, int i0) {
+    constexpr int G = decltype(size)::value;
+    const double* rA[G];
+    const double* dS[G];
+    double* rP[G];
+    double* invD[G];
+    for (int g = 0; g < G; ++g) {
+      const std::size_t o = at(i0 + g) * (l + 1);
+      rA[g] = &rA_[o];
+      dS[g] = &dS_[o];
+      rP[g] = &aSed_[o];
+      invD[g] = &bSed_[o];
+    }
+    eliminateGroup<G>(l, col_.negLo.data(), col_.negUp.data(), rA, dS, rP, invD);
+  });
+}
+
+bool ImplicitSolver::updateColumns(CompoundSedimentArray& conSed, int k, bool linear) {
+  const std::size_t l = at(numLay_);
+  bool converged = true;
+  inGroups(numSeg_, [&](auto size, int i0) {
+    constexpr int G = decltype(size)::value;
+    const double* rP[G];
+    const double* invD[G];
+    double* cs[G];
+    double del[G];
+    for (int g = 0; g < G; ++g) {
+      const std::size_t o = at(i0 + g) * (l + 1);
+      rP[g] = &aSed_[o];
+      invD[g] = &bSed_[o];
+      cs[g] = conSed.values(i0 + g, k).data();
+      del[g] = delW_[at(i0 + g)];
+    }
+    if (!substituteGroup<G>(l, col_.up[1], col_.negUp.data(), del, rP, invD, cs, linear)) {
+      converged = false;
+    }
+  });
+  return converged;
 }
 
 // The balance amounts from the contributions with the end-of-step
@@ -475,16 +628,14 @@ void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput
     a.excSed += dx * (adv + in.dt * gTop_ * (c[s] - c1));
     for (int j = 1; j <= l; ++j) {
       const std::size_t sj = at(j);
-      const LayerRow& lr = layers_[s * lays + sj];
       double d = 0.0;
       traSed_(j, i, k) = traCofSed_[sj] * layerStorage(sed, j, i, k, cs[sj], &d);
       a.AmaTraSed -= dx * traSed_(j, i, k);
-      a.AmaForSed += dx * lr.formation;
-      a.AmaErsSed += dx * lr.erosion;
+      a.AmaForSed += dx * col_.formation[s * lays + sj];
+      a.AmaErsSed += dx * col_.erosion[s * lays + sj];
     }
-    const LayerRow& bottom = layers_[s * lays + at(l)];
     const double qBot = qSed_[at(l)];
-    a.AmaDwnSed += dx * (qBot < 0.0 ? bottom.bot : -in.dt * qBot * cs[at(l)]);
+    a.AmaDwnSed += dx * (qBot < 0.0 ? col_.bot : -in.dt * qBot * cs[at(l)]);
   }
   // Advection and dispersion between segments cancel to round-off; kept with
   // the upstream inflow, as the explicit scheme does.

@@ -32,6 +32,7 @@
 
 #include <vector>
 
+#include "core/vector_math.hpp"
 #include "substance/compound_arrays.hpp"
 #include "substance/mass_balance.hpp"
 #include "substance/sediment_solver.hpp"
@@ -89,10 +90,16 @@ class ImplicitSolver {
     double inflow = 0.0, airExc = 0.0, atmDep = 0.0, dra = 0.0, rnf = 0.0, upsCatch = 0.0,
            formation = 0.0;
   };
-  // Coefficients of one sediment layer's row: own, the layer above (for
-  // layer 1: the water layer), the layer below, the sources.
-  struct LayerRow {
-    double own = 0.0, up = 0.0, lo = 0.0, src = 0.0, bot = 0.0, formation = 0.0, erosion = 0.0;
+  // Coefficients of the sediment layers' rows. The transport terms (own, the
+  // layer above, for layer 1 the water layer, the layer below) are the same
+  // in every column, kept per layer j; the sources (formation, erosion, and
+  // for the bottom layer the seepage from below) per layer under segment i,
+  // at i * (L + 1) + j.
+  struct ColumnRows {
+    std::vector<double> own, up, lo;  // per layer
+    std::vector<double> negUp, negLo;  // -up, -lo: the off-diagonals of the Jacobian
+    double bot = 0.0;                  // seepage entering the bottom layer
+    std::vector<double> src, formation, erosion;  // per layer under a segment
   };
 
   void allocate(const WaterLayerInput& in, const SedimentSolverInput& sed);
@@ -109,6 +116,16 @@ class ImplicitSolver {
   double waterStorage(const WaterLayerInput& in, int i, int k, double c, double* dSto, double* x,
                       double* dX) const;
   double layerStorage(const SedimentSolverInput& sed, int j, int i, int k, double c, double* dSto);
+  // Brings the isotherms of the column under segment i up to its
+  // concentrations cs (layers 1..L) where they moved beyond the tangent's
+  // reach.
+  void refreshColumn(const SedimentSolverInput& sed, int i, int k, const double* cs);
+  void columnRows(const SedimentSolverInput& sed, int i, int k, const double* cs, double cWat);
+  // Every column eliminated into its segment's row (aSed_, bSed_), and the
+  // columns' iterates moved with the water layer's changes (delW_); false
+  // when a layer moved beyond the tolerance.
+  void eliminateColumns();
+  bool updateColumns(CompoundSedimentArray& conSed, int k, bool linear);
 
   int numSeg_ = 0, numLay_ = 0, numComp_ = 0;
   std::vector<double> alphaWat_;                   // spatial weights of the nodes, set once
@@ -118,7 +135,7 @@ class ImplicitSolver {
   double gTop_ = 0.0;                              // diffusion conductance of the surface
 
   std::vector<WaterRow> rows_;    // segment i
-  std::vector<LayerRow> layers_;  // (i, j) at i * (L + 1) + j
+  ColumnRows col_;
   CompoundSegmentArray stoWat0_;  // start-of-step storage, per metre
   CompoundSedimentArray stoSed0_;
   // The last evaluation of each layer's storage: concentration, storage and
@@ -129,8 +146,12 @@ class ImplicitSolver {
   std::vector<double> traCofSed_;  // dt k of layer j for the compound being solved
   // Work arrays of the Newton iteration.
   std::vector<double> dW_, lW_, uW_, rW_, xW_, dxW_, delW_;
-  std::vector<double> dS_, lS_, uS_, rA_, cp_;  // one column
-  std::vector<double> aSed_, bSed_, lowSed_;    // eliminated columns, (i, j) as layers_
+  std::vector<double> dS_, rA_;       // rows of the columns, (i, j) as col_.src
+  std::vector<double> cp_;
+  std::vector<double> powArg_;        // isotherm powers of a column's layers
+  std::vector<int> powLay_;           // and their layers
+  vecmath::Isa isa_ = vecmath::bestIsa();
+  std::vector<double> aSed_, bSed_;   // eliminated columns, (i, j) as col_.src
   std::vector<BalanceAmounts> amounts_;
   std::vector<int> iterations_;
 };
