@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <charconv>
 #include <cstdlib>
 
 #include "core/layout.hpp"
@@ -20,6 +21,53 @@ constexpr std::string_view kWorkFile = "korvan.tmp";
 bool isSeparator(char c) { return c == ' ' || c == '\t' || c == ','; }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Checks that item is a number (sign, digits with at most one point, an
+// exponent introduced by e, d or q in either case or by its sign alone) and
+// hands its characters to put in the form the conversion reads: no leading
+// '+', the exponent introduced by 'e'. At most item.size() + 1 characters.
+template <typename Put>
+bool normaliseNumber(std::string_view item, Put put) {
+  std::size_t i = 0;
+  const std::size_t n = item.size();
+  if (i < n && (item[i] == '+' || item[i] == '-')) {
+    if (item[i] == '-') put('-');
+    ++i;
+  }
+  std::size_t digits = 0;
+  while (i < n && isDigit(item[i])) put(item[i++]), ++digits;
+  if (i < n && item[i] == '.') {
+    put(item[i++]);
+    while (i < n && isDigit(item[i])) put(item[i++]), ++digits;
+  }
+  if (digits == 0) return false;
+  if (i == n) return true;
+  const char c = item[i];
+  if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == 'q' || c == 'Q') {
+    ++i;
+  } else if (c != '+' && c != '-') {
+    return false;
+  }
+  put('e');
+  if (i < n && (item[i] == '+' || item[i] == '-')) put(item[i++]);
+  std::size_t expDigits = 0;
+  while (i < n && isDigit(item[i])) put(item[i++]), ++expDigits;
+  return expDigits > 0 && i == n;
+}
+
+// The value of a normalised number text[0..len) (text[len] is '\0'): the
+// nearest double; an overflow is refused, an underflow gives the nearest
+// (zero or subnormal) value.
+std::optional<double> convertNumber(const char* text, std::size_t len) {
+  double value = 0.0;
+  const auto [end, ec] = std::from_chars(text, text + len, value);
+  if (ec == std::errc() && end == text + len) return value;
+  if (ec != std::errc::result_out_of_range) return std::nullopt;
+  errno = 0;
+  value = std::strtod(text, nullptr);
+  if (!std::isfinite(value) || (errno == ERANGE && std::fabs(value) > 1.0)) return std::nullopt;
+  return value;
+}
 
 std::string unitNumberText(Unit unit, int width) {
   return formatLayout("(i" + std::to_string(width) + ")", {std::int64_t{static_cast<int>(unit)}});
@@ -49,35 +97,16 @@ const std::string& WordList::word(int position) const {
 }
 
 std::optional<double> parseNumber(std::string_view item) {
+  char buffer[64];
+  if (item.size() + 2 <= sizeof buffer) {
+    std::size_t len = 0;
+    if (!normaliseNumber(item, [&](char c) { buffer[len++] = c; })) return std::nullopt;
+    buffer[len] = '\0';
+    return convertNumber(buffer, len);
+  }
   std::string text;
-  std::size_t i = 0;
-  const std::size_t n = item.size();
-  if (i < n && (item[i] == '+' || item[i] == '-')) text += item[i++];
-  std::size_t digits = 0;
-  while (i < n && isDigit(item[i])) text += item[i++], ++digits;
-  if (i < n && item[i] == '.') {
-    text += item[i++];
-    while (i < n && isDigit(item[i])) text += item[i++], ++digits;
-  }
-  if (digits == 0) return std::nullopt;
-  if (i < n) {
-    // The exponent: a letter with an optional sign, or a sign alone.
-    const char c = item[i];
-    if (c == 'e' || c == 'E' || c == 'd' || c == 'D' || c == 'q' || c == 'Q') {
-      ++i;
-    } else if (c != '+' && c != '-') {
-      return std::nullopt;
-    }
-    text += 'e';
-    if (i < n && (item[i] == '+' || item[i] == '-')) text += item[i++];
-    std::size_t expDigits = 0;
-    while (i < n && isDigit(item[i])) text += item[i++], ++expDigits;
-    if (expDigits == 0 || i != n) return std::nullopt;
-  }
-  errno = 0;
-  const double value = std::strtod(text.c_str(), nullptr);
-  if (!std::isfinite(value) || (errno == ERANGE && std::fabs(value) > 1.0)) return std::nullopt;
-  return value;
+  if (!normaliseNumber(item, [&](char c) { text += c; })) return std::nullopt;
+  return convertNumber(text.c_str(), text.size());
 }
 
 std::string_view firstItem(std::string_view line) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
+
 #include "core/run.hpp"
 #include "support/test_run.hpp"
 
@@ -97,6 +100,18 @@ TEST(FreeFormat, NumbersAsListDirectedInputReadsThem) {
                           "1e999", "1..2", "0x10", "1,5"}) {
     EXPECT_EQ(parseNumber(bad), std::nullopt) << bad;
   }
+  // The nearest double, as strtod gives it, also at the edges of the range
+  // and for numbers longer than the parser's buffer; an underflow reads as
+  // the nearest small value.
+  const std::string longText = "0." + std::string(80, '0') + "15";
+  for (const std::string& text : std::initializer_list<std::string>{"0.1", "2.2250738585072011e-308", "1.7976931348623157e308", "4.9e-324",
+        "9007199254740993", "-123.456e-7", longText, "1" + std::string(70, '0')}) {
+    EXPECT_EQ(parseNumber(text), std::strtod(text.c_str(), nullptr)) << text;
+  }
+  EXPECT_EQ(parseNumber("1e-400"), 0.0);
+  EXPECT_EQ(parseNumber("-1D-400"), 0.0);
+  EXPECT_EQ(parseNumber(longText + "x"), std::nullopt);
+  EXPECT_EQ(parseNumber("-" + longText + "+3"), -std::strtod((longText + "e3").c_str(), nullptr));
   EXPECT_EQ(firstItem("  0.5,7 DepWat"), "0.5");
   EXPECT_EQ(firstItem("3/ x"), "3");
   FreeFormatReader reader("1, 2 ,3 / 4");
