@@ -30,6 +30,11 @@ constexpr double kWholeHourLimit = 0.1;
 constexpr int kFirstYear = 1;
 constexpr int kLastYear = 9999;
 
+bool isLeap(int year) {
+  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+// The same for any whole year a date text may carry, however far out.
 bool isLeap(double year) {
   return std::fmod(year, 4.0) == 0.0 &&
          (std::fmod(year, 100.0) != 0.0 || std::fmod(year, 400.0) == 0.0);
@@ -47,8 +52,8 @@ double startOfYear(double year) {
 }
 
 // Day of the year of the first of a month (1..12).
-double firstDayOfMonth(int month, double year) {
-  const int leapDay = (month > 2 && isLeap(year)) ? 1 : 0;
+double firstDayOfMonth(int month, bool leapYear) {
+  const int leapDay = (month > 2 && leapYear) ? 1 : 0;
   return kDaysBeforeMonth[month - 1] + leapDay + 1.0;
 }
 
@@ -97,12 +102,13 @@ DayPosition locate(double time) {
 }
 
 DateRecord recordOf(const DayPosition& position) {
+  const bool leapYear = isLeap(position.year);
   int month = 12;
-  while (month > 1 && firstDayOfMonth(month, position.year) > position.dayOfYear) --month;
+  while (month > 1 && firstDayOfMonth(month, leapYear) > position.dayOfYear) --month;
   DateRecord date;
   date.year = position.year;
   date.month = month;
-  date.day = position.dayOfYear - firstDayOfMonth(month, position.year) + 1.0;
+  date.day = position.dayOfYear - firstDayOfMonth(month, leapYear) + 1.0;
   date.hour = position.hour;
   date.minute = 0.0;
   return date;
@@ -238,7 +244,7 @@ double timeOfDate(const DateRecord& date) {
   if (monthIndex < 0.0) monthIndex += 12.0;
   const double year = std::floor(date.year) + (monthsFromJanuary - monthIndex) / 12.0;
   const int month = static_cast<int>(monthIndex) + 1;
-  return startOfYear(year) + firstDayOfMonth(month, year) + date.day - 2.0;
+  return startOfYear(year) + firstDayOfMonth(month, isLeap(year)) + date.day - 2.0;
 }
 
 DateRecord dateOfTime(double time) {
