@@ -46,16 +46,6 @@ double freundlichSlope(const FreundlichIsotherm& iso, double c) {
   return iso.linear || c <= kConLiqMinFre ? 1.0 : iso.expFre;
 }
 
-// The isotherm's coefficient, as FreundlichIsotherm::kd, with the power
-// taken as exp(log): the same value to a few units of the last digit, at
-// half the cost.
-double kdOf(const FreundlichIsotherm& iso, double cntOm, double c) {
-  const double kdRef = cntOm * iso.kom;
-  if (iso.linear) return kdRef;
-  if (c > kConLiqMinFre) return kdRef * std::exp((iso.expFre - 1.0) * std::log(c / iso.conLiqRef));
-  return kdRef * iso.frozen;
-}
-
 // Thomas algorithm: solves the tridiagonal system (l, d, u) for the
 // right-hand side r, in place over indices 1..n. cp is workspace.
 void thomas(int n, std::span<const double> l, std::span<const double> d, std::span<const double> u,
@@ -133,45 +123,36 @@ double ImplicitSolver::waterStorage(const WaterLayerInput& in, int i, int k, dou
   return h.area[at(i)] * (1.0 + s + m) * c;
 }
 
-// The storage of layer j under segment i and its slope. An isotherm costs a
-// power; within kRelLinStorage of the concentration it was last evaluated at,
-// the tangent there gives the storage to 1e-12 of itself (the error is of
-// the order of the square of the relative distance), so a layer whose
-// concentration hardly moves from one iterate or step to the next is not
-// evaluated again.
-double ImplicitSolver::layerStorage(const SedimentSolverInput& sed, int j, int i, int k, double c,
-                                    double* dSto) {
-  double& cAt = cEval_(j, i, k);
-  if (std::fabs(c - cAt) <= kRelLinStorage * std::fabs(cAt)) {
-    *dSto = dStoEval_(j, i, k);
-    return stoEval_(j, i, k) + *dSto * (c - cAt);
-  }
-  const FreundlichIsotherm& iso = sed.isotherm[at(k - 1)];
-  const double rhoKd = sed.rho[at(j)] * kdOf(iso, sed.cntOm[at(j)], c);
-  const double theta = sed.thetaSat[at(j)];
-  *dSto = areaLay_[at(j)] * (theta + rhoKd * freundlichSlope(iso, c));
-  cAt = c;
-  dStoEval_(j, i, k) = *dSto;
-  stoEval_(j, i, k) = areaLay_[at(j)] * (theta + rhoKd) * c;
-  return stoEval_(j, i, k);
-}
-
+// The isotherms of a column. An isotherm costs a power; within
+// kRelLinStorage of the concentration it was last evaluated at, the tangent
+// there gives the storage to 1e-12 of itself (the error is of the order of
+// the square of the relative distance), so a layer whose concentration
+// hardly moves from one iterate or step to the next is not evaluated again.
+// The layers whose isotherm bends at their concentration take their powers
+// together on the vector unit.
 void ImplicitSolver::refreshColumn(const SedimentSolverInput& sed, int i, int k, const double* cs) {
   double* cAt = cEval_.values(i, k).data();
   double* stoAt = stoEval_.values(i, k).data();
   double* dStoAt = dStoEval_.values(i, k).data();
   const FreundlichIsotherm& iso = sed.isotherm[at(k - 1)];
-  // The layers whose isotherm bends at their concentration take their
-  // powers together on the vector unit; the others (linear, or frozen at
-  // the lower limit) are evaluated one by one.
+  const auto evaluated = [&](std::size_t j, double c, double kd, double slope) {
+    const double rhoKd = sed.rho[j] * kd;
+    const double theta = sed.thetaSat[j];
+    cAt[j] = c;
+    dStoAt[j] = areaLay_[j] * (theta + rhoKd * slope);
+    stoAt[j] = areaLay_[j] * (theta + rhoKd) * c;
+  };
   std::size_t m = 0;
   for (int j = 1; j <= numLay_; ++j) {
     const std::size_t sj = at(j);
     // (A layer never evaluated compares with NaN and is evaluated.)
     if (std::fabs(cs[sj] - cAt[sj]) <= kRelLinStorage * std::fabs(cAt[sj])) continue;
-    if (iso.linear || cs[sj] <= kConLiqMinFre) {
-      double d = 0.0;
-      layerStorage(sed, j, i, k, cs[sj], &d);
+    const double kdRef = sed.cntOm[sj] * iso.kom;
+    if (iso.linear) {
+      evaluated(sj, cs[sj], kdRef, 1.0);
+    } else if (cs[sj] <= kConLiqMinFre) {
+      // Frozen at the isotherm's lower limit: linear there.
+      evaluated(sj, cs[sj], kdRef * iso.frozen, 1.0);
     } else {
       powLay_[m] = j;
       powArg_[m++] = cs[sj] / iso.conLiqRef;
@@ -181,13 +162,19 @@ void ImplicitSolver::refreshColumn(const SedimentSolverInput& sed, int i, int k,
   vecmath::powArray(isa_, powArg_.data(), iso.expFre - 1.0, powArg_.data(), m);
   for (std::size_t q = 0; q < m; ++q) {
     const std::size_t sj = at(powLay_[q]);
-    const double c = cs[sj];
-    const double rhoKd = sed.rho[sj] * (sed.cntOm[sj] * iso.kom * powArg_[q]);
-    const double theta = sed.thetaSat[sj];
-    cAt[sj] = c;
-    dStoAt[sj] = areaLay_[sj] * (theta + rhoKd * iso.expFre);
-    stoAt[sj] = areaLay_[sj] * (theta + rhoKd) * c;
+    evaluated(sj, cs[sj], sed.cntOm[sj] * iso.kom * powArg_[q], iso.expFre);
   }
+}
+
+// The storage of the layers of the column under segment i at cs (per metre),
+// from each layer's tangent.
+void ImplicitSolver::columnStorage(const SedimentSolverInput& sed, int i, int k, const double* cs,
+                                   double* sto) {
+  refreshColumn(sed, i, k, cs);
+  const double* cAt = cEval_.values(i, k).data();
+  const double* stoAt = stoEval_.values(i, k).data();
+  const double* dStoAt = dStoEval_.values(i, k).data();
+  for (std::size_t j = 1; j <= at(numLay_); ++j) sto[j] = stoAt[j] + dStoAt[j] * (cs[j] - cAt[j]);
 }
 
 // The storage of every compound at the start of the step (start-of-step
@@ -207,11 +194,11 @@ void ImplicitSolver::startStorage(const WaterLayerInput& in, const SedimentSolve
       // Until the compound is solved, its transformation is the start-of-
       // step one (for a daughter listed before its parent).
       traWat_(i, k) = in.dt * cmp.cofTra * stoWat0_(i, k);
-      for (int j = 1; j <= numLay_; ++j) {
-        double d = 0.0;
-        stoSed0_(j, i, k) = layerStorage(sed, j, i, k, conSed(j, i, k), &d);
-        traSed_(j, i, k) = in.dt * sed.cofTraSed(j, k) * stoSed0_(j, i, k);
-      }
+      if (numLay_ == 0) continue;
+      double* sto = stoSed0_.values(i, k).data();
+      double* tra = traSed_.values(i, k).data();
+      columnStorage(sed, i, k, conSed.values(i, k).data(), sto);
+      for (int j = 1; j <= numLay_; ++j) tra[at(j)] = in.dt * sed.cofTraSed(j, k) * sto[at(j)];
     }
   }
 }
@@ -590,13 +577,17 @@ void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput
   const std::size_t lays = at(l) + 1;
   const double traW = in.dt * in.compounds[at(k - 1)].cofTra;
   double internal = 0.0;
+  // The storage and mobile concentration of every segment (at rW_, xW_).
+  for (int i = 1; i <= n; ++i) {
+    double dSto = 0.0;
+    rW_[at(i)] = waterStorage(in, i, k, c[at(i)], &dSto, &xW_[at(i)], &dxW_[at(i)]);
+  }
   for (int i = 1; i <= n; ++i) {
     const std::size_t s = at(i);
     const WaterRow& r = rows_[s];
     const double dx = in.lenSeg[s];
-    double dSto = 0.0, x = 0.0, dX = 0.0;
-    const double sto = waterStorage(in, i, k, c[s], &dSto, &x, &dX);
-    traWat_(i, k) = traW * sto;
+    const double x = xW_[s];
+    traWat_(i, k) = traW * rW_[s];
     a.AmaTraWatLay -= dx * traWat_(i, k);
     a.AmaForWatLay += dx * r.formation;
     a.AmaVolWatLay += dx * (r.vol * c[s] + r.airExc);
@@ -609,16 +600,8 @@ void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput
     a.AmaDwnWatLay += dx * r.dwn * x;
     a.AmaUpsWatLay += dx * (r.inflow + r.ups * x + r.upsCatch);
     double tr = (r.ownX - r.dwn - r.ups) * x;
-    if (i > 1) {
-      double d0 = 0.0, xu = 0.0, dxu = 0.0;
-      waterStorage(in, i - 1, k, c[s - 1], &d0, &xu, &dxu);
-      tr += r.upX * xu;
-    }
-    if (i < n) {
-      double d0 = 0.0, xd = 0.0, dxd = 0.0;
-      waterStorage(in, i + 1, k, c[s + 1], &d0, &xd, &dxd);
-      tr += r.dnX * xd;
-    }
+    if (i > 1) tr += r.upX * xW_[s - 1];
+    if (i < n) tr += r.dnX * xW_[s + 1];
     internal += dx * tr;
     if (l == 0) continue;
     // The sediment: surface exchange, bottom, transformation, formation,
@@ -626,11 +609,12 @@ void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput
     const double qTop = sed.widRefSpg * sed.flwWatSpgSed[0];
     const double adv = qTop > 0.0 ? in.dt * qTop * c[s] : in.dt * qTop * c1;
     a.excSed += dx * (adv + in.dt * gTop_ * (c[s] - c1));
+    double* tra = traSed_.values(i, k).data();
+    columnStorage(sed, i, k, cs.data(), tra);
     for (int j = 1; j <= l; ++j) {
       const std::size_t sj = at(j);
-      double d = 0.0;
-      traSed_(j, i, k) = traCofSed_[sj] * layerStorage(sed, j, i, k, cs[sj], &d);
-      a.AmaTraSed -= dx * traSed_(j, i, k);
+      tra[sj] *= traCofSed_[sj];
+      a.AmaTraSed -= dx * tra[sj];
       a.AmaForSed += dx * col_.formation[s * lays + sj];
       a.AmaErsSed += dx * col_.erosion[s * lays + sj];
     }

@@ -115,11 +115,11 @@ class ImplicitSolver {
   // Storage per metre and its derivative to C, and the mobile factor.
   double waterStorage(const WaterLayerInput& in, int i, int k, double c, double* dSto, double* x,
                       double* dX) const;
-  double layerStorage(const SedimentSolverInput& sed, int j, int i, int k, double c, double* dSto);
   // Brings the isotherms of the column under segment i up to its
   // concentrations cs (layers 1..L) where they moved beyond the tangent's
-  // reach.
+  // reach; columnStorage then gives the layers' storage at cs.
   void refreshColumn(const SedimentSolverInput& sed, int i, int k, const double* cs);
+  void columnStorage(const SedimentSolverInput& sed, int i, int k, const double* cs, double* sto);
   void columnRows(const SedimentSolverInput& sed, int i, int k, const double* cs, double cWat);
   // Every column eliminated into its segment's row (aSed_, bSed_), and the
   // columns' iterates moved with the water layer's changes (delW_); false
@@ -139,7 +139,7 @@ class ImplicitSolver {
   CompoundSegmentArray stoWat0_;  // start-of-step storage, per metre
   CompoundSedimentArray stoSed0_;
   // The last evaluation of each layer's storage: concentration, storage and
-  // slope (see layerStorage).
+  // slope (see refreshColumn).
   CompoundSedimentArray cEval_, stoEval_, dStoEval_;
   CompoundSegmentArray traWat_;  // transformed in the step, per metre (positive)
   CompoundSedimentArray traSed_;
