@@ -93,7 +93,7 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   stoWat0_.allocate(n, nc);
   traWat_.allocate(n, nc);
   stoSed0_.allocate(l, n, nc);
-  for (auto* a : {&cEval_, &stoEval_, &dStoEval_}) a->allocate(l, n, nc);
+  for (auto* a : {&cEval_, &stoEval_, &dStoEval_, &kdEval_, &dKdEval_}) a->allocate(l, n, nc);
   // No evaluation yet: a concentration that compares with nothing.
   for (int k = 1; k <= nc; ++k) {
     for (int i = 0; i <= n; ++i) {
@@ -135,12 +135,16 @@ void ImplicitSolver::refreshColumn(const SedimentSolverInput& sed, int i, int k,
   double* stoAt = stoEval_.values(i, k).data();
   double* dStoAt = dStoEval_.values(i, k).data();
   const FreundlichIsotherm& iso = sed.isotherm[at(k - 1)];
+  double* kdAt = kdEval_.values(i, k).data();
+  double* dKdAt = dKdEval_.values(i, k).data();
   const auto evaluated = [&](std::size_t j, double c, double kd, double slope) {
     const double rhoKd = sed.rho[j] * kd;
     const double theta = sed.thetaSat[j];
     cAt[j] = c;
     dStoAt[j] = areaLay_[j] * (theta + rhoKd * slope);
     stoAt[j] = areaLay_[j] * (theta + rhoKd) * c;
+    kdAt[j] = kd;
+    dKdAt[j] = slope == 1.0 ? 0.0 : kd * (slope - 1.0) / c;
   };
   std::size_t m = 0;
   for (int j = 1; j <= numLay_; ++j) {
@@ -175,6 +179,22 @@ void ImplicitSolver::columnStorage(const SedimentSolverInput& sed, int i, int k,
   const double* stoAt = stoEval_.values(i, k).data();
   const double* dStoAt = dStoEval_.values(i, k).data();
   for (std::size_t j = 1; j <= at(numLay_); ++j) sto[j] = stoAt[j] + dStoAt[j] * (cs[j] - cAt[j]);
+}
+
+void ImplicitSolver::sedimentKd(const SedimentSolverInput& sed, const CompoundSedimentArray& conSed,
+                                CompoundSedimentArray& kd) {
+  if (!kd.allocated()) kd.allocate(numLay_, numSeg_, numComp_);
+  for (int k = 1; k <= numComp_; ++k) {
+    for (int i = 1; i <= numSeg_; ++i) {
+      const double* cs = conSed.values(i, k).data();
+      refreshColumn(sed, i, k, cs);
+      const double* cAt = cEval_.values(i, k).data();
+      const double* kdAt = kdEval_.values(i, k).data();
+      const double* dKdAt = dKdEval_.values(i, k).data();
+      double* out = kd.values(i, k).data();
+      for (std::size_t j = 1; j <= at(numLay_); ++j) out[j] = kdAt[j] + dKdAt[j] * (cs[j] - cAt[j]);
+    }
+  }
 }
 
 // The storage of every compound at the start of the step (start-of-step
@@ -696,7 +716,8 @@ void ImplicitScheme::step(int subStep, double dt) {
                           "maximum number of 50",
                           "This error should not occur - please report");
   }
-  sediment_.setConLiqSed(conSed_);
+  solver_.sedimentKd(sed, conSed_, kdSed_);
+  sediment_.setConLiqSed(conSed_, kdSed_);
   if (in.checkSolubility && !cp.solubilityExceeded()) {
     for (int k = 1; k <= nc; ++k) cp.checkSolubility(k, water_.conLiqWatLay().values(k), in.time);
   }

@@ -829,6 +829,13 @@ void SedimentSolver::setConLiqSed(const CompoundSedimentArray& conLiqSed) {
   }
 }
 
+void SedimentSolver::setConLiqSed(const CompoundSedimentArray& conLiqSed,
+                                  const CompoundSedimentArray& kdSed) {
+  initialise();
+  ConLiqSed_ = conLiqSed;
+  KdSed_ = kdSed;
+}
+
 void SedimentSolver::updatePhases() {
   if (run_ == nullptr) return;
   run_->compounds().updateSorptionSed(ConLiqSed_, KdSed_);

@@ -180,6 +180,8 @@ class SedimentSolver {
   // Takes ConLiqSed of every column from a scheme that advances the sediment
   // itself (OptTimStp Implicit), with the sorption coefficients it implies.
   void setConLiqSed(const CompoundSedimentArray& conLiqSed);
+  // The same with the sorption coefficients the scheme found for them.
+  void setConLiqSed(const CompoundSedimentArray& conLiqSed, const CompoundSedimentArray& kdSed);
   // Run only: sorbed contents and ConSysSed of the compound module at the
   // current ConLiqSed.
   void updatePhases();
