@@ -90,6 +90,7 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   cp_.assign(std::max(segs, lays), 0.0);
   powArg_.assign(lays, 0.0);
   powLay_.assign(lays, 0);
+  away_.assign(lays, 0);
   stoWat0_.allocate(n, nc);
   traWat_.allocate(n, nc);
   stoSed0_.allocate(l, n, nc);
@@ -146,11 +147,20 @@ void ImplicitSolver::refreshColumn(const SedimentSolverInput& sed, int i, int k,
     kdAt[j] = kd;
     dKdAt[j] = slope == 1.0 ? 0.0 : kd * (slope - 1.0) / c;
   };
+  // The layers beyond their tangent's reach, found in one pass the compiler
+  // vectorises; most often there are none. (A layer never evaluated
+  // compares with NaN and is evaluated.)
+  unsigned char* away = away_.data();
+  bool any = false;
+  for (std::size_t j = 1; j <= at(numLay_); ++j) {
+    away[j] = !(std::fabs(cs[j] - cAt[j]) <= kRelLinStorage * std::fabs(cAt[j]));
+    any |= away[j] != 0;
+  }
+  if (!any) return;
   std::size_t m = 0;
   for (int j = 1; j <= numLay_; ++j) {
     const std::size_t sj = at(j);
-    // (A layer never evaluated compares with NaN and is evaluated.)
-    if (std::fabs(cs[sj] - cAt[sj]) <= kRelLinStorage * std::fabs(cAt[sj])) continue;
+    if (away[sj] == 0) continue;
     const double kdRef = sed.cntOm[sj] * iso.kom;
     if (iso.linear) {
       evaluated(sj, cs[sj], kdRef, 1.0);
@@ -349,18 +359,24 @@ void ImplicitSolver::buildRows(const WaterLayerInput& in, const SedimentSolverIn
   // The sources of each layer.
   const std::size_t lays = at(l) + 1;
   for (int i = 1; i <= n; ++i) {
-    const double ers = erosion != nullptr ? (*erosion)(i, k) : 0.0;
-    for (int j = 1; j <= l; ++j) {
-      const std::size_t s = at(j);
-      const std::size_t is = at(i) * lays + s;
-      double formation = 0.0, eroded = 0.0;
-      for (int p = 1; p <= numComp_; ++p) {
-        if (p != k && f.sediment(p, k) != 0.0) formation += f.sediment(p, k) * traSed_(j, i, p);
-      }
-      if (j <= sed.numLayErs && areaErs_ > 0.0) eroded = dt * ers * areaLay_[s] / areaErs_;
-      col_.formation[is] = formation;
-      col_.erosion[is] = eroded;
-      col_.src[is] = (j == l ? col_.bot : 0.0) + formation + eroded;
+    const std::size_t o = at(i) * lays;
+    double* formation = &col_.formation[o];
+    double* eroded = &col_.erosion[o];
+    double* src = &col_.src[o];
+    for (std::size_t j = 1; j < lays; ++j) formation[j] = eroded[j] = 0.0;
+    for (int p = 1; p <= numComp_; ++p) {
+      const double fraction = f.sediment(p, k);
+      if (p == k || fraction == 0.0) continue;
+      const double* tra = traSed_.values(i, p).data();
+      for (std::size_t j = 1; j < lays; ++j) formation[j] += fraction * tra[j];
+    }
+    if (areaErs_ > 0.0) {
+      const double ers = erosion != nullptr ? (*erosion)(i, k) : 0.0;
+      const std::size_t last = std::min(at(l), at(std::max(sed.numLayErs, 0)));
+      for (std::size_t j = 1; j <= last; ++j) eroded[j] = dt * ers * areaLay_[j] / areaErs_;
+    }
+    for (std::size_t j = 1; j < lays; ++j) {
+      src[j] = (j == at(l) ? col_.bot : 0.0) + formation[j] + eroded[j];
     }
   }
 }
