@@ -9,6 +9,17 @@
 #include <cstddef>
 #include <string_view>
 
+// Loops over the layers of a column that the compiler vectorises run on the
+// widest vector unit of the processor when their function carries this
+// mark: one version per unit, chosen as the program loads. That is before a
+// sanitizer's runtime is ready, so sanitized builds keep one plain version.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#define KORVAN_VECTOR_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define KORVAN_VECTOR_CLONES
+#endif
+
 namespace korvan::vecmath {
 
 enum class Isa { Scalar, Avx2, Avx512 };

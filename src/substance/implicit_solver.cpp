@@ -64,6 +64,60 @@ void thomas(int n, std::span<const double> l, std::span<const double> d, std::sp
 
 }  // namespace
 
+// Loops over the layers of a column, on the vector unit.
+namespace implicit_kernels {
+
+// Whether a layer of 1..layers lies beyond its tangent's reach: further than
+// rel x |cAt| from the concentration cAt its isotherm was evaluated at (a
+// layer never evaluated has cAt NaN and is beyond).
+KORVAN_VECTOR_CLONES bool anyBeyond(const double* __restrict c, const double* __restrict cAt,
+                                    int layers, double rel) {
+  int any = 0;
+  for (int j = 1; j <= layers; ++j) {
+    any |= !(std::fabs(c[j] - cAt[j]) <= rel * std::fabs(cAt[j])) ? 1 : 0;
+  }
+  return any != 0;
+}
+
+// Values from the tangents at cAt: out = v + slope x (c - cAt), layers 1..layers.
+KORVAN_VECTOR_CLONES void fromTangents(const double* __restrict v, const double* __restrict slope,
+                                       const double* __restrict c, const double* __restrict cAt,
+                                       double* __restrict out, int layers) {
+  for (int j = 1; j <= layers; ++j) out[j] = v[j] + slope[j] * (c[j] - cAt[j]);
+}
+
+// One layer's row of a column at the iterate cs: its storage from the
+// tangent, the residual (rA, with the sign of the Newton step) and the
+// diagonal of the Jacobian (dS). The upper neighbour of layer 1 is the water
+// layer (cWat); the bottom layer has none below.
+struct RowArgs {
+  const double *cs, *cAt, *stoAt, *dStoAt, *sto0, *src, *own, *up, *lo, *tra;
+  double *dS, *rA;
+  double cWat;
+  int layers;
+};
+
+template <bool First, bool Last>
+inline void rowOf(const RowArgs& a, int j) {
+  const double dSto = a.dStoAt[j];
+  const double sto = a.stoAt[j] + dSto * (a.cs[j] - a.cAt[j]);
+  double rj = sto * (1.0 + a.tra[j]) - a.sto0[j] - a.own[j] * a.cs[j] - a.src[j];
+  a.dS[j] = dSto * (1.0 + a.tra[j]) - a.own[j];
+  rj -= a.up[j] * (First ? a.cWat : a.cs[j - 1]);
+  if (!Last) rj -= a.lo[j] * a.cs[j + 1];
+  a.rA[j] = -rj;
+}
+
+// The arguments are copied first: the stores through their pointers then
+// cannot change them.
+KORVAN_VECTOR_CLONES void innerRows(const RowArgs& args) {
+  const RowArgs a = args;
+#pragma GCC ivdep
+  for (int j = 2; j < a.layers; ++j) rowOf<false, false>(a, j);
+}
+
+}  // namespace implicit_kernels
+
 // ---------------------------------------------------------------------------
 // Set-up
 
@@ -90,7 +144,6 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   cp_.assign(std::max(segs, lays), 0.0);
   powArg_.assign(lays, 0.0);
   powLay_.assign(lays, 0);
-  away_.assign(lays, 0);
   stoWat0_.allocate(n, nc);
   traWat_.allocate(n, nc);
   stoSed0_.allocate(l, n, nc);
@@ -150,17 +203,11 @@ void ImplicitSolver::refreshColumn(const SedimentSolverInput& sed, int i, int k,
   // The layers beyond their tangent's reach, found in one pass the compiler
   // vectorises; most often there are none. (A layer never evaluated
   // compares with NaN and is evaluated.)
-  unsigned char* away = away_.data();
-  bool any = false;
-  for (std::size_t j = 1; j <= at(numLay_); ++j) {
-    away[j] = !(std::fabs(cs[j] - cAt[j]) <= kRelLinStorage * std::fabs(cAt[j]));
-    any |= away[j] != 0;
-  }
-  if (!any) return;
+  if (!implicit_kernels::anyBeyond(cs, cAt, numLay_, kRelLinStorage)) return;
   std::size_t m = 0;
   for (int j = 1; j <= numLay_; ++j) {
     const std::size_t sj = at(j);
-    if (away[sj] == 0) continue;
+    if (std::fabs(cs[sj] - cAt[sj]) <= kRelLinStorage * std::fabs(cAt[sj])) continue;
     const double kdRef = sed.cntOm[sj] * iso.kom;
     if (iso.linear) {
       evaluated(sj, cs[sj], kdRef, 1.0);
@@ -188,7 +235,7 @@ void ImplicitSolver::columnStorage(const SedimentSolverInput& sed, int i, int k,
   const double* cAt = cEval_.values(i, k).data();
   const double* stoAt = stoEval_.values(i, k).data();
   const double* dStoAt = dStoEval_.values(i, k).data();
-  for (std::size_t j = 1; j <= at(numLay_); ++j) sto[j] = stoAt[j] + dStoAt[j] * (cs[j] - cAt[j]);
+  implicit_kernels::fromTangents(stoAt, dStoAt, cs, cAt, sto, numLay_);
 }
 
 void ImplicitSolver::sedimentKd(const SedimentSolverInput& sed, const CompoundSedimentArray& conSed,
@@ -202,7 +249,7 @@ void ImplicitSolver::sedimentKd(const SedimentSolverInput& sed, const CompoundSe
       const double* kdAt = kdEval_.values(i, k).data();
       const double* dKdAt = dKdEval_.values(i, k).data();
       double* out = kd.values(i, k).data();
-      for (std::size_t j = 1; j <= at(numLay_); ++j) out[j] = kdAt[j] + dKdAt[j] * (cs[j] - cAt[j]);
+      implicit_kernels::fromTangents(kdAt, dKdAt, cs, cAt, out, numLay_);
     }
   }
 }
@@ -473,29 +520,30 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
 // and the diagonal of the Jacobian (at dS_).
 void ImplicitSolver::columnRows(const SedimentSolverInput& sed, int i, int k, const double* cs,
                                 double cWat) {
-  const std::size_t l = at(numLay_);
-  const std::size_t o = at(i) * (l + 1);
+  const std::size_t o = at(i) * (at(numLay_) + 1);
   refreshColumn(sed, i, k, cs);
-  const double* cAt = cEval_.values(i, k).data();
-  const double* stoAt = stoEval_.values(i, k).data();
-  const double* dStoAt = dStoEval_.values(i, k).data();
-  const double* sto0 = stoSed0_.values(i, k).data();
-  const double* src = &col_.src[o];
-  const double* own = col_.own.data();
-  const double* up = col_.up.data();
-  const double* lo = col_.lo.data();
-  const double* tra = traCofSed_.data();
-  double* dS = &dS_[o];
-  double* rA = &rA_[o];
-  for (std::size_t j = 1; j <= l; ++j) {
-    const double dSto = dStoAt[j];
-    const double sto = stoAt[j] + dSto * (cs[j] - cAt[j]);
-    double rj = sto * (1.0 + tra[j]) - sto0[j] - own[j] * cs[j] - src[j];
-    dS[j] = dSto * (1.0 + tra[j]) - own[j];
-    rj -= up[j] * (j > 1 ? cs[j - 1] : cWat);
-    if (j < l) rj -= lo[j] * cs[j + 1];
-    rA[j] = -rj;
+  const implicit_kernels::RowArgs a{cs,
+                                    cEval_.values(i, k).data(),
+                                    stoEval_.values(i, k).data(),
+                                    dStoEval_.values(i, k).data(),
+                                    stoSed0_.values(i, k).data(),
+                                    &col_.src[o],
+                                    col_.own.data(),
+                                    col_.up.data(),
+                                    col_.lo.data(),
+                                    traCofSed_.data(),
+                                    &dS_[o],
+                                    &rA_[o],
+                                    cWat,
+                                    numLay_};
+  const int l = numLay_;
+  if (l == 1) {
+    implicit_kernels::rowOf<true, true>(a, 1);
+    return;
   }
+  implicit_kernels::rowOf<true, false>(a, 1);
+  implicit_kernels::innerRows(a);
+  implicit_kernels::rowOf<false, true>(a, l);
 }
 
 namespace {

@@ -156,7 +156,6 @@ class ImplicitSolver {
   std::vector<double> cp_;
   std::vector<double> powArg_;        // isotherm powers of a column's layers
   std::vector<int> powLay_;           // and their layers
-  std::vector<unsigned char> away_;   // layers to evaluate again (refreshColumn)
   vecmath::Isa isa_ = vecmath::bestIsa();
   std::vector<double> aSed_, bSed_;   // eliminated columns, (i, j) as col_.src
   std::vector<BalanceAmounts> amounts_;

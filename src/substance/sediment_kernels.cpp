@@ -1,5 +1,7 @@
 #include "substance/sediment_kernels.hpp"
 
+#include "core/vector_math.hpp"
+
 #if defined(KORVAN_HAVE_LIBMVEC) && defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 #define KORVAN_SEDIMENT_AVX512 1
@@ -111,18 +113,10 @@ namespace korvan::sediment_kernels {
 
 // Inner layers have both neighbours: the per-layer functions lose their
 // branches and the loops run on the widest vector unit the processor has.
-// The choice is made as the program loads, before a sanitizer's runtime is
-// ready: sanitized builds keep one plain version.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-#define KORVAN_INNER_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define KORVAN_INNER_CLONES
-#endif
 
 // The arguments are copied first: the stores through their pointers then
 // cannot change them.
-KORVAN_INNER_CLONES bool buildInner(const BuildArgs& args) {
+KORVAN_VECTOR_CLONES bool buildInner(const BuildArgs& args) {
   const BuildArgs a = args;
   int bad = 0;
 #pragma GCC ivdep
@@ -130,7 +124,7 @@ KORVAN_INNER_CLONES bool buildInner(const BuildArgs& args) {
   return bad == 0;
 }
 
-KORVAN_INNER_CLONES bool finishInner(const FinishArgs& args) {
+KORVAN_VECTOR_CLONES bool finishInner(const FinishArgs& args) {
   const FinishArgs a = args;
   int negative = 0;
   if (a.updated) {
