@@ -86,6 +86,23 @@ KORVAN_VECTOR_CLONES void fromTangents(const double* __restrict v, const double*
   for (int j = 1; j <= layers; ++j) out[j] = v[j] + slope[j] * (c[j] - cAt[j]);
 }
 
+// The layers' iterates c moved by their Newton steps dc, a Freundlich step
+// that would overshoot below zero held back; false when a layer moved by
+// more than the tolerance.
+KORVAN_VECTOR_CLONES bool applySteps(double* __restrict c, const double* __restrict dc, int layers,
+                                     bool linear) {
+  int moved = 0;
+  const double damp = linear ? std::numeric_limits<double>::infinity() : kConDamp;
+  for (int j = 1; j <= layers; ++j) {
+    const double cj = c[j];
+    double nxt = cj + dc[j];
+    if (cj > damp && nxt < 0.1 * cj) nxt = 0.1 * cj;
+    if (std::fabs(nxt - cj) > kTolNewtonStep * std::fabs(nxt) + kConZero) moved = 1;
+    c[j] = nxt;
+  }
+  return moved == 0;
+}
+
 // One layer's row of a column at the iterate cs: its storage from the
 // tangent, the residual (rA, with the sign of the Newton step) and the
 // diagonal of the Jacobian (dS). The upper neighbour of layer 1 is the water
@@ -574,28 +591,23 @@ void eliminateGroup(std::size_t l, const double* uS, const double* lS, const dou
   }
 }
 
-// The changes of the layers of a group of G columns from the top down,
-// given the change of the water layer above each (del): the change of a
+// The changes of the layers of a group of G columns from the top down (at
+// dc), given the change of the water layer above each (del): the change of a
 // layer follows from the undamped change of the one above.
 template <int G>
-bool substituteGroup(std::size_t l, double up1, const double* lS, const double* del,
-                     const double* const* rP, const double* const* invD, double* const* cs,
-                     bool linear) {
-  bool converged = true;
-  double dc[G];
-  for (int g = 0; g < G; ++g) dc[g] = (rP[g][1] + up1 * del[g]) * invD[g][1];
-  for (std::size_t j = 1; j <= l; ++j) {
+void substituteGroup(std::size_t l, double up1, const double* lS, const double* del,
+                     const double* const* rP, const double* const* invD, double* const* dc) {
+  double d[G];
+  for (int g = 0; g < G; ++g) {
+    d[g] = (rP[g][1] + up1 * del[g]) * invD[g][1];
+    dc[g][1] = d[g];
+  }
+  for (std::size_t j = 2; j <= l; ++j) {
     for (int g = 0; g < G; ++g) {
-      if (j > 1) dc[g] = (rP[g][j] - lS[j] * dc[g]) * invD[g][j];
-      const double cj = cs[g][j];
-      double nxt = cj + dc[g];
-      // A Freundlich step that would overshoot below zero is held back.
-      if (!linear && cj > kConDamp && nxt < 0.1 * cj) nxt = 0.1 * cj;
-      if (std::fabs(nxt - cj) > kTolNewtonStep * std::fabs(nxt) + kConZero) converged = false;
-      cs[g][j] = nxt;
+      d[g] = (rP[g][j] - lS[j] * d[g]) * invD[g][j];
+      dc[g][j] = d[g];
     }
   }
-  return converged;
 }
 
 // Columns taken four at a time, the rest two and one.
@@ -630,24 +642,29 @@ void ImplicitSolver::eliminateColumns() {
 
 bool ImplicitSolver::updateColumns(CompoundSedimentArray& conSed, int k, bool linear) {
   const std::size_t l = at(numLay_);
-  bool converged = true;
+  // The changes go where the residuals were (rA_), no longer needed.
   inGroups(numSeg_, [&](auto size, int i0) {
     constexpr int G = decltype(size)::value;
     const double* rP[G];
     const double* invD[G];
-    double* cs[G];
+    double* dc[G];
     double del[G];
     for (int g = 0; g < G; ++g) {
       const std::size_t o = at(i0 + g) * (l + 1);
       rP[g] = &aSed_[o];
       invD[g] = &bSed_[o];
-      cs[g] = conSed.values(i0 + g, k).data();
+      dc[g] = &rA_[o];
       del[g] = delW_[at(i0 + g)];
     }
-    if (!substituteGroup<G>(l, col_.up[1], col_.negUp.data(), del, rP, invD, cs, linear)) {
+    substituteGroup<G>(l, col_.up[1], col_.negUp.data(), del, rP, invD, dc);
+  });
+  bool converged = true;
+  for (int i = 1; i <= numSeg_; ++i) {
+    const double* dc = &rA_[at(i) * (l + 1)];
+    if (!implicit_kernels::applySteps(conSed.values(i, k).data(), dc, numLay_, linear)) {
       converged = false;
     }
-  });
+  }
   return converged;
 }
 
