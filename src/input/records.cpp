@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 
 #include "core/layout.hpp"
@@ -55,10 +56,52 @@ bool normaliseNumber(std::string_view item, Put put) {
   return expDigits > 0 && i == n;
 }
 
+// The value of a normalised number text[0..len) whose significant digits
+// make an integer m of at most 2^53 and whose decimal exponent e lies within
+// -22..22: m and 10^|e| are exact doubles, so one multiplication or division
+// gives the nearest double. Nothing for other numbers.
+std::optional<double> exactlyRounded(const char* text, std::size_t len) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr std::uint64_t kMaxExact = std::uint64_t{1} << 53;
+  std::size_t i = 0;
+  const bool negative = len > 0 && text[0] == '-';
+  if (negative) ++i;
+  std::uint64_t m = 0;
+  int exponent = 0;
+  bool point = false;
+  for (; i < len && text[i] != 'e'; ++i) {
+    if (text[i] == '.') {
+      point = true;
+      continue;
+    }
+    if (m > (kMaxExact - 9) / 10) return std::nullopt;  // too many digits to stay exact
+    m = m * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    if (point) --exponent;
+  }
+  if (i < len) {
+    ++i;
+    const bool down = text[i] == '-';
+    if (text[i] == '-' || text[i] == '+') ++i;
+    int e = 0;
+    for (; i < len; ++i) {
+      if (e > 1000) return std::nullopt;
+      e = e * 10 + (text[i] - '0');
+    }
+    exponent += down ? -e : e;
+  }
+  if (exponent < -22 || exponent > 22) return std::nullopt;
+  double value = static_cast<double>(m);
+  value = exponent < 0 ? value / kPow10[-exponent] : value * kPow10[exponent];
+  return negative ? -value : value;
+}
+
 // The value of a normalised number text[0..len) (text[len] is '\0'): the
 // nearest double; an overflow is refused, an underflow gives the nearest
 // (zero or subnormal) value.
 std::optional<double> convertNumber(const char* text, std::size_t len) {
+  if (const auto exact = exactlyRounded(text, len)) return exact;
   double value = 0.0;
   const auto [end, ec] = std::from_chars(text, text + len, value);
   if (ec == std::errc() && end == text + len) return value;

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 #include "core/run.hpp"
@@ -108,6 +112,28 @@ TEST(FreeFormat, NumbersAsListDirectedInputReadsThem) {
         "9007199254740993", "-123.456e-7", longText, "1" + std::string(70, '0')}) {
     EXPECT_EQ(parseNumber(text), std::strtod(text.c_str(), nullptr)) << text;
   }
+  // Random numbers of the forms input files hold (up to 20 digits, a point
+  // anywhere, an exponent of either letter or none) read as strtod reads
+  // them, bit for bit.
+  std::mt19937_64 random(7);
+  for (int n = 0; n < 20000; ++n) {
+    std::string digits;
+    const int count = 1 + static_cast<int>(random() % 20);
+    for (int d = 0; d < count; ++d) digits += static_cast<char>('0' + random() % 10);
+    const std::size_t point = random() % (digits.size() + 1);
+    std::string text = (random() % 2 ? "-" : "") + digits.substr(0, point) + "." + digits.substr(point);
+    std::string plain = text;
+    if (random() % 3 != 0) {
+      const std::string exponent = std::to_string(static_cast<int>(random() % 61) - 30);
+      text += (random() % 2 ? "D" : "E") + exponent;
+      plain += "e" + exponent;
+    }
+    const auto value = parseNumber(text);
+    ASSERT_TRUE(value.has_value()) << text;
+    const double expected = std::strtod(plain.c_str(), nullptr);
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(*value), std::bit_cast<std::uint64_t>(expected)) << text;
+  }
+  EXPECT_TRUE(std::signbit(*parseNumber("-0.0")));
   EXPECT_EQ(parseNumber("1e-400"), 0.0);
   EXPECT_EQ(parseNumber("-1D-400"), 0.0);
   EXPECT_EQ(parseNumber(longText + "x"), std::nullopt);
