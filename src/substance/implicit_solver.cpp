@@ -161,6 +161,9 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   cp_.assign(std::max(segs, lays), 0.0);
   powArg_.assign(lays, 0.0);
   powLay_.assign(lays, 0);
+  kdSus_.assign(segs, 0.0);
+  powArgSeg_.assign(segs, 0.0);
+  powSeg_.assign(segs, 0);
   stoWat0_.allocate(n, nc);
   traWat_.allocate(n, nc);
   stoSed0_.allocate(l, n, nc);
@@ -181,11 +184,31 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   }
 }
 
+void ImplicitSolver::sorptionSus(const WaterLayerInput& in, int k, std::span<const double> c) {
+  const FreundlichIsotherm& iso = in.compounds[at(k - 1)].isoSusSol;
+  const double kdRef = in.cntOmSusSol * iso.kom;
+  std::size_t m = 0;
+  for (int i = 1; i <= numSeg_; ++i) {
+    const std::size_t s = at(i);
+    if (iso.linear) {
+      kdSus_[s] = kdRef;
+    } else if (c[s] > kConLiqMinFre) {
+      powSeg_[m] = i;
+      powArgSeg_[m++] = c[s] / iso.conLiqRef;
+    } else {
+      kdSus_[s] = kdRef * iso.frozen;
+    }
+  }
+  if (m == 0) return;
+  vecmath::powArray(isa_, powArgSeg_.data(), iso.expFre - 1.0, powArgSeg_.data(), m);
+  for (std::size_t q = 0; q < m; ++q) kdSus_[at(powSeg_[q])] = kdRef * powArgSeg_[q];
+}
+
 double ImplicitSolver::waterStorage(const WaterLayerInput& in, int i, int k, double c, double* dSto,
                                     double* x, double* dX) const {
   const WaterLayerCompound& cmp = in.compounds[at(k - 1)];
   const WaterLayerHydraulics& h = in.end;
-  const double s = in.conSus * cmp.isoSusSol.kd(in.cntOmSusSol, c);
+  const double s = in.conSus * kdSus_[at(i)];
   const double m = cmp.cofSorMph * amaMphPerVolume(in.amaMphWatLay, h.perWet[at(i)], h.area[at(i)]);
   const double slope = 1.0 + s * freundlichSlope(cmp.isoSusSol, c);
   *x = c * (1.0 + s);
@@ -279,9 +302,10 @@ void ImplicitSolver::startStorage(const WaterLayerInput& in, const SedimentSolve
   const WaterLayerHydraulics& h = in.start;
   for (int k = 1; k <= numComp_; ++k) {
     const WaterLayerCompound& cmp = in.compounds[at(k - 1)];
+    sorptionSus(in, k, conWat.values(k));
     for (int i = 1; i <= numSeg_; ++i) {
       const double c = conWat(i, k);
-      const double s = in.conSus * cmp.isoSusSol.kd(in.cntOmSusSol, c);
+      const double s = in.conSus * kdSus_[at(i)];
       const double m =
           cmp.cofSorMph * amaMphPerVolume(in.amaMphWatLay, h.perWet[at(i)], h.area[at(i)]);
       stoWat0_(i, k) = h.area[at(i)] * (1.0 + s + m) * c;
@@ -459,6 +483,7 @@ bool ImplicitSolver::newton(const WaterLayerInput& in, const SedimentSolverInput
   int& count = iterations_[at(k - 1)];
   for (count = 1; count <= kMaxItImplicit; ++count) {
     // Mobile concentrations and their slopes at the iterate.
+    sorptionSus(in, k, c);
     for (int i = 1; i <= n; ++i) {
       double dSto = 0.0;
       const double sto = waterStorage(in, i, k, c[at(i)], &dSto, &xW_[at(i)], &dxW_[at(i)]);
@@ -679,6 +704,7 @@ void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput
   const double traW = in.dt * in.compounds[at(k - 1)].cofTra;
   double internal = 0.0;
   // The storage and mobile concentration of every segment (at rW_, xW_).
+  sorptionSus(in, k, c);
   for (int i = 1; i <= n; ++i) {
     double dSto = 0.0;
     rW_[at(i)] = waterStorage(in, i, k, c[at(i)], &dSto, &xW_[at(i)], &dxW_[at(i)]);

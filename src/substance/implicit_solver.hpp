@@ -117,7 +117,12 @@ class ImplicitSolver {
   void finish(const WaterLayerInput& in, const SedimentSolverInput& sed, int k,
               std::span<const double> c, const CompoundSedimentArray& conSed);
 
-  // Storage per metre and its derivative to C, and the mobile factor.
+  // The sorption coefficient of the suspended solids of every segment at
+  // the dissolved concentrations c (at kdSus_), the powers on the vector
+  // unit.
+  void sorptionSus(const WaterLayerInput& in, int k, std::span<const double> c);
+  // Storage per metre and its derivative to C, and the mobile factor, with
+  // the suspended solids' coefficient of sorptionSus at c.
   double waterStorage(const WaterLayerInput& in, int i, int k, double c, double* dSto, double* x,
                       double* dX) const;
   // Brings the isotherms of the column under segment i up to its
@@ -156,6 +161,9 @@ class ImplicitSolver {
   std::vector<double> cp_;
   std::vector<double> powArg_;        // isotherm powers of a column's layers
   std::vector<int> powLay_;           // and their layers
+  std::vector<double> kdSus_;         // suspended solids' Kd of each segment (sorptionSus)
+  std::vector<double> powArgSeg_;     // and the powers of the segments
+  std::vector<int> powSeg_;
   vecmath::Isa isa_ = vecmath::bestIsa();
   std::vector<double> aSed_, bSed_;   // eliminated columns, (i, j) as col_.src
   std::vector<BalanceAmounts> amounts_;
