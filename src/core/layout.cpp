@@ -364,11 +364,10 @@ void appendExponent(std::string& out, int exponent) {
   out += static_cast<char>('0' + magnitude % 10);
 }
 
-// e: 0.ddddE+xx; es: d.ddddE+xx. Both are four characters of exponent.
-void appendExponentForm(std::string& out, double v, int width, int decimals, bool es) {
-  if (!std::isfinite(v)) return appendNonFinite(out, v, width);
-  char buf[kScientificBufSize];
-  const Scientific s = toScientific(v, es ? decimals + 1 : decimals, buf);
+// e: 0.ddddE+xx; es: d.ddddE+xx. Both are four characters of exponent. s is
+// the finite value v rounded to the form's significant digits.
+void appendExponentDigits(std::string& out, double v, const Scientific& s, int width, int decimals,
+                          bool es) {
   const std::size_t size = s.negative + 2 + static_cast<std::size_t>(decimals) + 4;
   if (size > static_cast<std::size_t>(width)) {
     out.append(width, '*');
@@ -388,24 +387,30 @@ void appendExponentForm(std::string& out, double v, int width, int decimals, boo
   appendExponent(out, v == 0 || es ? s.exponent : s.exponent + 1);
 }
 
+void appendExponentForm(std::string& out, double v, int width, int decimals, bool es) {
+  if (!std::isfinite(v)) return appendNonFinite(out, v, width);
+  char buf[kScientificBufSize];
+  appendExponentDigits(out, v, toScientific(v, es ? decimals + 1 : decimals, buf), width, decimals,
+                       es);
+}
+
 // Fixed or exponent form, judged on the value rounded to d significant digits.
 void appendGeneral(std::string& out, double v, int width, int decimals) {
   if (!std::isfinite(v)) return appendNonFinite(out, v, width);
-  if (v != 0) {
-    char buf[kScientificBufSize];
-    const int exponent = toScientific(v, decimals, buf).exponent;
-    if (exponent >= -1 && exponent < decimals) {
-      char fixedBuf[kFixedBufSize];
-      const FixedText t = toFixed(v, decimals - 1 - exponent, fixedBuf);
-      if (width > 4 && appendFixedText(out, t, width - 4)) {
-        out.append(4, ' ');
-      } else {
-        out.append(width, '*');
-      }
-      return;
+  char buf[kScientificBufSize];
+  // The digits of the exponent form, which also tell the magnitude.
+  const Scientific s = toScientific(v, decimals, buf);
+  if (v != 0 && s.exponent >= -1 && s.exponent < decimals) {
+    char fixedBuf[kFixedBufSize];
+    const FixedText t = toFixed(v, decimals - 1 - s.exponent, fixedBuf);
+    if (width > 4 && appendFixedText(out, t, width - 4)) {
+      out.append(4, ' ');
+    } else {
+      out.append(width, '*');
     }
+    return;
   }
-  appendExponentForm(out, v, width, decimals, false);
+  appendExponentDigits(out, v, s, width, decimals, false);
 }
 
 void appendText(std::string& out, std::string_view text, int width) {
