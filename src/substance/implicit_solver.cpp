@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <type_traits>
 
@@ -72,7 +73,8 @@ namespace implicit_kernels {
 // layer never evaluated has cAt NaN and is beyond).
 KORVAN_VECTOR_CLONES bool anyBeyond(const double* __restrict c, const double* __restrict cAt,
                                     int layers, double rel) {
-  int any = 0;
+  // (A 64-bit flag, as wide as a lane: no narrowing of the comparison masks.)
+  std::int64_t any = 0;
   for (int j = 1; j <= layers; ++j) {
     any |= !(std::fabs(c[j] - cAt[j]) <= rel * std::fabs(cAt[j])) ? 1 : 0;
   }
@@ -91,7 +93,7 @@ KORVAN_VECTOR_CLONES void fromTangents(const double* __restrict v, const double*
 // more than the tolerance.
 KORVAN_VECTOR_CLONES bool applySteps(double* __restrict c, const double* __restrict dc, int layers,
                                      bool linear) {
-  int moved = 0;
+  std::int64_t moved = 0;
   const double damp = linear ? std::numeric_limits<double>::infinity() : kConDamp;
   for (int j = 1; j <= layers; ++j) {
     const double cj = c[j];
@@ -167,7 +169,9 @@ void ImplicitSolver::allocate(const WaterLayerInput& in, const SedimentSolverInp
   stoWat0_.allocate(n, nc);
   traWat_.allocate(n, nc);
   stoSed0_.allocate(l, n, nc);
-  for (auto* a : {&cEval_, &stoEval_, &dStoEval_, &kdEval_, &dKdEval_}) a->allocate(l, n, nc);
+  for (auto* a : {&cEval_, &stoEval_, &dStoEval_, &kdEval_, &dKdEval_, &kdSed_}) {
+    a->allocate(l, n, nc);
+  }
   // No evaluation yet: a concentration that compares with nothing.
   for (int k = 1; k <= nc; ++k) {
     for (int i = 0; i <= n; ++i) {
@@ -276,22 +280,6 @@ void ImplicitSolver::columnStorage(const SedimentSolverInput& sed, int i, int k,
   const double* stoAt = stoEval_.values(i, k).data();
   const double* dStoAt = dStoEval_.values(i, k).data();
   implicit_kernels::fromTangents(stoAt, dStoAt, cs, cAt, sto, numLay_);
-}
-
-void ImplicitSolver::sedimentKd(const SedimentSolverInput& sed, const CompoundSedimentArray& conSed,
-                                CompoundSedimentArray& kd) {
-  if (!kd.allocated()) kd.allocate(numLay_, numSeg_, numComp_);
-  for (int k = 1; k <= numComp_; ++k) {
-    for (int i = 1; i <= numSeg_; ++i) {
-      const double* cs = conSed.values(i, k).data();
-      refreshColumn(sed, i, k, cs);
-      const double* cAt = cEval_.values(i, k).data();
-      const double* kdAt = kdEval_.values(i, k).data();
-      const double* dKdAt = dKdEval_.values(i, k).data();
-      double* out = kd.values(i, k).data();
-      implicit_kernels::fromTangents(kdAt, dKdAt, cs, cAt, out, numLay_);
-    }
-  }
 }
 
 // The storage of every compound at the start of the step (start-of-step
@@ -738,6 +726,9 @@ void ImplicitSolver::finish(const WaterLayerInput& in, const SedimentSolverInput
     a.excSed += dx * (adv + in.dt * gTop_ * (c[s] - c1));
     double* tra = traSed_.values(i, k).data();
     columnStorage(sed, i, k, cs.data(), tra);
+    implicit_kernels::fromTangents(kdEval_.values(i, k).data(), dKdEval_.values(i, k).data(),
+                                   cs.data(), cEval_.values(i, k).data(),
+                                   kdSed_.values(i, k).data(), l);
     for (int j = 1; j <= l; ++j) {
       const std::size_t sj = at(j);
       tra[sj] *= traCofSed_[sj];
@@ -823,8 +814,7 @@ void ImplicitScheme::step(int subStep, double dt) {
                           "maximum number of 50",
                           "This error should not occur - please report");
   }
-  solver_.sedimentKd(sed, conSed_, kdSed_);
-  sediment_.setConLiqSed(conSed_, kdSed_);
+  sediment_.setConLiqSed(conSed_, solver_.sedimentKd());
   if (in.checkSolubility && !cp.solubilityExceeded()) {
     for (int k = 1; k <= nc; ++k) cp.checkSolubility(k, water_.conLiqWatLay().values(k), in.time);
   }

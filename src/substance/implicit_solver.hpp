@@ -75,11 +75,10 @@ class ImplicitSolver {
   // The balance amounts of compound k of the last step (g), evaluated with
   // the end-of-step concentrations from the same contributions.
   const BalanceAmounts& amounts(int k) const { return amounts_[static_cast<std::size_t>(k - 1)]; }
-  // The sediment's sorption coefficients (m3.g-1) at conSed, the last
-  // step's end-of-step concentrations, from the isotherms' tangents (to
-  // 1e-12 of the isotherm, as the storage in the step).
-  void sedimentKd(const SedimentSolverInput& sed, const CompoundSedimentArray& conSed,
-                  CompoundSedimentArray& kd);
+  // The sediment's sorption coefficients (m3.g-1) at the end-of-step
+  // concentrations of the last step, from the isotherms' tangents (to 1e-12
+  // of the isotherm, as the storage in the step).
+  const CompoundSedimentArray& sedimentKd() const { return kdSed_; }
   // Newton iterations of compound k in the last step.
   int iterations(int k) const { return iterations_[static_cast<std::size_t>(k - 1)]; }
 
@@ -152,6 +151,7 @@ class ImplicitSolver {
   // slope (see refreshColumn).
   CompoundSedimentArray cEval_, stoEval_, dStoEval_;
   CompoundSedimentArray kdEval_, dKdEval_;  // the sorption coefficient there and its slope
+  CompoundSedimentArray kdSed_;             // at the end of the last step
   CompoundSegmentArray traWat_;  // transformed in the step, per metre (positive)
   CompoundSedimentArray traSed_;
   std::vector<double> traCofSed_;  // dt k of layer j for the compound being solved
@@ -189,7 +189,7 @@ class ImplicitScheme {
   SedimentSolver& sediment_;
   ImplicitSolver solver_;
   FormationFractions fractions_;
-  CompoundSedimentArray conSed_, kdSed_;
+  CompoundSedimentArray conSed_;
   CompoundSegmentArray erosion_;
   bool timStpRead_ = false;
   double timStpImp_ = 3600.0;

@@ -198,7 +198,6 @@ TEST(ImplicitSolver, SedimentSorptionCoefficientsFollowTheIsothermAndKeepTheMass
   CompoundSegmentArray c = water(2, 1, 1e-3);
   CompoundSedimentArray cs;
   cs.allocate(layers, 2, 1);
-  CompoundSedimentArray kd;
   const FreundlichIsotherm& iso = sed.isotherm[0];
   auto mass = [&] {
     double m = 0.0;
@@ -214,7 +213,7 @@ TEST(ImplicitSolver, SedimentSorptionCoefficientsFollowTheIsothermAndKeepTheMass
   ImplicitSolver solver;
   for (int n = 0; n < 6; ++n) {
     ASSERT_TRUE(solver.solve(in, sed, noFormation(1), c, cs));
-    solver.sedimentKd(sed, cs, kd);
+    const CompoundSedimentArray& kd = solver.sedimentKd();
     for (int i = 1; i <= 2; ++i) {
       for (int j = 1; j <= layers; ++j) {
         const double exact = iso.kd(0.05, cs(j, i, 1));
