@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <limits>
 #include <string>
 
 #include "core/layout.hpp"
@@ -356,11 +357,13 @@ void Compounds::allocateCompoundArrays() {
        {&CofTraWat_, &SlbWat_, &CofHenry_, &CofVol_, &ConLiqEquAir_, &CofTraLiq_, &CofTraGas_}) {
     v->assign(n, 0.0);
   }
+  temCofWat_ = std::numeric_limits<double>::quiet_NaN();
   compoundArraysReady_ = true;
 }
 
 void Compounds::allocateLayerArrays() {
   CofTraSed_.allocate(numLayers(), numCompounds());
+  temCofSed_.clear();
   TemSed_.assign(static_cast<std::size_t>(numLayers()) + 1, 0.0);
   temSedSet_.assign(TemSed_.size(), 0);
 }

@@ -19,6 +19,7 @@
 #include <cassert>
 #include <cstddef>
 #include <optional>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -149,6 +150,11 @@ class Compounds {
   double conSysSed(int j, int i, int k) {  // g.m-3
     ensureSedimentArrays();
     return ConSysSed_(j, i, k);
+  }
+  // Layers 0..L of ConSysSed under segment i.
+  std::span<const double> conSysSedColumn(int i, int k) {
+    ensureSedimentArrays();
+    return ConSysSed_.values(i, k);
   }
 
   // Diffusion coefficient in sediment layer j (m2.s-1), constant for the run.
@@ -346,6 +352,10 @@ class Compounds {
   CompoundSedimentArray KdSed_, CntSorSed_, ConSysSed_, RatTraSed_, RatForSed_;
   // Per layer and compound.
   CompoundLayerArray CofDifSed_, CofTraSed_;
+  // The temperatures (K) the transformation coefficients were last found
+  // for: the water, and each sediment layer (NaN before the first).
+  double temCofWat_ = std::numeric_limits<double>::quiet_NaN();
+  std::vector<double> temCofSed_;
 
   // Per compound (index k - 1) at the current temperatures, and the film
   // coefficients, which depend on the molar mass only.

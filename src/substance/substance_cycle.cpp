@@ -395,8 +395,9 @@ double SubstanceCycle::amaSed(int k) const {
   const int numLay = sediment_.input().numLayers;
   double sum = 0.0;
   for (int i = 1; i <= wb.numSeg(); ++i) {
+    const double* con = cp.conSysSedColumn(i, k).data();
     double column = 0.0;  // g per metre of water course
-    for (int j = 1; j <= numLay; ++j) column += cp.conSysSed(j, i, k) * sediment_.areaLayer(j);
+    for (int j = 1; j <= numLay; ++j) column += con[j] * sediment_.areaLayer(j);
     sum += column * wb.lenSeg(i);
   }
   return sum;
@@ -451,10 +452,11 @@ int SubstanceCycle::numLayTgt() const {
 // Thickness-weighted mean of ConSysSed / Rho over the target layer.
 double SubstanceCycle::cntSedTgt(int i, int k) const {
   const SedimentSolverInput& in = sediment_.input();
+  const double* con = run_.compounds().conSysSedColumn(i, k).data();
+  const auto layers = static_cast<std::size_t>(numLayTgt());
   double sum = 0.0, thickness = 0.0;
-  for (int j = 1; j <= numLayTgt(); ++j) {
-    const std::size_t s = static_cast<std::size_t>(j);
-    sum += in.thiLay[s] * run_.compounds().conSysSed(j, i, k) / in.rho[s];
+  for (std::size_t s = 1; s <= layers; ++s) {
+    sum += in.thiLay[s] * con[s] / in.rho[s];
     thickness += in.thiLay[s];
   }
   return thickness > 0.0 ? 1000.0 * sum / thickness : 0.0;

@@ -52,10 +52,17 @@ void Compounds::updateTransformation(double temWat) {
   const int n = numCompounds();
   const int numSegments = numSeg();
   // Transformation acts on dissolved and sorbed substance alike, so the rate
-  // is the coefficient times the total concentration.
+  // is the coefficient times the total concentration. The coefficients
+  // depend on the temperature only: they are found again when it changed
+  // (every sub-step of an outer step has the same temperatures).
+  const bool newTemWat = !(temWat == temCofWat_);
+  temCofWat_ = temWat;
   for (int k = 1; k <= n; ++k) {
-    const double cof = cofTraWatRef(k) * arrheniusFactor(molEntTraWat(k), temWat, temRefTraWat(k));
-    CofTraWat_[compound(k)] = cof;
+    if (newTemWat) {
+      CofTraWat_[compound(k)] =
+          cofTraWatRef(k) * arrheniusFactor(molEntTraWat(k), temWat, temRefTraWat(k));
+    }
+    const double cof = CofTraWat_[compound(k)];
     for (int i = 1; i <= numSegments; ++i) RatTraWat_(i, k) = cof * ConSysWatLay_(i, k);
   }
   if (!transformsInSediment()) return;
@@ -63,13 +70,17 @@ void Compounds::updateTransformation(double temWat) {
   ensureSedimentArrays();
   ensureLayerArrays();
   const int numLay = numLayers();
-  for (int k = 1; k <= n; ++k) {
-    const double cofRef = cofTraSedRef(k);
-    const double molEnt = molEntTraSed(k);
-    const double temRef = temRefTraSed(k);
-    for (int j = 1; j <= numLay; ++j) {
-      CofTraSed_(j, k) = cofRef * arrheniusFactor(molEnt, temSed(j, temWat), temRef);
+  temCofSed_.resize(static_cast<std::size_t>(numLay) + 1, std::numeric_limits<double>::quiet_NaN());
+  for (int j = 1; j <= numLay; ++j) {
+    const double tem = temSed(j, temWat);
+    double& last = temCofSed_[static_cast<std::size_t>(j)];
+    if (tem == last) continue;
+    last = tem;
+    for (int k = 1; k <= n; ++k) {
+      CofTraSed_(j, k) = cofTraSedRef(k) * arrheniusFactor(molEntTraSed(k), tem, temRefTraSed(k));
     }
+  }
+  for (int k = 1; k <= n; ++k) {
     for (int i = 1; i <= numSegments; ++i) {
       for (int j = 1; j <= numLay; ++j)
         RatTraSed_(j, i, k) = CofTraSed_(j, k) * ConSysSed_(j, i, k);
