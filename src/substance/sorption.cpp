@@ -135,12 +135,13 @@ void Compounds::updateSorptionSed(const CompoundSedimentArray& conLiqSed,
   const int numLay = numLayers();
   for (int k = 1; k <= numCompounds(); ++k) {
     for (int i = 1; i <= numSeg(); ++i) {
-      const auto c = conLiqSed.values(i, k);
-      const auto kd = kdSed.values(i, k);
-      for (int j = 1; j <= numLay; ++j) {
-        const auto J = static_cast<std::size_t>(j);
-        KdSed_(j, i, k) = kd[J];
-        CntSorSed_(j, i, k) = kd[J] * c[J];
+      const double* c = conLiqSed.values(i, k).data();
+      const double* kd = kdSed.values(i, k).data();
+      double* kdOut = KdSed_.values(i, k).data();
+      double* sorbed = CntSorSed_.values(i, k).data();
+      for (std::size_t j = 1; j <= static_cast<std::size_t>(numLay); ++j) {
+        kdOut[j] = kd[j];
+        sorbed[j] = kd[j] * c[j];
       }
     }
   }
@@ -149,12 +150,14 @@ void Compounds::updateSorptionSed(const CompoundSedimentArray& conLiqSed,
 void Compounds::updateConSysSed(int i, int k, std::span<const double> conLiqSed) {
   ensureSedimentArrays();
   const SedimentLayers& l = layers();
-  const int numLay = numLayers();
-  assert(conLiqSed.size() > static_cast<std::size_t>(numLay));
-  for (int j = 1; j <= numLay; ++j) {
-    const auto J = static_cast<std::size_t>(j);
-    ConSysSed_(j, i, k) =
-        korvan::conSysSed(l.thetaSat[J], conLiqSed[J], l.rho[J], CntSorSed_(j, i, k));
+  const auto numLay = static_cast<std::size_t>(numLayers());
+  assert(conLiqSed.size() > numLay);
+  const double* theta = l.thetaSat.data();
+  const double* rho = l.rho.data();
+  const double* sorbed = CntSorSed_.values(i, k).data();
+  double* total = ConSysSed_.values(i, k).data();
+  for (std::size_t j = 1; j <= numLay; ++j) {
+    total[j] = korvan::conSysSed(theta[j], conLiqSed[j], rho[j], sorbed[j]);
   }
 }
 
