@@ -56,11 +56,12 @@ std::string_view laterLayout(HydFileLayout layout, bool orlan) {
 class RecordItems {
  public:
   explicit RecordItems(TextFile& file) : file_(file) {}
-  std::optional<std::string> next() {
+  // A view into the current line, valid until the next call.
+  std::optional<std::string_view> next() {
     for (;;) {
-      if (auto item = reader_.nextItem()) return item;
+      if (auto item = reader_.nextView()) return item;
       if (!file_.readLine(line_)) return std::nullopt;
-      reader_ = FreeFormatReader(line_);
+      reader_.assign(line_);
     }
   }
 

@@ -160,7 +160,7 @@ std::string_view firstItem(std::string_view line) {
   return line.substr(start, end - start);
 }
 
-std::optional<std::string> FreeFormatReader::nextItem() {
+std::optional<std::string_view> FreeFormatReader::nextView() {
   while (pos_ < line_.size() && isSeparator(line_[pos_])) ++pos_;
   if (pos_ >= line_.size() || line_[pos_] == '/') {
     pos_ = line_.size();
@@ -168,11 +168,17 @@ std::optional<std::string> FreeFormatReader::nextItem() {
   }
   const std::size_t start = pos_;
   while (pos_ < line_.size() && !isSeparator(line_[pos_]) && line_[pos_] != '/') ++pos_;
-  return line_.substr(start, pos_ - start);
+  return std::string_view(line_).substr(start, pos_ - start);
+}
+
+std::optional<std::string> FreeFormatReader::nextItem() {
+  const auto item = nextView();
+  if (!item) return std::nullopt;
+  return std::string(*item);
 }
 
 std::optional<double> FreeFormatReader::nextReal() {
-  const auto item = nextItem();
+  const auto item = nextView();
   if (!item) return std::nullopt;
   return parseNumber(*item);
 }

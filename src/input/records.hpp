@@ -40,8 +40,16 @@ class WordList {
 class FreeFormatReader {
  public:
   explicit FreeFormatReader(std::string line = {}) : line_(std::move(line)) {}
+  // Starts on another line, keeping the buffer.
+  void assign(std::string_view line) {
+    line_.assign(line);
+    pos_ = 0;
+  }
   // The next item; nullopt when the line is used up.
   std::optional<std::string> nextItem();
+  // The same as a view into the reader's line, valid until it starts on
+  // another line.
+  std::optional<std::string_view> nextView();
   // The next item as a number; nullopt at the end or when it is not one.
   std::optional<double> nextReal();
 
