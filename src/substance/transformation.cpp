@@ -77,7 +77,11 @@ void Compounds::updateTransformation(double temWat) {
     if (tem == last) continue;
     last = tem;
     for (int k = 1; k <= n; ++k) {
-      CofTraSed_(j, k) = cofTraSedRef(k) * arrheniusFactor(molEntTraSed(k), tem, temRefTraSed(k));
+      // One after the other: a parameter read for the first time is logged.
+      const double cofRef = cofTraSedRef(k);
+      const double molEnt = molEntTraSed(k);
+      const double temRef = temRefTraSed(k);
+      CofTraSed_(j, k) = cofRef * arrheniusFactor(molEnt, tem, temRef);
     }
   }
   for (int k = 1; k <= n; ++k) {

@@ -1,7 +1,8 @@
 // Every scenario of examples/ run by the korvan program. Shortened to end on
 // 20 May 1980, it ends normally without a warning and prints the same data
-// lines in RunId.out, and the same summary in RunId.sum, as the run recorded in
-// tests/e2e/reference/<example>.out and .sum. Run to 20 June 1980, it leaves
+// lines in RunId.out, the same summary in RunId.sum and the same log in
+// RunId.log as the run recorded in tests/e2e/reference/<example>.out, .sum and
+// .log. Run to 20 June 1980, it leaves
 // no work file, its summary holds the reports of its edition, the months of
 // its water and mass balances add up to the year (within the rounding of the
 // printed four decimals), and a second run that reuses its hydrology and
@@ -32,8 +33,8 @@ using Lines = std::vector<std::string>;
 using testing::anyLineStartsWith;
 using testing::dataLines;
 
-// The lines of a summary without those of the run rather than the results:
-// the folder, the date of the input and the run time.
+// The lines of a summary or log without those of the run rather than the
+// results: the folder, the date of the input and the run time.
 Lines summaryLines(Lines lines) {
   std::erase_if(lines, [](const std::string& line) {
     return line.find("* Working directory") != std::string::npos ||
@@ -80,6 +81,9 @@ TEST_P(RecordedOutputs, ExampleOutputsAreUnchanged) {
   EXPECT_EQ(testing::countWarnings(dir.lines(id + ".log")), 0) << dir.read(id + ".log");
   expectReference(id + ".out", dataLines(dir.lines(id + ".out")));
   expectReference(id + ".sum", summaryLines(dir.lines(id + ".sum")));
+  // The log echoes each parameter as it is first read: its order shows the
+  // order in which the modules ask for their input.
+  expectReference(id + ".log", summaryLines(dir.lines(id + ".log")));
 }
 
 // The numeric rows of the tables that follow each title line starting with
