@@ -84,10 +84,13 @@ void Compounds::updateTransformation(double temWat) {
       CofTraSed_(j, k) = cofRef * arrheniusFactor(molEnt, tem, temRef);
     }
   }
+  const auto layers = static_cast<std::size_t>(numLay);
   for (int k = 1; k <= n; ++k) {
+    const double* cof = CofTraSed_.values(k).data();
     for (int i = 1; i <= numSegments; ++i) {
-      for (int j = 1; j <= numLay; ++j)
-        RatTraSed_(j, i, k) = CofTraSed_(j, k) * ConSysSed_(j, i, k);
+      const double* total = ConSysSed_.values(i, k).data();
+      double* rate = RatTraSed_.values(i, k).data();
+      for (std::size_t j = 1; j <= layers; ++j) rate[j] = cof[j] * total[j];
     }
   }
 }
@@ -123,7 +126,10 @@ void Compounds::updateFormation() {
       for (int p = 1; p <= n; ++p) {
         const double f = sediment.mass(p, d);
         if (f == 0.0) continue;
-        for (int j = 1; j <= numLay; ++j) RatForSed_(j, i, d) += f * RatTraSed_(j, i, p);
+        const double* parent = RatTraSed_.values(i, p).data();
+        for (std::size_t j = 1; j <= static_cast<std::size_t>(numLay); ++j) {
+          rate[j] += f * parent[j];
+        }
       }
     }
   }
