@@ -183,6 +183,34 @@ TEST(ImplicitSolver, UnevenColumnAndSegmentKeepTheirMassToRoundOff) {
   EXPECT_GT(cs(layers, 1, 1), 1e-4);  // the substance reached the bottom layer
 }
 
+// A step in which a strongly sorbing layer loses almost all its substance
+// (k dt = 1000, Freundlich exponent 0.5): the isotherm's tangent at the
+// start points to -C (the Newton step is C (1 - 1/n)). The iteration still
+// reaches the solution that bisection gives, positive, to the tolerance.
+TEST(ImplicitSolver, FreundlichStepTowardsZeroReachesThePositiveSolution) {
+  const double dt = 3600.0;
+  const double k = 1000.0 / dt;
+  WaterLayerInput in = waterLayer(1, 1, dt);
+  SedimentSolverInput sed = column(1, 0.01, 1, 1, 0.0);
+  sed.flwWatSpgSed.assign(2, 0.0);
+  sed.isotherm[0] = FreundlichIsotherm::make(1e-5, 1.0, 0.5);
+  sed.cofTraSed(1, 1) = k;
+  CompoundSegmentArray c = water(1, 1, 0.0);
+  CompoundSedimentArray cs;
+  cs.allocate(1, 1, 1);
+  cs(1, 1, 1) = 1.0;
+  const auto layer = [&](double con) {
+    return con * (sed.thetaSat[1] + sed.rho[1] * sed.isotherm[0].kd(sed.cntOm[1], con));
+  };
+  const double target = layer(1.0) / (1.0 + k * dt);
+  double lo = 0.0, hi = 1.0;
+  for (int n = 0; n < 200; ++n) (layer(0.5 * (lo + hi)) < target ? lo : hi) = 0.5 * (lo + hi);
+  ImplicitSolver solver;
+  ASSERT_TRUE(solver.solve(in, sed, noFormation(1), c, cs));
+  EXPECT_NEAR(cs(1, 1, 1), lo, 1e-10 * lo);
+  EXPECT_GT(cs(1, 1, 1), 0.0);
+}
+
 // The sorption coefficients handed to the sediment after a step with curved
 // Freundlich sorption (exponent 0.8) agree with the isotherm at every
 // layer's end-of-step concentration to 1e-11 of themselves (they come from
