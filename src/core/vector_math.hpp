@@ -20,6 +20,17 @@
 #define KORVAN_VECTOR_CLONES
 #endif
 
+// The loop that follows carries no dependence between its iterations
+// through memory (its stores do not feed its loads), so the compiler may
+// vectorise it without checking.
+#if defined(__clang__)
+#define KORVAN_INDEPENDENT_ITERATIONS _Pragma("clang loop vectorize(assume_safety)")
+#elif defined(__GNUC__)
+#define KORVAN_INDEPENDENT_ITERATIONS _Pragma("GCC ivdep")
+#else
+#define KORVAN_INDEPENDENT_ITERATIONS
+#endif
+
 namespace korvan::vecmath {
 
 enum class Isa { Scalar, Avx2, Avx512 };

@@ -131,7 +131,7 @@ inline void rowOf(const RowArgs& a, int j) {
 // cannot change them.
 KORVAN_VECTOR_CLONES void innerRows(const RowArgs& args) {
   const RowArgs a = args;
-#pragma GCC ivdep
+KORVAN_INDEPENDENT_ITERATIONS
   for (int j = 2; j < a.layers; ++j) rowOf<false, false>(a, j);
 }
 

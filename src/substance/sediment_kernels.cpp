@@ -119,7 +119,7 @@ namespace korvan::sediment_kernels {
 KORVAN_VECTOR_CLONES bool buildInner(const BuildArgs& args) {
   const BuildArgs a = args;
   int bad = 0;
-#pragma GCC ivdep
+KORVAN_INDEPENDENT_ITERATIONS
   for (int j = 2; j < a.layers; ++j) bad |= buildLayer<false>(a, j, false, false).condition;
   return bad == 0;
 }
@@ -128,10 +128,10 @@ KORVAN_VECTOR_CLONES bool finishInner(const FinishArgs& args) {
   const FinishArgs a = args;
   int negative = 0;
   if (a.updated) {
-#pragma GCC ivdep
+KORVAN_INDEPENDENT_ITERATIONS
     for (int j = 2; j < a.layers; ++j) negative |= finishLayer<true>(a, j, false, false);
   } else {
-#pragma GCC ivdep
+KORVAN_INDEPENDENT_ITERATIONS
     for (int j = 2; j < a.layers; ++j) negative |= finishLayer<false>(a, j, false, false);
   }
   return negative != 0;
