@@ -801,34 +801,6 @@ void SedimentSolver::solveColumns(std::span<const ColumnInput> columns,
   }
 }
 
-void SedimentSolver::setConLiqSed(const CompoundSedimentArray& conLiqSed) {
-  initialise();
-  ConLiqSed_ = conLiqSed;
-  // The isotherm powers of a whole column at once, on the vector unit.
-  const int l = in_.numLayers;
-  kdArg_.resize(at(l) + 1);
-  for (int k = 1; k <= in_.numCompounds; ++k) {
-    const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
-    const auto kdRef = kdRef_.values(k);
-    for (int i = 1; i <= in_.numSeg; ++i) {
-      const auto c = ConLiqSed_.values(i, k);
-      const auto kd = KdSed_.values(i, k);
-      if (iso.linear) {
-        for (int j = 1; j <= l; ++j) kd[at(j)] = kdRef[at(j)];
-        continue;
-      }
-      for (int j = 1; j <= l; ++j) {
-        kdArg_[at(j)] = c[at(j)] > kConLiqMinFre ? c[at(j)] / iso.conLiqRef : 1.0;
-      }
-      vecmath::powArray(isa_, kdArg_.data() + 1, iso.expFre - 1.0, kdArg_.data() + 1,
-                        static_cast<std::size_t>(l));
-      for (int j = 1; j <= l; ++j) {
-        kd[at(j)] = kdRef[at(j)] * (c[at(j)] > kConLiqMinFre ? kdArg_[at(j)] : iso.frozen);
-      }
-    }
-  }
-}
-
 void SedimentSolver::setConLiqSed(const CompoundSedimentArray& conLiqSed,
                                   const CompoundSedimentArray& kdSed) {
   initialise();

@@ -178,9 +178,8 @@ class SedimentSolver {
   double kdSed(int j, int i, int k) const { return KdSed_(j, i, k); }
   const CompoundSedimentArray& conLiqSed() const { return ConLiqSed_; }
   // Takes ConLiqSed of every column from a scheme that advances the sediment
-  // itself (OptTimStp Implicit), with the sorption coefficients it implies.
-  void setConLiqSed(const CompoundSedimentArray& conLiqSed);
-  // The same with the sorption coefficients the scheme found for them.
+  // itself (OptTimStp Implicit), with the sorption coefficients it found for
+  // them.
   void setConLiqSed(const CompoundSedimentArray& conLiqSed, const CompoundSedimentArray& kdSed);
   // Run only: sorbed contents and ConSysSed of the compound module at the
   // current ConLiqSed.
@@ -317,7 +316,6 @@ class SedimentSolver {
   bool initialised_ = false;
   int threads_ = 0;
   vecmath::Isa isa_ = vecmath::bestIsa();
-  std::vector<double> kdArg_;  // isotherm powers of a column (setConLiqSed)
   std::vector<double> zeros_;  // a zero per layer
   // The iteration of a column on the 8-lane vector unit.
   bool vectorKernel_ = isa_ == vecmath::Isa::Avx512;
