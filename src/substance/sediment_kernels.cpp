@@ -37,9 +37,7 @@ __attribute__((target("avx512f"))) int iterate512(const IterateArgs& a, double* 
     const __mmask8 lanes = left >= 8 ? __mmask8(0xff) : __mmask8((1u << left) - 1u);
     const __m512d c = _mm512_maskz_loadu_pd(lanes, a.x + j);
     __m512d ldd;
-    if (a.xPrev == nullptr) {
-      ldd = _mm512_mask_loadu_pd(one, lanes, a.stoSta + j);
-    } else {
+    {
       const __m512d prev = _mm512_maskz_loadu_pd(lanes, a.xPrev + j);
       const __mmask8 moved = _mm512_mask_cmp_pd_mask(lanes, c, prev, _CMP_NEQ_UQ);
       const __m512d kdRef = _mm512_maskz_loadu_pd(lanes, a.kdRef + j);
@@ -116,12 +114,16 @@ namespace korvan::sediment_kernels {
 
 // The arguments are copied first: the stores through their pointers then
 // cannot change them.
-KORVAN_VECTOR_CLONES bool buildInner(const BuildArgs& args) {
+KORVAN_VECTOR_CLONES int buildInner(const BuildArgs& args) {
   const BuildArgs a = args;
-  int bad = 0;
+  int bad = 0, moved = 0;
 KORVAN_INDEPENDENT_ITERATIONS
-  for (int j = 2; j < a.layers; ++j) bad |= buildLayer<false>(a, j, false, false).condition;
-  return bad == 0;
+  for (int j = 2; j < a.layers; ++j) {
+    const Violation v = buildLayer<false>(a, j, false, false);
+    bad |= v.condition;
+    moved |= static_cast<int>(v.moved);
+  }
+  return (bad != 0 ? kBuildBroken : 0) | (moved != 0 ? kBuildMoved : 0);
 }
 
 KORVAN_VECTOR_CLONES bool finishInner(const FinishArgs& args) {

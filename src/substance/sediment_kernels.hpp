@@ -5,17 +5,18 @@
 // powers of the C library's vector maths.
 #pragma once
 
+#include <cmath>
+
 namespace korvan::sediment_kernels {
 
 // Per-layer arrays hold layer j at index j = 1..layers.
 struct IterateArgs {
   int layers = 0;
-  const double* xPrev = nullptr;   // iterate before x; null at the first iteration
+  const double* xPrev = nullptr;   // iterate before x (the start of the step for the second)
   const double* x = nullptr;       // current iterate
   double* y = nullptr;             // next iterate (written)
   double* kdIt = nullptr;          // Kd of the last storage evaluation (read and written)
   const double* kdRef = nullptr;   // cntOm x KomSed
-  const double* stoSta = nullptr;  // start-of-step storage (the first iteration's divisor)
   const double* rhs = nullptr;
   const double* area = nullptr;
   const double* theta = nullptr;
@@ -68,12 +69,18 @@ struct BuildArgs {
   double* frm = nullptr;
   double* disOwn = nullptr;
   double* rhs = nullptr;
+  // The first iterate of the end-of-step concentrations, from the start
+  // storage, and the relative change below which a layer has converged.
+  double* first = nullptr;
+  double tolerance = 0.0;
 };
 
-// A broken positivity condition (1-6, 0: none) and the offending value.
+// A broken positivity condition (1-6, 0: none) and the offending value;
+// moved: the first iterate of the layer has not converged.
 struct Violation {
   int condition = 0;
   double value = 0.0;
+  bool moved = false;
 };
 
 inline int positivityCondition(double lbd, double ldd, double lod, double rbd, double rdd,
@@ -125,7 +132,12 @@ inline Violation buildLayer(const BuildArgs& a, int j, bool top, bool bottom) {
   a.frm[j] = frm;
   a.disOwn[j] = disOwn;
   a.rhs[j] = rhs;
+  // The first iteration divides by the start storage: the same operations
+  // as every later one.
+  const double next = rhs / stoSta;
+  a.first[j] = next;
   Violation v;
+  v.moved = std::fabs(next - a.c0[j]) > a.tolerance * std::fabs(next);
   if constexpr (kCheck) {
     // The first iterate's storage is the start storage (ldd = stoSta).
     v.condition = positivityCondition(0.0, stoSta, 0.0, rbd, rdd, rod);
@@ -137,9 +149,12 @@ inline Violation buildLayer(const BuildArgs& a, int j, bool top, bool bottom) {
   return v;
 }
 
-// Layers 2 .. layers - 1; true when none of them breaks a positivity
-// condition (the caller then looks for the first that does).
-bool buildInner(const BuildArgs& a);
+// Layers 2 .. layers - 1: kBuildBroken when one of them breaks a positivity
+// condition (the caller then looks for the first that does), kBuildMoved
+// when the first iterate of one of them has not converged.
+constexpr int kBuildBroken = 1;
+constexpr int kBuildMoved = 2;
+int buildInner(const BuildArgs& a);
 
 struct FinishArgs {
   int layers = 0;

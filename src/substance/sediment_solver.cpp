@@ -372,8 +372,8 @@ void SedimentSolver::fault(ColumnWork& w, std::size_t order,
   if (!w.fault || order < w.fault->order) w.fault = ColumnFault{order, std::move(lines)};
 }
 
-bool SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat,
-                                 double ers) {
+int SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat,
+                                double ers) {
   const int l = in_.numLayers;
   const StepCoefficients& sc = step_;
   const double dt = sc.dt;
@@ -434,23 +434,32 @@ bool SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k,
   a.frm = w.frm.data();
   a.disOwn = w.disOwn.data();
   a.rhs = w.rhs.data();
+  a.first = w.iterA.data();
+  a.tolerance = kFacConvergence * kTolConvergence;
+  bool moved = false;
   auto layer = [&](int j) {
     const sediment_kernels::Violation v = sediment_kernels::buildLayer(a, j, j == 1, j == l);
     if (v.condition != 0) [[unlikely]] {
       fault(w, order, positivityMessage(v.condition, j, v.value));
       return false;
     }
+    moved = moved || v.moved;
     return true;
   };
-  if (!layer(1)) return false;
+  if (!layer(1)) return -1;
   // The inner layers at once; layer by layer only to find the first that
   // breaks a positivity condition.
-  if (l > 2 && !sediment_kernels::buildInner(a)) {
-    for (int j = 2; j < l; ++j) {
-      if (!layer(j)) return false;
+  if (l > 2) {
+    const int inner = sediment_kernels::buildInner(a);
+    if ((inner & sediment_kernels::kBuildBroken) != 0) {
+      for (int j = 2; j < l; ++j) {
+        if (!layer(j)) return -1;
+      }
     }
+    moved = moved || (inner & sediment_kernels::kBuildMoved) != 0;
   }
-  return l == 1 || layer(l);
+  if (l > 1 && !layer(l)) return -1;
+  return moved ? 0 : 1;
 }
 
 void SedimentSolver::powersOfMoved(ColumnWork& w, int l, const double* from, const double* to,
@@ -471,17 +480,12 @@ void SedimentSolver::powersOfMoved(ColumnWork& w, int l, const double* from, con
   for (std::size_t n = 0; n < m; ++n) w.powIt[w.powIdx[n]] = w.powArg[n];
 }
 
-sediment_kernels::IterateArgs SedimentSolver::kernelArgs(ColumnWork& w, int k, const double* xPrev,
-                                                         const double* x, double* y) const {
+sediment_kernels::IterateArgs SedimentSolver::kernelArgs(ColumnWork& w, int k) const {
   const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
   sediment_kernels::IterateArgs a;
   a.layers = in_.numLayers;
-  a.xPrev = xPrev;
-  a.x = x;
-  a.y = y;
   a.kdIt = w.kdIt.data();
   a.kdRef = kdRef_.values(k).data();
-  a.stoSta = w.stoSta.data();
   a.rhs = w.rhs.data();
   a.area = AreaLay_.data();
   a.theta = in_.thetaSat.data();
@@ -495,7 +499,8 @@ sediment_kernels::IterateArgs SedimentSolver::kernelArgs(ColumnWork& w, int k, c
   return a;
 }
 
-int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev,
+int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k,
+                                  sediment_kernels::IterateArgs& a, const double* xPrev,
                                   const double* x, double* y) {
   const int l = in_.numLayers;
   const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
@@ -503,7 +508,9 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
   const double expPow = iso.expFre - 1.0;
   w.cellIterations += static_cast<std::uint64_t>(l);
   if (vectorKernel_) {
-    const sediment_kernels::IterateArgs a = kernelArgs(w, k, xPrev, x, y);
+    a.xPrev = xPrev;
+    a.x = x;
+    a.y = y;
     double negative = 0.0;
     const int state = sediment_kernels::iterate(a, &negative);
     if (state < 0) [[unlikely]] {
@@ -515,31 +522,25 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
   // The powers of the layers whose iterate moved, all at once: the others
   // keep their coefficient, or have none to compute.
   double* pw = w.powIt.data();
-  if (xPrev != nullptr && !iso.linear) {
-    powersOfMoved(w, l, xPrev, x, iso.conLiqRef, expPow);
-  }
+  if (!iso.linear) powersOfMoved(w, l, xPrev, x, iso.conLiqRef, expPow);
   bool converged = true;
   for (int j = 1; j <= l; ++j) {
     const std::size_t s = at(j);
     const double c = x[s];
     // Every layer iterates on its own concentration alone (the neighbours
     // enter at the start of the step only), so a layer that has reached its
-    // fixed point keeps the same iterate and the same coefficient. The
-    // first iterate is the start of the step, with its coefficient.
-    double ldd = w.stoSta[s];
-    if (xPrev != nullptr) {
-      double kdEnd = w.kdIt[s];
-      if (c != xPrev[s]) {
-        kdEnd = iso.linear          ? kdRef[s]
-                : c > kConLiqMinFre ? kdRef[s] * pw[s]
-                                    : kdRef[s] * iso.frozen;
-      }
-      w.kdIt[s] = kdEnd;
-      ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdEnd);
-      if (ldd < 0.0) [[unlikely]] {
-        fault(w, order, positivityMessage(2, j, ldd));
-        return -1;
-      }
+    // fixed point keeps the same iterate and the same coefficient.
+    double kdEnd = w.kdIt[s];
+    if (c != xPrev[s]) {
+      kdEnd = iso.linear          ? kdRef[s]
+              : c > kConLiqMinFre ? kdRef[s] * pw[s]
+                                  : kdRef[s] * iso.frozen;
+    }
+    w.kdIt[s] = kdEnd;
+    const double ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdEnd);
+    if (ldd < 0.0) [[unlikely]] {
+      fault(w, order, positivityMessage(2, j, ldd));
+      return -1;
     }
     const double next = w.rhs[s] / ldd;
     y[s] = next;
@@ -549,7 +550,8 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
   return converged ? 1 : 0;
 }
 
-bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,
+bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k,
+                                  sediment_kernels::IterateArgs& it, const double* x,
                                   const double* y) {
   const int l = in_.numLayers;
   const StepCoefficients& sc = step_;
@@ -567,8 +569,13 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   // vector unit it leaves Kd at the new concentrations in kdIt and the new
   // concentrations in c.
   double unused = 0.0;
-  const bool updated =
-      vectorKernel_ && sediment_kernels::iterate(kernelArgs(w, k, x, y, c.data()), &unused) >= 0;
+  bool updated = false;
+  if (vectorKernel_) {
+    it.xPrev = x;
+    it.x = y;
+    it.y = c.data();
+    updated = sediment_kernels::iterate(it, &unused) >= 0;
+  }
   if (!updated) {
     const double* pw = w.powIt.data();
     if (!iso.linear) powersOfMoved(w, l, x, y, iso.conLiqRef, iso.expFre - 1.0);
@@ -646,23 +653,24 @@ bool SedimentSolver::solveColumn(ColumnWork& w, std::size_t order, int i, int k,
   const auto c = ConLiqSed_.values(i, k);
   const auto c0 = ConLiqSedSta_.values(i, k);
   std::copy(c.begin(), c.end(), c0.begin());
-  // Transport and sinks use the start of the step only: built once.
-  if (!buildColumn(w, order, i, k, conWat, ers)) return false;
+  // Transport and sinks use the start of the step only: built once, with
+  // the first iteration (from the start of the step) on the way.
+  int state = buildColumn(w, order, i, k, conWat, ers);
+  if (state < 0) return false;
+  w.cellIterations += static_cast<std::uint64_t>(in_.numLayers);
   // The iterates alternate between two buffers; the first is the start.
   // The next iterate overwrites the one before the current (layer by
   // layer, after reading it); never the start of the step.
+  sediment_kernels::IterateArgs args = kernelArgs(w, k);
   double* xPrev = nullptr;
   double* x = c0.data();
   double* y = w.iterA.data();
-  int state = 0;
-  for (int count = 1; count <= kMaxIterations && state == 0; ++count) {
-    if (count > 1) {
-      double* next = count == 2 ? w.iterB.data() : x;
-      xPrev = x;
-      x = y;
-      y = next;
-    }
-    state = iterateColumn(w, order, k, xPrev, x, y);
+  for (int count = 2; count <= kMaxIterations && state == 0; ++count) {
+    double* next = count == 2 ? w.iterB.data() : x;
+    xPrev = x;
+    x = y;
+    y = next;
+    state = iterateColumn(w, order, k, args, xPrev, x, y);
   }
   if (state < 0) return false;
   if (state == 0) {
@@ -671,7 +679,7 @@ bool SedimentSolver::solveColumn(ColumnWork& w, std::size_t order, int i, int k,
            "This error should not occur - please report", ""});
     return false;
   }
-  return finishColumn(w, order, i, k, x, y);
+  return finishColumn(w, order, i, k, args, x, y);
 }
 
 void SedimentSolver::fatal(const std::array<std::string, 3>& lines) const {

@@ -293,21 +293,23 @@ class SedimentSolver {
   // fixed point and keeps the column sums of the terms. Returns false after
   // a fault, recorded in the workspace.
   bool solveColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat, double ers);
-  bool buildColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat, double ers);
-  // One iteration of the end-of-step storage over the layers: x the
-  // iterate, xPrev the one before (null at the first), y the next.
-  // Returns 1 when converged, 0 when not, -1 after a fault.
+  // The start-of-step side of a column and the first iterate (in
+  // w.iterA): 1 when that has converged, 0 when not, -1 after a fault.
+  int buildColumn(ColumnWork& w, std::size_t order, int i, int k, double conWat, double ers);
   // Sets w.powIt of every layer whose value moved from `from` to `to` and
   // lies above the lower limit of the isotherm: (to / conLiqRef)^expPow.
   void powersOfMoved(ColumnWork& w, int l, const double* from, const double* to, double conLiqRef,
                      double expPow) const;
-  // The arguments of the vector form of an iteration of column workspace w.
-  sediment_kernels::IterateArgs kernelArgs(ColumnWork& w, int k, const double* xPrev,
-                                           const double* x, double* y) const;
-  int iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev, const double* x,
-                    double* y);
-  bool finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,
-                    const double* y);
+  // The arguments of the vector form of an iteration of column workspace w
+  // (the iterates are set by each iteration).
+  sediment_kernels::IterateArgs kernelArgs(ColumnWork& w, int k) const;
+  // One iteration of the end-of-step storage over the layers: x the
+  // iterate, xPrev the one before, y the next; a the arguments of the
+  // vector form. Returns 1 when converged, 0 when not, -1 after a fault.
+  int iterateColumn(ColumnWork& w, std::size_t order, int k, sediment_kernels::IterateArgs& a,
+                    const double* xPrev, const double* x, double* y);
+  bool finishColumn(ColumnWork& w, std::size_t order, int i, int k,
+                    sediment_kernels::IterateArgs& it, const double* x, const double* y);
   void fault(ColumnWork& w, std::size_t order, std::array<std::string, 3> lines) const;
   [[noreturn]] void fatal(const std::array<std::string, 3>& lines) const;
 
