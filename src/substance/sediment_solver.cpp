@@ -392,9 +392,10 @@ int SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k, 
       const double g = sc.gFix(j, k) + gDt * dt;
       dG[s] = dt * g;
     }
+    w.dGOf = dG;
   } else {
-    const auto dtG = sc.dtG.values(k);
-    std::copy(dtG.begin() + 1, dtG.begin() + l, dG + 1);
+    // Without seepage every column of the compound has the step's own.
+    w.dGOf = sc.dtG.values(k).data();
   }
   const double srcAdvTop = Qs_[0] > 0.0 ? sc.dtQTop * conWat : 0.0;
   const double srcDisTop = sc.dtG0[at(k - 1)] * conWat;
@@ -409,7 +410,7 @@ int SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k, 
   a.dtCofTra = sc.dtCofTra.values(k).data();
   a.dtArea = sc.dtArea.data();
   a.ratFor = in_.ratForSed.values(i, k).data();
-  a.dG = dG;
+  a.dG = w.dGOf;
   a.advOwn = sc.advOwn.data();
   a.advUpp = sc.advUpp.data();
   a.advLow = sc.advLow.data();
@@ -597,7 +598,7 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   a.rho = in_.rho.data();
   a.rhs = w.rhs.data();
   a.c0 = c0.data();
-  a.dG = w.dG.data();
+  a.dG = w.dGOf;
   a.disOwn = w.disOwn.data();
   a.advOwn = sc.advOwn.data();
   a.advUpp = sc.advUpp.data();

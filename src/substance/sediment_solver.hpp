@@ -242,6 +242,7 @@ class SedimentSolver {
   struct ColumnWork {
     std::vector<double> stoSta, tra, frm, ers, disOwn, rhs, dG;
     const double* ersOf = nullptr;  // ers, or zeros without erosion
+    const double* dGOf = nullptr;   // dG, or the step's dt x G of the compound without seepage
     std::vector<double> kdIt, iterA, iterB;
     // Each layer's contribution to the column sums of the balance terms.
     std::vector<double> termSto, termAdv, termDis, termTra;

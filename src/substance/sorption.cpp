@@ -3,6 +3,7 @@
 #include <cassert>
 
 #include "core/run.hpp"
+#include "core/vector_math.hpp"
 #include "hydrology/cross_section.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/water_body.hpp"
@@ -16,6 +17,24 @@ double freundlichFrozenFactor(double conLiqRef, double expFre) {
 
 double freundlichKd(double cntOm, double kom, double conLiq, double conLiqRef, double expFre) {
   return FreundlichIsotherm::make(kom, conLiqRef, expFre).kd(cntOm, conLiq);
+}
+
+void FreundlichIsotherm::kdArray(double cntOm, const double* conLiq, double* kd, int n) const {
+  const double kdRef = cntOm * kom;
+  const auto last = static_cast<std::size_t>(n);
+  if (linear) {
+    std::fill(kd + 1, kd + last + 1, kdRef);
+    return;
+  }
+  // The concentration ratios first (1 below the lower limit, whose power is
+  // not used), then their powers in one pass.
+  for (std::size_t i = 1; i <= last; ++i) {
+    kd[i] = conLiq[i] > kConLiqMinFre ? conLiq[i] / conLiqRef : 1.0;
+  }
+  vecmath::powArray(kd + 1, expFre - 1.0, kd + 1, last);
+  for (std::size_t i = 1; i <= last; ++i) {
+    kd[i] = conLiq[i] > kConLiqMinFre ? kdRef * kd[i] : kdRef * frozen;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -58,11 +77,10 @@ void Compounds::updateSorptionWater(int k, std::span<const double> conLiqWatLay)
   const FreundlichIsotherm& iso = isothermSusSol(k);
   const double cntOm = solids().cntOmSusSol;
   const double cofMph = cofSorMph(k);
+  iso.kdArray(cntOm, conLiqWatLay.data(), KdSusSol_.values(k).data(), n);
   for (int i = 1; i <= n; ++i) {
     const double c = conLiqWatLay[static_cast<std::size_t>(i)];
-    const double kd = iso.kd(cntOm, c);
-    KdSusSol_(i, k) = kd;
-    CntSorSusSol_(i, k) = kd * c;
+    CntSorSusSol_(i, k) = KdSusSol_(i, k) * c;
     CntSorMph_(i, k) = cofMph * c;
   }
 }

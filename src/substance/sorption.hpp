@@ -48,6 +48,9 @@ struct FreundlichIsotherm {
     if (conLiq > kConLiqMinFre) return kdRef * std::pow(conLiq / conLiqRef, expFre - 1.0);
     return kdRef * frozen;
   }
+  // kd[i] = kd(cntOm, conLiq[i]) for i = 1..n, the powers raised together
+  // on the vector unit (they may differ from std::pow in the last place).
+  void kdArray(double cntOm, const double* conLiq, double* kd, int n) const;
 };
 
 // Mass of macrophytes per volume of water (g.m-3): the dry mass per wetted

@@ -10,6 +10,7 @@
 #include "core/messages.hpp"
 #include "core/run.hpp"
 #include "core/run_identity.hpp"
+#include "core/vector_math.hpp"
 #include "hydrology/hydrology.hpp"
 #include "hydrology/sediment_profile.hpp"
 #include "hydrology/water_body.hpp"
@@ -151,9 +152,10 @@ void WaterLayerSolver::allocate(int numSeg, int numCompounds, double conLiqIni) 
   for (CompoundSegmentArray& a : terms_) a.allocate(numSeg, numCompounds);
   iterations_.assign(at(numCompounds), 0);
   for (int i = 1; i <= numSeg && numCompounds >= 1; ++i) ConLiqWatLay_(i, 1) = conLiqIni;
-  for (std::vector<double>* v : {&sEnd_, &mEnd_, &conEnd_, &sSta_, &mSta_, &dCor_}) {
+  for (std::vector<double>* v : {&sEnd_, &mEnd_, &conEnd_, &sSta_, &mSta_, &dCor_, &powArg_}) {
     v->assign(at(numSeg) + 1, 0.0);
   }
+  movedIdx_.assign(at(numSeg) + 1, 0);
 }
 
 void WaterLayerSolver::ensureArrays(const WaterLayerInput& in) {
@@ -168,8 +170,9 @@ void WaterLayerSolver::ensureArrays(const WaterLayerInput& in) {
 void WaterLayerSolver::sorptionFactors(const WaterLayerInput& in, const WaterLayerCompound& c,
                                        const WaterLayerHydraulics& h, std::span<const double> con,
                                        std::span<double> s, std::span<double> m) const {
+  c.isoSusSol.kdArray(in.cntOmSusSol, con.data(), s.data(), in.numSeg);
   for (int i = 1; i <= in.numSeg; ++i) {
-    s[at(i)] = in.conSus * c.isoSusSol.kd(in.cntOmSusSol, con[at(i)]);
+    s[at(i)] = in.conSus * s[at(i)];
     m[at(i)] = c.cofSorMph * amaMphPerVolume(in.amaMphWatLay, h.perWet[at(i)], h.area[at(i)]);
   }
 }
@@ -341,6 +344,10 @@ void WaterLayerSolver::endStorage(const WaterLayerInput& in, int k) {
   const auto con = ConLiqWatLay_.values(k);
   auto stoEnd = terms_[static_cast<std::size_t>(T::StoEnd)].values(k);
   const bool first = iterations_[at(k - 1)] == 1;
+  const FreundlichIsotherm& iso = c.isoSusSol;
+  // The segments whose storage changes, and the isotherm powers they need,
+  // raised together on the vector unit.
+  std::size_t moved = 0, powers = 0;
   for (int i = 1; i <= in.numSeg; ++i) {
     const std::size_t s = at(i);
     if (first) {
@@ -348,8 +355,19 @@ void WaterLayerSolver::endStorage(const WaterLayerInput& in, int k) {
     } else if (con[s] == conEnd_[s]) {
       continue;
     }
+    movedIdx_[moved++] = s;
+    if (!iso.linear && con[s] > kConLiqMinFre) powArg_[powers++] = con[s] / iso.conLiqRef;
+  }
+  vecmath::powArray(powArg_.data(), iso.expFre - 1.0, powArg_.data(), powers);
+  const double kdRef = in.cntOmSusSol * iso.kom;
+  powers = 0;
+  for (std::size_t n = 0; n < moved; ++n) {
+    const std::size_t s = movedIdx_[n];
     conEnd_[s] = con[s];
-    sEnd_[s] = in.conSus * c.isoSusSol.kd(in.cntOmSusSol, con[s]);
+    const double kd = iso.linear             ? kdRef
+                      : con[s] > kConLiqMinFre ? kdRef * powArg_[powers++]
+                                               : kdRef * iso.frozen;
+    sEnd_[s] = in.conSus * kd;
     stoEnd[s] = in.end.area[s] * (1.0 + sEnd_[s] + mEnd_[s]);
   }
 }

@@ -286,6 +286,8 @@ class WaterLayerSolver {
   // iterate) and at the start, and the corrected dispersion per node.
   std::vector<double> sEnd_, mEnd_, sSta_, mSta_, dCor_;
   std::vector<double> conEnd_;  // the iterate at which sEnd_ was computed
+  std::vector<double> powArg_;  // isotherm powers of the segments that moved
+  std::vector<std::size_t> movedIdx_;
   double c_expFre_ = 1.0;             // Freundlich exponent of the compound being built
   const SedimentTop* sed_ = nullptr;  // during a solve
   WaterLayerInput runInput_;          // filled by gather()

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <vector>
 
 #include "substance/compounds.hpp"
 #include "substance/compounds_test_input.hpp"
@@ -34,6 +36,33 @@ TEST(FreundlichSorption, BelowTheLowerLimitTheTermIsFrozen) {
   EXPECT_EQ(freundlichKd(0.1, 1e-3, -1e-20, 1.0, 0.9), freundlichKd(0.1, 1e-3, 0.0, 1.0, 0.9));
   EXPECT_NEAR(freundlichKd(0.1, 1e-3, 1e-15, 1.0, 0.9),
               freundlichKd(0.1, 1e-3, 1.000001e-15, 1.0, 0.9), 1e-9);
+}
+
+// The coefficients of a row of segments at once: the frozen factor below the
+// lower limit and the linear value exactly; the power law within 2 units in
+// the last place of the one-at-a-time value (the vector power may differ
+// from std::pow in the last place, and kdRef x power rounds once more).
+TEST(FreundlichSorption, ARowOfCoefficientsIsTheCoefficientOfEachSegment) {
+  const double conLiq[] = {-7.0, 0.0,   1e-15, 1.0000001e-15, 3e-9, 0.02, 1.0,
+                           5.5,  123.0, -1e-20, 7e-4,         2.5,  1e5,  1e-12};
+  const int n = static_cast<int>(std::size(conLiq)) - 1;  // index 0 unused
+  for (double expFre : {0.9, 0.7, 1.0, 1.05, 0.3}) {
+    for (double cRef : {1.0, 0.25}) {
+      const FreundlichIsotherm iso = FreundlichIsotherm::make(2e-3, cRef, expFre);
+      std::vector<double> kd(conLiq + 0, conLiq + n + 1);
+      iso.kdArray(0.07, conLiq, kd.data(), n);
+      for (int i = 1; i <= n; ++i) {
+        const double want = iso.kd(0.07, conLiq[i]);
+        SCOPED_TRACE(::testing::Message() << "n " << expFre << " cRef " << cRef << " C " << conLiq[i]);
+        if (iso.linear || conLiq[i] <= kConLiqMinFre) {
+          EXPECT_EQ(kd[i], want);
+        } else {
+          EXPECT_NEAR(kd[i], want, 2.0 * std::ldexp(std::fabs(want), -52));
+        }
+      }
+      EXPECT_EQ(kd[0], conLiq[0]) << "position 0 is left alone";
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
