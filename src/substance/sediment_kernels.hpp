@@ -2,7 +2,11 @@
 // end-of-step storage over the layers of a column, written for the 8-lane
 // vector unit (AVX-512) of the processors that have it. It computes the
 // same iterate as the layer-by-layer loop of the solver, with the isotherm
-// powers of the C library's vector maths.
+// powers of the C library's vector maths. An iteration is split in three so
+// that several columns share the power calls: the arguments of the powers a
+// column needs are packed one after another (packPowers, or the iteration
+// before), the powers of all columns raised together (raisePowers), and
+// each column takes its own back in the same order (applyPowers).
 #pragma once
 
 #include <cmath>
@@ -29,10 +33,30 @@ struct IterateArgs {
 // True when this processor and this build have the vector form.
 bool available();
 
-// One iteration: 1 when every layer has converged, 0 when not; -j when the
-// storage of layer j (the first such) is negative, with its value in
-// *negative.
-int iterate(const IterateArgs& a, double* negative);
+// Room beyond the packed arguments that the vector loads and stores of the
+// three steps use.
+constexpr int kPackPadding = 8;
+
+// The arguments of the powers of an iteration (the layers whose iterate
+// moved and lies above the lower limit, from the surface down) and their
+// exponents, from arg and expo on; returns their number.
+int packPowers(const IterateArgs& a, double* arg, double* expo);
+// arg[n] = arg[n]^expo[n] for n < count (arg holds count + kPackPadding).
+void raisePowers(double* arg, double* expo, int count);
+// Where an iteration packs the powers of the next one (which moves from its
+// x to its y), and how many it packed.
+struct PackTarget {
+  double* arg = nullptr;
+  double* expo = nullptr;
+  int count = 0;
+};
+// The iteration with the powers packed for it from pow on: 1 when every
+// layer has converged, 0 when not; -j when the storage of layer j (the
+// first such) is negative, with its value in *negative. With next, the
+// arguments of the next iteration's powers are packed on the way, as
+// packPowers would from the new iterate.
+int applyPowers(const IterateArgs& a, const double* pow, double* negative,
+                PackTarget* next = nullptr);
 
 }  // namespace korvan::sediment_kernels
 

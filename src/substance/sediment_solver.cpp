@@ -90,6 +90,11 @@ int positivityViolation(double lbd, double ldd, double lod, double rbd, double r
   return sediment_kernels::positivityCondition(lbd, ldd, lod, rbd, rdd, rod);
 }
 
+std::array<std::string, 3> maxIterationsMessage() {
+  return {"Number of iterations for sediment needed is greater than maximum number of 50",
+          "This error should not occur - please report", ""};
+}
+
 std::array<std::string, 3> positivityMessage(int condition, int layer, double value) {
   static constexpr const char* kFirst[] = {
       "Positivity condition 1 (lbd =< 0) not fulfilled",
@@ -500,26 +505,13 @@ sediment_kernels::IterateArgs SedimentSolver::kernelArgs(ColumnWork& w, int k) c
   return a;
 }
 
-int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k,
-                                  sediment_kernels::IterateArgs& a, const double* xPrev,
+int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev,
                                   const double* x, double* y) {
   const int l = in_.numLayers;
   const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
   const auto kdRef = kdRef_.values(k);
   const double expPow = iso.expFre - 1.0;
   w.cellIterations += static_cast<std::uint64_t>(l);
-  if (vectorKernel_) {
-    a.xPrev = xPrev;
-    a.x = x;
-    a.y = y;
-    double negative = 0.0;
-    const int state = sediment_kernels::iterate(a, &negative);
-    if (state < 0) [[unlikely]] {
-      fault(w, order, positivityMessage(2, -state, negative));
-      return -1;
-    }
-    return state;
-  }
   // The powers of the layers whose iterate moved, all at once: the others
   // keep their coefficient, or have none to compute.
   double* pw = w.powIt.data();
@@ -551,9 +543,8 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k,
   return converged ? 1 : 0;
 }
 
-bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k,
-                                  sediment_kernels::IterateArgs& it, const double* x,
-                                  const double* y) {
+bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,
+                                  const double* y, bool updated) {
   const int l = in_.numLayers;
   const StepCoefficients& sc = step_;
   const auto c = ConLiqSed_.values(i, k);
@@ -567,16 +558,8 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   // from the surface down.
   const FreundlichIsotherm& iso = in_.isotherm[at(k - 1)];
   // The repeated update is one more iteration from the last iterate: on the
-  // vector unit it leaves Kd at the new concentrations in kdIt and the new
-  // concentrations in c.
-  double unused = 0.0;
-  bool updated = false;
-  if (vectorKernel_) {
-    it.xPrev = x;
-    it.x = y;
-    it.y = c.data();
-    updated = sediment_kernels::iterate(it, &unused) >= 0;
-  }
+  // vector unit it has left Kd at the new concentrations in kdIt and the new
+  // concentrations in c (updated).
   if (!updated) {
     const double* pw = w.powIt.data();
     if (!iso.linear) powersOfMoved(w, l, x, y, iso.conLiqRef, iso.expFre - 1.0);
@@ -662,7 +645,6 @@ bool SedimentSolver::solveColumn(ColumnWork& w, std::size_t order, int i, int k,
   // The iterates alternate between two buffers; the first is the start.
   // The next iterate overwrites the one before the current (layer by
   // layer, after reading it); never the start of the step.
-  sediment_kernels::IterateArgs args = kernelArgs(w, k);
   double* xPrev = nullptr;
   double* x = c0.data();
   double* y = w.iterA.data();
@@ -671,16 +653,114 @@ bool SedimentSolver::solveColumn(ColumnWork& w, std::size_t order, int i, int k,
     xPrev = x;
     x = y;
     y = next;
-    state = iterateColumn(w, order, k, args, xPrev, x, y);
+    state = iterateColumn(w, order, k, xPrev, x, y);
   }
   if (state < 0) return false;
   if (state == 0) {
-    fault(w, order,
-          {"Number of iterations for sediment needed is greater than maximum number of 50",
-           "This error should not occur - please report", ""});
+    fault(w, order, maxIterationsMessage());
     return false;
   }
-  return finishColumn(w, order, i, k, args, x, y);
+  return finishColumn(w, order, i, k, x, y, false);
+}
+
+// The pointers of a column's next iteration: after an iteration that did
+// not converge the iterates rotate (the next overwrites the one before the
+// current, layer by layer after reading it; never the start of the step);
+// after convergence the closing update goes from the last iterate into
+// the new concentrations. False when the column has run out of iterations.
+bool SedimentSolver::nextRound(ColumnWork& w, const ColumnInput& col) {
+  sediment_kernels::IterateArgs& a = w.args;
+  if (w.phase == ColumnPhase::Converged) {
+    a.xPrev = w.x;
+    a.x = w.y;
+    a.y = ConLiqSed_.values(col.i, col.k).data();
+    return true;
+  }
+  if (w.count == kMaxIterations) {
+    fault(w, w.order, maxIterationsMessage());
+    w.phase = ColumnPhase::Done;
+    return false;
+  }
+  ++w.count;
+  double* next = w.count == 2 ? w.iterB.data() : w.x;
+  a.xPrev = w.x;
+  a.x = w.y;
+  a.y = next;
+  w.x = w.y;
+  w.y = next;
+  return true;
+}
+
+void SedimentSolver::solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
+                                std::span<const ColumnInput> columns, std::size_t first) {
+  const int l = in_.numLayers;
+  const std::size_t nb = columns.size();
+  // Two sets of packed powers: those of the round and those of the next,
+  // which each iteration packs on its way.
+  sediment_kernels::PackTarget round{pb.arg.data(), pb.expo.data(), 0};
+  sediment_kernels::PackTarget coming{pb.argNext.data(), pb.expoNext.data(), 0};
+  // The start of the step, the first iteration of every column, and the
+  // powers of the second.
+  for (std::size_t b = 0; b < nb; ++b) {
+    ColumnWork& w = slots[b];
+    const ColumnInput& col = columns[b];
+    w.order = first + b;
+    const auto c = ConLiqSed_.values(col.i, col.k);
+    const auto c0 = ConLiqSedSta_.values(col.i, col.k);
+    std::copy(c.begin(), c.end(), c0.begin());
+    const int state = buildColumn(w, w.order, col.i, col.k, col.conWat, col.ers);
+    if (state < 0) {
+      w.phase = ColumnPhase::Done;
+      continue;
+    }
+    w.cellIterations += static_cast<std::uint64_t>(l);
+    w.phase = state == 1 ? ColumnPhase::Converged : ColumnPhase::Iterating;
+    w.args = kernelArgs(w, col.k);
+    w.x = c0.data();
+    w.y = w.iterA.data();
+    w.count = 1;
+    nextRound(w, col);
+    w.powAt = round.count;
+    round.count += sediment_kernels::packPowers(w.args, round.arg + round.count,
+                                                round.expo + round.count);
+  }
+  // Round after round, every open column takes its next iteration, or the
+  // closing update into its new concentrations once it has converged; the
+  // powers of a round are raised together.
+  for (;;) {
+    bool open = false;
+    for (std::size_t b = 0; b < nb && !open; ++b) open = slots[b].phase != ColumnPhase::Done;
+    if (!open) break;
+    sediment_kernels::raisePowers(round.arg, round.expo, round.count);
+    int packed = 0;
+    for (std::size_t b = 0; b < nb; ++b) {
+      ColumnWork& w = slots[b];
+      if (w.phase == ColumnPhase::Done) continue;
+      double negative = 0.0;
+      const double* pow = round.arg + w.powAt;
+      if (w.phase == ColumnPhase::Converged) {
+        const int state = sediment_kernels::applyPowers(w.args, pow, &negative);
+        finishColumn(w, w.order, columns[b].i, columns[b].k, w.args.xPrev, w.args.x, state >= 0);
+        w.phase = ColumnPhase::Done;
+        continue;
+      }
+      sediment_kernels::PackTarget to{coming.arg + packed, coming.expo + packed, 0};
+      const int state = sediment_kernels::applyPowers(w.args, pow, &negative, &to);
+      w.cellIterations += static_cast<std::uint64_t>(l);
+      if (state < 0) [[unlikely]] {
+        fault(w, w.order, positivityMessage(2, -state, negative));
+        w.phase = ColumnPhase::Done;
+        continue;
+      }
+      if (state == 1) w.phase = ColumnPhase::Converged;
+      if (nextRound(w, columns[b])) {
+        w.powAt = packed;
+        packed += to.count;
+      }
+    }
+    coming.count = packed;
+    std::swap(round, coming);
+  }
 }
 
 void SedimentSolver::fatal(const std::array<std::string, 3>& lines) const {
@@ -735,44 +815,80 @@ void SedimentSolver::stepCompound(int k, double dt, std::span<const double> conL
   solveColumns(columns_);
 }
 
+std::span<SedimentSolver::ColumnWork> SedimentSolver::threadSlots(int t) {
+  return std::span<ColumnWork>(work_).subspan(static_cast<std::size_t>(t) * kBatch, kBatch);
+}
+
+bool SedimentSolver::faulted(int t) {
+  const std::span<ColumnWork> own = threadSlots(t);
+  return std::any_of(own.begin(), own.end(), [](const ColumnWork& w) { return w.fault; });
+}
+
+void SedimentSolver::solvePlanned(int t, int b) {
+  const std::span<ColumnWork> own = threadSlots(t);
+  const auto batch = static_cast<std::size_t>(plan_.batch);
+  const std::size_t from = static_cast<std::size_t>(b) * batch;
+  const std::size_t count = std::min(batch, plan_.columns.size() - from);
+  if (vectorKernel_) {
+    solveBatch(own, powers_[at(t)], plan_.columns.subspan(from, count), from);
+    return;
+  }
+  for (std::size_t m = from; m < from + count && !own.front().fault; ++m) {
+    const ColumnInput& col = plan_.columns[m];
+    solveColumn(own.front(), m, col.i, col.k, col.conWat, col.ers);
+  }
+}
+
 void SedimentSolver::solveColumns(std::span<const ColumnInput> columns,
                                   const std::function<void()>* alongside) {
   // A compound's products depend on it through start-of-step values only,
-  // so every column of the step is solved on its own. Each thread keeps its
-  // workspace; the column sums stay with their column, so the result does
-  // not depend on the threads.
+  // so every column of the step is solved on its own. The columns go in
+  // batches (on the vector unit they share the power calls); each thread
+  // keeps its workspace, and the column sums stay with their column, so
+  // the result does not depend on the threads or the batches.
   const int n = static_cast<int>(columns.size());
-  const int threads = std::max(1, std::min(this->threads(), n));
-  if (work_.size() < static_cast<std::size_t>(threads)) {
-    const std::size_t size = at(in_.numLayers) + 1;
-    work_.resize(static_cast<std::size_t>(threads));
+  const int asked = std::max(1, this->threads());
+  const int batch = vectorKernel_ ? std::clamp((n + 2 * asked - 1) / (2 * asked), 1, kBatch) : 1;
+  const int batches = (n + batch - 1) / batch;
+  const int threads = std::max(1, std::min(asked, batches));
+  const std::size_t slots = static_cast<std::size_t>(threads) * kBatch;
+  const std::size_t size = at(in_.numLayers) + 1;
+  if (work_.size() < slots) {
+    work_.resize(slots);
     for (auto& w : work_) {
       if (w.rhs.size() != size) w.allocate(size);
     }
   }
-  auto solve = [&](ColumnWork& w, int m) {
-    const ColumnInput& col = columns[at(m)];
-    solveColumn(w, at(m), col.i, col.k, col.conWat, col.ers);
-  };
+  if (powers_.size() < static_cast<std::size_t>(threads)) {
+    powers_.resize(static_cast<std::size_t>(threads));
+    for (PowerBatch& pb : powers_) {
+      const std::size_t room = size * kBatch + sediment_kernels::kPackPadding;
+      pb.arg.assign(room, 1.0);
+      pb.expo.assign(room, 0.0);
+      pb.argNext.assign(room, 1.0);
+      pb.expoNext.assign(room, 0.0);
+    }
+  }
+  // The plan lives in the solver, which the threads share already.
+  plan_ = {columns, batch, batches};
   if (threads == 1) {
     if (alongside != nullptr) (*alongside)();
-    ColumnWork& w = work_.front();
-    for (int m = 0; m < n; ++m) {
-      solve(w, m);
-      if (w.fault) break;
+    for (int b = 0; b < batches; ++b) {
+      solvePlanned(0, b);
+      if (faulted(0)) break;
     }
   } else {
 #ifdef _OPENMP
-    // The first thread takes the work alongside, the others the columns;
-    // whoever is free takes the next column, so that the columns come out
+    // The first thread takes the work alongside, the others the batches;
+    // whoever is free takes the next batch, so that the columns come out
     // the same whichever thread solves them.
     std::exception_ptr alongsideError;
     KORVAN_TSAN_RELEASE(&work_);
 #pragma omp parallel num_threads(threads)
     {
       KORVAN_TSAN_ACQUIRE(&work_);
-      ColumnWork& w = work_[at(omp_get_thread_num())];
-      if (alongside != nullptr && omp_get_thread_num() == 0) {
+      const int t = omp_get_thread_num();
+      if (alongside != nullptr && t == 0) {
         try {
           (*alongside)();
         } catch (...) {
@@ -780,8 +896,8 @@ void SedimentSolver::solveColumns(std::span<const ColumnInput> columns,
         }
       }
 #pragma omp for schedule(dynamic, 1)
-      for (int m = 0; m < n; ++m) {
-        if (!w.fault) solve(w, m);
+      for (int b = 0; b < plan_.batches; ++b) {
+        if (!faulted(t)) solvePlanned(t, b);
       }
       KORVAN_TSAN_RELEASE(&work_);
     }

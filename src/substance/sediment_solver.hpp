@@ -238,7 +238,10 @@ class SedimentSolver {
     std::size_t order = 0;
     std::array<std::string, 3> lines;
   };
-  // The workspace of one thread: the column being solved.
+  // Where a column of a batch stands.
+  enum class ColumnPhase { Iterating, Converged, Done };
+  // The workspace of a column being solved (a thread has one per column of
+  // a batch).
   struct ColumnWork {
     std::vector<double> stoSta, tra, frm, ers, disOwn, rhs, dG;
     const double* ersOf = nullptr;  // ers, or zeros without erosion
@@ -253,8 +256,25 @@ class SedimentSolver {
     double srcAdvTop = 0.0, srcDisTop = 0.0;  // boundary sources of the surface (g per metre)
     std::uint64_t cellIterations = 0;
     std::optional<ColumnFault> fault;
+    // The column's place in a batch: its order in the step, its phase, the
+    // iterates and their count, the arguments of the vector iteration, and
+    // where its powers of the round start.
+    std::size_t order = 0;
+    ColumnPhase phase = ColumnPhase::Done;
+    double* x = nullptr;
+    double* y = nullptr;
+    int count = 0;
+    int powAt = 0;
+    sediment_kernels::IterateArgs args;
     void allocate(std::size_t n);
   };
+  // The packed power arguments and exponents of a round of a batch and of
+  // the round after it.
+  struct PowerBatch {
+    std::vector<double> arg, expo, argNext, expoNext;
+  };
+  // Columns that share the power calls of a round.
+  static constexpr int kBatch = 8;
 
   void readFromRun();
   void refreshFromRun();
@@ -304,13 +324,29 @@ class SedimentSolver {
   // The arguments of the vector form of an iteration of column workspace w
   // (the iterates are set by each iteration).
   sediment_kernels::IterateArgs kernelArgs(ColumnWork& w, int k) const;
-  // One iteration of the end-of-step storage over the layers: x the
-  // iterate, xPrev the one before, y the next; a the arguments of the
-  // vector form. Returns 1 when converged, 0 when not, -1 after a fault.
-  int iterateColumn(ColumnWork& w, std::size_t order, int k, sediment_kernels::IterateArgs& a,
-                    const double* xPrev, const double* x, double* y);
-  bool finishColumn(ColumnWork& w, std::size_t order, int i, int k,
-                    sediment_kernels::IterateArgs& it, const double* x, const double* y);
+  // One iteration of the end-of-step storage over the layers, one layer at
+  // a time: x the iterate, xPrev the one before, y the next. Returns 1 when
+  // converged, 0 when not, -1 after a fault.
+  int iterateColumn(ColumnWork& w, std::size_t order, int k, const double* xPrev, const double* x,
+                    double* y);
+  // The end of the step from the last two iterates x and y; updated: the
+  // closing update on the vector unit has set c and kdIt already.
+  bool finishColumn(ColumnWork& w, std::size_t order, int i, int k, const double* x,
+                    const double* y, bool updated);
+  // The columns of a batch on the vector unit, in rounds that share the
+  // power calls; first is the order of the first column in the step.
+  void solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
+                  std::span<const ColumnInput> columns, std::size_t first);
+  bool nextRound(ColumnWork& w, const ColumnInput& col);
+  // The columns of a step cut into batches, and the work of thread t on
+  // batch b: its kBatch workspaces, whether one of them failed, the solve.
+  struct BatchPlan {
+    std::span<const ColumnInput> columns;
+    int batch = 1, batches = 0;
+  };
+  std::span<ColumnWork> threadSlots(int t);
+  bool faulted(int t);
+  void solvePlanned(int t, int b);
   void fault(ColumnWork& w, std::size_t order, std::array<std::string, 3> lines) const;
   [[noreturn]] void fatal(const std::array<std::string, 3>& lines) const;
 
@@ -344,7 +380,9 @@ class SedimentSolver {
   CompoundSedimentArray KdSed_;
 
   StepCoefficients step_;
-  std::vector<ColumnWork> work_;      // one per thread
+  std::vector<ColumnWork> work_;      // kBatch per thread
+  std::vector<PowerBatch> powers_;    // one per thread
+  BatchPlan plan_;                    // of the step being solved
   std::vector<ColumnInput> columns_;  // the columns of the step being solved
 
   // Column sums and boundary terms of the last step.

@@ -148,14 +148,23 @@ TEST(SedimentSolver, NonConvergingSorptionStopsAfterFiftyIterations) {
   EXPECT_EQ(stop.lines[1], "This error should not occur - please report");
 }
 
+// Of several columns that fail in one step, the first in the order of the
+// columns is reported, whichever columns are solved together or on which
+// thread.
 TEST(SedimentSolver, NegativeConcentrationStopsWithLayerAndSegment) {
-  SedimentSolver s(column(2, 0.01, 3, 1, 1.0e-9));
-  CompoundSegmentArray w = water(3, 1, 0.0);
-  w(2, 1) = -1.0;  // a negative source under segment 2
-  const SedimentSolverStop stop = stopOf([&] { s.step(10.0, w); });
-  EXPECT_EQ(stop.lines[0], "Negative concentration of compound encountered in sediment layer    1");
-  EXPECT_EQ(stop.lines[1], "under water layer segment    2");
-  EXPECT_EQ(stop.lines[2], "This error should not occur - please report");
+  for (int threads : {1, 2, 3}) {
+    SCOPED_TRACE(threads);
+    SedimentSolver s(column(2, 0.01, 12, 1, 1.0e-9));
+    s.setThreads(threads);
+    CompoundSegmentArray w = water(12, 1, 0.0);
+    w(2, 1) = -1.0;  // a negative source under segment 2
+    w(9, 1) = -5.0;  // and under segment 9
+    const SedimentSolverStop stop = stopOf([&] { s.step(10.0, w); });
+    EXPECT_EQ(stop.lines[0],
+              "Negative concentration of compound encountered in sediment layer    1");
+    EXPECT_EQ(stop.lines[1], "under water layer segment    2");
+    EXPECT_EQ(stop.lines[2], "This error should not occur - please report");
+  }
 }
 
 // ---------------------------------------------------------------------------
