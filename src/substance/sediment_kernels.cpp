@@ -39,8 +39,8 @@ struct Packer {
     return {_mm512_set1_pd(a.conLiqRef), _mm512_set1_pd(a.expPow), _mm512_set1_pd(a.conLiqMin),
             a.conLiqRef == 1.0};
   }
-  __attribute__((target("avx512f"))) int add(__mmask8 lanes, __m512d from, __m512d to,
-                                             double* arg, double* expo) const {
+  __attribute__((target("avx512f"))) int add(__mmask8 lanes, __m512d from, __m512d to, double* arg,
+                                             double* expo) const {
     const __mmask8 moved = _mm512_mask_cmp_pd_mask(lanes, to, from, _CMP_NEQ_UQ);
     const __mmask8 above = _mm512_mask_cmp_pd_mask(moved, to, conLiqMin, _CMP_GT_OQ);
     if (above == 0) return 0;
@@ -179,7 +179,7 @@ namespace korvan::sediment_kernels {
 KORVAN_VECTOR_CLONES int buildInner(const BuildArgs& args) {
   const BuildArgs a = args;
   int bad = 0, moved = 0;
-KORVAN_INDEPENDENT_ITERATIONS
+  KORVAN_INDEPENDENT_ITERATIONS
   for (int j = 2; j < a.layers; ++j) {
     const Violation v = buildLayer<false>(a, j, false, false);
     bad |= v.condition;
@@ -188,15 +188,15 @@ KORVAN_INDEPENDENT_ITERATIONS
   return (bad != 0 ? kBuildBroken : 0) | (moved != 0 ? kBuildMoved : 0);
 }
 
-KORVAN_VECTOR_CLONES bool finishInner(const FinishArgs& args) {
+KORVAN_VECTOR_CLONES bool finishColumnLayers(const FinishArgs& args) {
   const FinishArgs a = args;
   int negative = 0;
   if (a.updated) {
-KORVAN_INDEPENDENT_ITERATIONS
-    for (int j = 2; j < a.layers; ++j) negative |= finishLayer<true>(a, j, false, false);
+    KORVAN_INDEPENDENT_ITERATIONS
+    for (int j = 1; j <= a.layers; ++j) negative |= finishLayer<true>(a, j);
   } else {
-KORVAN_INDEPENDENT_ITERATIONS
-    for (int j = 2; j < a.layers; ++j) negative |= finishLayer<false>(a, j, false, false);
+    KORVAN_INDEPENDENT_ITERATIONS
+    for (int j = 1; j <= a.layers; ++j) negative |= finishLayer<false>(a, j);
   }
   return negative != 0;
 }

@@ -16,11 +16,11 @@ namespace korvan::sediment_kernels {
 // Per-layer arrays hold layer j at index j = 1..layers.
 struct IterateArgs {
   int layers = 0;
-  const double* xPrev = nullptr;   // iterate before x (the start of the step for the second)
-  const double* x = nullptr;       // current iterate
-  double* y = nullptr;             // next iterate (written)
-  double* kdIt = nullptr;          // Kd of the last storage evaluation (read and written)
-  const double* kdRef = nullptr;   // cntOm x KomSed
+  const double* xPrev = nullptr;  // iterate before x (the start of the step for the second)
+  const double* x = nullptr;      // current iterate
+  double* y = nullptr;            // next iterate (written)
+  double* kdIt = nullptr;         // Kd of the last storage evaluation (read and written)
+  const double* kdRef = nullptr;  // cntOm x KomSed
   const double* rhs = nullptr;
   const double* area = nullptr;
   const double* theta = nullptr;
@@ -89,10 +89,13 @@ struct BuildArgs {
   double ownDisTop = 0.0, srcAdvTop = 0.0, srcDisTop = 0.0, srcBot = 0.0;
   double* stoSta = nullptr;
   double* kdIt = nullptr;
-  double* tra = nullptr;
   double* frm = nullptr;
-  double* disOwn = nullptr;
   double* rhs = nullptr;
+  // Each layer's contribution to the advection, dispersion and
+  // transformation terms.
+  double* adv = nullptr;
+  double* dis = nullptr;
+  double* traTerm = nullptr;
   // The first iterate of the end-of-step concentrations, from the start
   // storage, and the relative change below which a layer has converged.
   double* first = nullptr;
@@ -152,10 +155,23 @@ inline Violation buildLayer(const BuildArgs& a, int j, bool top, bool bottom) {
   // The coefficient of the first iterate, the start of the step: a layer
   // whose iterate does not move keeps it.
   a.kdIt[j] = a.kdSta[j];
-  a.tra[j] = tra;
   a.frm[j] = frm;
-  a.disOwn[j] = disOwn;
   a.rhs[j] = rhs;
+  // The layer's contribution to the advection, dispersion and
+  // transformation terms of the balance: start-of-step values only.
+  const double c0 = a.c0[j];
+  const double up = top ? 0.0 : a.c0[j - 1];
+  const double low = bottom ? 0.0 : a.c0[j + 1];
+  double adv = a.advOwn[j] * c0 + a.advUpp[j] * up + a.advLow[j] * low;
+  double dis = disOwn * c0 + disUpp * up + disLow * low;
+  if (top) {
+    adv += a.srcAdvTop;
+    dis += a.srcDisTop;
+  }
+  if (bottom) adv += a.srcBot;
+  a.adv[j] = adv;
+  a.dis[j] = dis;
+  a.traTerm[j] = -tra * c0;
   // The first iteration divides by the start storage: the same operations
   // as every later one.
   const double next = rhs / stoSta;
@@ -189,27 +205,15 @@ struct FinishArgs {
   const double* rho = nullptr;
   const double* rhs = nullptr;
   const double* c0 = nullptr;
-  const double* dG = nullptr;
-  const double* disOwn = nullptr;
-  const double* advOwn = nullptr;
-  const double* advUpp = nullptr;
-  const double* advLow = nullptr;
   const double* stoSta = nullptr;
-  const double* tra = nullptr;
-  double srcAdvTop = 0.0, srcDisTop = 0.0, srcBot = 0.0;
   double* c = nullptr;      // new concentrations (read when updated, else written)
   double* kdNew = nullptr;  // Kd kept for the next step
-  // Each layer's contribution to the storage change, advection, dispersion
-  // and transformation terms.
-  double* sto = nullptr;
-  double* adv = nullptr;
-  double* dis = nullptr;
-  double* traTerm = nullptr;
+  double* sto = nullptr;    // each layer's contribution to the storage change
 };
 
 // The end of the step of layer j; true when its concentration is negative.
 template <bool kUpdated>
-inline bool finishLayer(const FinishArgs& a, int j, bool top, bool bottom) {
+inline bool finishLayer(const FinishArgs& a, int j) {
   const double kd = a.kd[j];
   a.kdNew[j] = kd;
   const double ldd = a.area[j] * (a.theta[j] + a.rho[j] * kd);
@@ -222,31 +226,11 @@ inline bool finishLayer(const FinishArgs& a, int j, bool top, bool bottom) {
   a.c[j] = cNew;
   // ldd x new = rdd x C0 + neighbours + source holds by construction, so the
   // storage change is the sum of the other terms.
-  const double c0 = a.c0[j];
-  const double up = top ? 0.0 : a.c0[j - 1];
-  const double low = bottom ? 0.0 : a.c0[j + 1];
-  const double disUpp = top ? 0.0 : a.dG[j - 1];
-  const double disLow = bottom ? 0.0 : a.dG[j];
-  double adv = a.advOwn[j] * c0 + a.advUpp[j] * up + a.advLow[j] * low;
-  double dis = a.disOwn[j] * c0 + disUpp * up + disLow * low;
-  if (top) {
-    adv += a.srcAdvTop;
-    dis += a.srcDisTop;
-  }
-  if (bottom) adv += a.srcBot;
-  a.sto[j] = ldd * cNew - a.stoSta[j] * c0;
-  a.adv[j] = adv;
-  a.dis[j] = dis;
-  a.traTerm[j] = -a.tra[j] * c0;
+  a.sto[j] = ldd * cNew - a.stoSta[j] * a.c0[j];
   return cNew < 0.0;
 }
 
-inline bool finishLayer(const FinishArgs& a, int j, bool top, bool bottom) {
-  return a.updated ? finishLayer<true>(a, j, top, bottom) : finishLayer<false>(a, j, top, bottom);
-}
-
-// Layers 2 .. layers - 1; true when one of them has a negative
-// concentration.
-bool finishInner(const FinishArgs& a);
+// Every layer; true when one of them has a negative concentration.
+bool finishColumnLayers(const FinishArgs& a);
 
 }  // namespace korvan::sediment_kernels

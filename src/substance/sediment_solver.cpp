@@ -307,8 +307,8 @@ void SedimentSolver::conductances(int i, int k) {
 // Coefficients of a step
 
 void SedimentSolver::ColumnWork::allocate(std::size_t n) {
-  for (auto* v : {&stoSta, &tra, &frm, &ers, &disOwn, &rhs, &dG, &kdIt, &iterA, &iterB, &powIt,
-                  &powArg, &termSto, &termAdv, &termDis, &termTra}) {
+  for (auto* v : {&stoSta, &frm, &ers, &rhs, &dG, &kdIt, &iterA, &iterB, &powIt, &powArg, &termSto,
+                  &termAdv, &termDis, &termTra}) {
     v->assign(n, 0.0);
   }
   powIdx.assign(n, 0);
@@ -436,10 +436,11 @@ int SedimentSolver::buildColumn(ColumnWork& w, std::size_t order, int i, int k, 
   a.srcBot = sc.srcBot;
   a.stoSta = w.stoSta.data();
   a.kdIt = w.kdIt.data();
-  a.tra = w.tra.data();
   a.frm = w.frm.data();
-  a.disOwn = w.disOwn.data();
   a.rhs = w.rhs.data();
+  a.adv = w.termAdv.data();
+  a.dis = w.termDis.data();
+  a.traTerm = w.termTra.data();
   a.first = w.iterA.data();
   a.tolerance = kFacConvergence * kTolConvergence;
   bool moved = false;
@@ -525,9 +526,7 @@ int SedimentSolver::iterateColumn(ColumnWork& w, std::size_t order, int k, const
     // fixed point keeps the same iterate and the same coefficient.
     double kdEnd = w.kdIt[s];
     if (c != xPrev[s]) {
-      kdEnd = iso.linear          ? kdRef[s]
-              : c > kConLiqMinFre ? kdRef[s] * pw[s]
-                                  : kdRef[s] * iso.frozen;
+      kdEnd = iso.linear ? kdRef[s] : c > kConLiqMinFre ? kdRef[s] * pw[s] : kdRef[s] * iso.frozen;
     }
     w.kdIt[s] = kdEnd;
     const double ldd = AreaLay_[s] * (in_.thetaSat[s] + in_.rho[s] * kdEnd);
@@ -581,25 +580,11 @@ bool SedimentSolver::finishColumn(ColumnWork& w, std::size_t order, int i, int k
   a.rho = in_.rho.data();
   a.rhs = w.rhs.data();
   a.c0 = c0.data();
-  a.dG = w.dGOf;
-  a.disOwn = w.disOwn.data();
-  a.advOwn = sc.advOwn.data();
-  a.advUpp = sc.advUpp.data();
-  a.advLow = sc.advLow.data();
   a.stoSta = w.stoSta.data();
-  a.tra = w.tra.data();
-  a.srcAdvTop = w.srcAdvTop;
-  a.srcDisTop = w.srcDisTop;
-  a.srcBot = sc.srcBot;
   a.c = c.data();
   a.kdNew = KdSed_.values(i, k).data();
   a.sto = w.termSto.data();
-  a.adv = w.termAdv.data();
-  a.dis = w.termDis.data();
-  a.traTerm = w.termTra.data();
-  bool anyNegative = sediment_kernels::finishLayer(a, 1, true, l == 1);
-  if (l > 2) anyNegative = sediment_kernels::finishInner(a) || anyNegative;
-  if (l > 1) anyNegative = sediment_kernels::finishLayer(a, l, false, true) || anyNegative;
+  const bool anyNegative = sediment_kernels::finishColumnLayers(a);
   int negative = 0;
   for (int j = 1; anyNegative && negative == 0 && j <= l; ++j) {
     if (c[at(j)] < 0.0) negative = j;
@@ -721,8 +706,8 @@ void SedimentSolver::solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
     w.count = 1;
     nextRound(w, col);
     w.powAt = round.count;
-    round.count += sediment_kernels::packPowers(w.args, round.arg + round.count,
-                                                round.expo + round.count);
+    round.count +=
+        sediment_kernels::packPowers(w.args, round.arg + round.count, round.expo + round.count);
   }
   // Round after round, every open column takes its next iteration, or the
   // closing update into its new concentrations once it has converged; the

@@ -243,7 +243,7 @@ class SedimentSolver {
   // The workspace of a column being solved (a thread has one per column of
   // a batch).
   struct ColumnWork {
-    std::vector<double> stoSta, tra, frm, ers, disOwn, rhs, dG;
+    std::vector<double> stoSta, frm, ers, rhs, dG;
     const double* ersOf = nullptr;  // ers, or zeros without erosion
     const double* dGOf = nullptr;   // dG, or the step's dt x G of the compound without seepage
     std::vector<double> kdIt, iterA, iterB;
@@ -335,8 +335,8 @@ class SedimentSolver {
                     const double* y, bool updated);
   // The columns of a batch on the vector unit, in rounds that share the
   // power calls; first is the order of the first column in the step.
-  void solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
-                  std::span<const ColumnInput> columns, std::size_t first);
+  void solveBatch(std::span<ColumnWork> slots, PowerBatch& pb, std::span<const ColumnInput> columns,
+                  std::size_t first);
   bool nextRound(ColumnWork& w, const ColumnInput& col);
   // The columns of a step cut into batches, and the work of thread t on
   // batch b: its kBatch workspaces, whether one of them failed, the solve.

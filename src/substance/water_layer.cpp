@@ -364,7 +364,7 @@ void WaterLayerSolver::endStorage(const WaterLayerInput& in, int k) {
   for (std::size_t n = 0; n < moved; ++n) {
     const std::size_t s = movedIdx_[n];
     conEnd_[s] = con[s];
-    const double kd = iso.linear             ? kdRef
+    const double kd = iso.linear               ? kdRef
                       : con[s] > kConLiqMinFre ? kdRef * powArg_[powers++]
                                                : kdRef * iso.frozen;
     sEnd_[s] = in.conSus * kd;

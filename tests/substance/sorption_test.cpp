@@ -43,8 +43,8 @@ TEST(FreundlichSorption, BelowTheLowerLimitTheTermIsFrozen) {
 // the last place of the one-at-a-time value (the vector power may differ
 // from std::pow in the last place, and kdRef x power rounds once more).
 TEST(FreundlichSorption, ARowOfCoefficientsIsTheCoefficientOfEachSegment) {
-  const double conLiq[] = {-7.0, 0.0,   1e-15, 1.0000001e-15, 3e-9, 0.02, 1.0,
-                           5.5,  123.0, -1e-20, 7e-4,         2.5,  1e5,  1e-12};
+  const double conLiq[] = {-7.0, 0.0,   1e-15,  1.0000001e-15, 3e-9, 0.02, 1.0,
+                           5.5,  123.0, -1e-20, 7e-4,          2.5,  1e5,  1e-12};
   const int n = static_cast<int>(std::size(conLiq)) - 1;  // index 0 unused
   for (double expFre : {0.9, 0.7, 1.0, 1.05, 0.3}) {
     for (double cRef : {1.0, 0.25}) {
@@ -53,7 +53,8 @@ TEST(FreundlichSorption, ARowOfCoefficientsIsTheCoefficientOfEachSegment) {
       iso.kdArray(0.07, conLiq, kd.data(), n);
       for (int i = 1; i <= n; ++i) {
         const double want = iso.kd(0.07, conLiq[i]);
-        SCOPED_TRACE(::testing::Message() << "n " << expFre << " cRef " << cRef << " C " << conLiq[i]);
+        SCOPED_TRACE(::testing::Message()
+                     << "n " << expFre << " cRef " << cRef << " C " << conLiq[i]);
         if (iso.linear || conLiq[i] <= kConLiqMinFre) {
           EXPECT_EQ(kd[i], want);
         } else {
