@@ -115,13 +115,13 @@ class Compounds {
   // Sorption in the sediment under segment i at ConLiqSed of its layers.
   void updateSorptionSed(int i, int k, std::span<const double> conLiqSed);
   void updateSorptionSed(const CompoundSedimentArray& conLiqSed);
-  // The same with the coefficients at those concentrations given (the
-  // sediment solver keeps them): no isotherm is evaluated.
-  void updateSorptionSed(const CompoundSedimentArray& conLiqSed,
-                         const CompoundSedimentArray& kdSed);
   // ConSysSed (update the sorption first).
   void updateConSysSed(int i, int k, std::span<const double> conLiqSed);
   void updateConSysSed(const CompoundSedimentArray& conLiqSed);
+  // Sorption and ConSysSed of every column with the coefficients at the
+  // concentrations given (the sediment solver keeps them): no isotherm is
+  // evaluated, the same values as the two updates above.
+  void updateSediment(const CompoundSedimentArray& conLiqSed, const CompoundSedimentArray& kdSed);
 
   double kdSusSol(int i, int k) {  // m3.g-1
     ensureWaterArrays();

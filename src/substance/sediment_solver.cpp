@@ -920,8 +920,7 @@ void SedimentSolver::setConLiqSed(const CompoundSedimentArray& conLiqSed,
 
 void SedimentSolver::updatePhases() {
   if (run_ == nullptr) return;
-  run_->compounds().updateSorptionSed(ConLiqSed_, KdSed_);
-  run_->compounds().updateConSysSed(ConLiqSed_);
+  run_->compounds().updateSediment(ConLiqSed_, KdSed_);
 }
 
 // ---------------------------------------------------------------------------

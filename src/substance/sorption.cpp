@@ -147,19 +147,25 @@ void Compounds::updateSorptionSed(const CompoundSedimentArray& conLiqSed) {
   }
 }
 
-void Compounds::updateSorptionSed(const CompoundSedimentArray& conLiqSed,
-                                  const CompoundSedimentArray& kdSed) {
+void Compounds::updateSediment(const CompoundSedimentArray& conLiqSed,
+                               const CompoundSedimentArray& kdSed) {
   ensureSedimentArrays();
-  const int numLay = numLayers();
+  const SedimentLayers& l = layers();
+  const auto numLay = static_cast<std::size_t>(numLayers());
+  const double* theta = l.thetaSat.data();
+  const double* rho = l.rho.data();
   for (int k = 1; k <= numCompounds(); ++k) {
     for (int i = 1; i <= numSeg(); ++i) {
       const double* c = conLiqSed.values(i, k).data();
       const double* kd = kdSed.values(i, k).data();
       double* kdOut = KdSed_.values(i, k).data();
       double* sorbed = CntSorSed_.values(i, k).data();
-      for (std::size_t j = 1; j <= static_cast<std::size_t>(numLay); ++j) {
+      double* total = ConSysSed_.values(i, k).data();
+      for (std::size_t j = 1; j <= numLay; ++j) {
+        const double s = kd[j] * c[j];
         kdOut[j] = kd[j];
-        sorbed[j] = kd[j] * c[j];
+        sorbed[j] = s;
+        total[j] = korvan::conSysSed(theta[j], c[j], rho[j], s);
       }
     }
   }

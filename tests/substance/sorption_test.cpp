@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "substance/compound_arrays.hpp"
 #include "substance/compounds.hpp"
 #include "substance/compounds_test_input.hpp"
 
@@ -130,6 +131,59 @@ TEST(CompoundSorption, FreundlichInTheSedimentWithItsOwnReference) {
   EXPECT_NEAR(c.kdSed(1, 1, 1), 9e-5 * 0.6309573444801932, 1e-19);
   // C = 0: Kd = 9e-5 x (1e-15 / 0.1)^-0.2 = 9e-5 x 10^2.8.
   EXPECT_NEAR(c.kdSed(2, 1, 1), 9e-5 * std::pow(10.0, 2.8), 1e-15);
+}
+
+// The sediment's phases from the solver's concentrations and coefficients
+// in one pass: the values of the isotherm's own update where the
+// coefficients are the isotherm's (bit for bit), and the coefficients given
+// where they are not.
+TEST(CompoundSorption, SedimentPhasesFromGivenCoefficientsMatchTheIsotherm) {
+  TestRun t(compoundInput({"CMP", "MET"},
+                          compoundRecords("CMP", {{"ConLiqRefSed", "0.1"}, {"ExpFreSed", "0.8"}}) +
+                              compoundRecords("MET", {{"ExpFreSed", "1"}})));
+  initialiseWaterLayer(t);
+  Compounds& c = t.run().compounds();
+  const int numSeg = 10, numLay = 2;
+  CompoundSedimentArray conLiq, kd;
+  conLiq.allocate(numLay, numSeg, 2);
+  kd.allocate(numLay, numSeg, 2);
+  for (int k = 1; k <= 2; ++k) {
+    for (int i = 1; i <= numSeg; ++i) {
+      for (int j = 1; j <= numLay; ++j) conLiq(j, i, k) = i == 3 ? 0.0 : 0.37 * i * j / k;
+    }
+  }
+  std::vector<double> kdWant, sorbedWant, totalWant;
+  for (int k = 1; k <= 2; ++k) {
+    for (int i = 1; i <= numSeg; ++i) {
+      const auto column = conLiq.values(i, k);
+      c.updateSorptionSed(i, k, column);
+      c.updateConSysSed(i, k, column);
+      for (int j = 1; j <= numLay; ++j) {
+        kd(j, i, k) = c.kdSed(j, i, k);
+        kdWant.push_back(c.kdSed(j, i, k));
+        sorbedWant.push_back(c.cntSorSed(j, i, k));
+        totalWant.push_back(c.conSysSed(j, i, k));
+      }
+    }
+  }
+  kd(2, 4, 1) = 0.5;  // a coefficient the solver kept: taken as it is
+  c.updateSediment(conLiq, kd);
+  std::size_t n = 0;
+  for (int k = 1; k <= 2; ++k) {
+    for (int i = 1; i <= numSeg; ++i) {
+      for (int j = 1; j <= numLay; ++j, ++n) {
+        SCOPED_TRACE(::testing::Message() << "layer " << j << " segment " << i << " cmp " << k);
+        if (k == 1 && i == 4 && j == 2) {
+          EXPECT_EQ(c.kdSed(j, i, k), 0.5);
+          EXPECT_EQ(c.cntSorSed(j, i, k), 0.5 * conLiq(j, i, k));
+          continue;
+        }
+        EXPECT_EQ(c.kdSed(j, i, k), kdWant[n]);
+        EXPECT_EQ(c.cntSorSed(j, i, k), sorbedWant[n]);
+        EXPECT_EQ(c.conSysSed(j, i, k), totalWant[n]);
+      }
+    }
+  }
 }
 
 }  // namespace
