@@ -142,7 +142,6 @@ class Loadings {
   double amaAtmDep_ = 0.0;
   double amaApp_ = 0.0;
   double timLastPrint_ = 0.0;
-  bool printedOnce_ = false;
   Printed printLoa_, printDrf_, printAtmDep_, printApp_;
   PrintSwitch printFlmDra_, printFlmErs_, printFlmRnf_;
 };
