@@ -141,7 +141,7 @@ class SedimentSolver {
   // or one value at a time for results equal bit for bit to std::pow.
   void setIsa(vecmath::Isa isa) {
     isa_ = isa;
-    vectorKernel_ = isa == vecmath::Isa::Avx512;
+    vectorKernel_ = isa == vecmath::Isa::Avx512 && sediment_kernels::available();
   }
 
   // One time step of dt seconds for every compound and segment.
@@ -357,7 +357,7 @@ class SedimentSolver {
   vecmath::Isa isa_ = vecmath::bestIsa();
   std::vector<double> zeros_;  // a zero per layer
   // The iteration of a column on the 8-lane vector unit.
-  bool vectorKernel_ = isa_ == vecmath::Isa::Avx512;
+  bool vectorKernel_ = isa_ == vecmath::Isa::Avx512 && sediment_kernels::available();
 
   // Geometry, set once.
   std::vector<Interface> int_;      // interface 0..L
