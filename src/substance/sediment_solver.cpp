@@ -686,6 +686,7 @@ void SedimentSolver::solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
   sediment_kernels::PackTarget coming{pb.argNext.data(), pb.expoNext.data(), 0};
   // The start of the step, the first iteration of every column, and the
   // powers of the second.
+  bool open = false;  // a column still takes a round
   for (std::size_t b = 0; b < nb; ++b) {
     ColumnWork& w = slots[b];
     const ColumnInput& col = columns[b];
@@ -705,6 +706,7 @@ void SedimentSolver::solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
     w.y = w.iterA.data();
     w.count = 1;
     nextRound(w, col);
+    open = true;
     w.powAt = round.count;
     round.count +=
         sediment_kernels::packPowers(w.args, round.arg + round.count, round.expo + round.count);
@@ -712,10 +714,8 @@ void SedimentSolver::solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
   // Round after round, every open column takes its next iteration, or the
   // closing update into its new concentrations once it has converged; the
   // powers of a round are raised together.
-  for (;;) {
-    bool open = false;
-    for (std::size_t b = 0; b < nb && !open; ++b) open = slots[b].phase != ColumnPhase::Done;
-    if (!open) break;
+  while (open) {
+    open = false;
     sediment_kernels::raisePowers(round.arg, round.expo, round.count);
     int packed = 0;
     for (std::size_t b = 0; b < nb; ++b) {
@@ -741,6 +741,7 @@ void SedimentSolver::solveBatch(std::span<ColumnWork> slots, PowerBatch& pb,
       if (nextRound(w, columns[b])) {
         w.powAt = packed;
         packed += to.count;
+        open = true;
       }
     }
     coming.count = packed;
